@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the normal build, then the AddressSanitizer +
+# UndefinedBehaviorSanitizer build. Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j2
+scripts/build.sh build-sanitize -DZELMOR_SANITIZE=ON -DZELMOR_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
+    ctest --test-dir build-sanitize --output-on-failure -j2

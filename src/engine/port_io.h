@@ -1,0 +1,35 @@
+// Byte access to I/O ports and physical memory, as the program and the converter link call it.
+// Every access goes to one port back end, chosen once when the engine starts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace engine {
+
+// What a port back end must do: the whole of the engine's contact with the port hardware.
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+    virtual void write(std::uint16_t address, std::uint8_t value) = 0;
+    virtual std::uint8_t read(std::uint16_t address) = 0;
+    // Copies count bytes from physical memory; false when they cannot be read.
+    virtual bool readPhysical(std::uint32_t address, void* buffer, std::size_t count) = 0;
+    // A pause between port accesses, in seconds.
+    virtual void pause(double seconds) = 0;
+};
+
+// Binds every later access to backend (not owned). nullptr leaves an empty bus: writes are
+// lost, reads give 0xFF, physical memory cannot be read, pauses sleep for real.
+void UsePortBackend(PortBackend* backend);
+PortBackend* CurrentPortBackend();
+
+}  // namespace engine
+
+// The port number travels as a signed 16-bit number; the engine reads its 16 bits back as an
+// address 0-0xFFFF, so a card above 0x7FFF is reached too.
+void RT_outp(short port, unsigned char value);
+unsigned char RT_inp(short port);
+void Delay(double seconds);
+// Returns 1 when all bytes were copied, 0 otherwise (the buffer is then left untouched).
+int ReadFromPhysicalMemory(unsigned int physicalAddress, void* destination, unsigned int count);

@@ -1,0 +1,48 @@
+// A port back end for tests: records every write and answers status reads from a script.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "engine/dialogs.h"
+#include "engine/port_io.h"
+
+struct ScriptedPort final : engine::PortBackend {
+    struct Write {
+        std::uint16_t address;
+        std::uint8_t value;
+    };
+    std::vector<Write> writes;
+    std::vector<std::uint16_t> reads;
+    std::deque<std::uint8_t> script;  // answers to the next reads, in order
+    std::uint8_t otherwise = 0x40;    // answer once the script is spent: strobe high, data 1
+    double paused = 0;
+
+    void write(std::uint16_t a, std::uint8_t v) override { writes.push_back({a, v}); }
+    std::uint8_t read(std::uint16_t a) override {
+        reads.push_back(a);
+        if (script.empty()) return otherwise;
+        std::uint8_t v = script.front();
+        script.pop_front();
+        return v;
+    }
+    bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
+    void pause(double s) override { paused += s; }
+
+    std::vector<std::uint8_t> writtenValues() const {
+        std::vector<std::uint8_t> v;
+        for (auto& w : writes) v.push_back(w.value);
+        return v;
+    }
+};
+
+// Installs a back end for one test and leaves the engine as it found it.
+struct UsePort {
+    explicit UsePort(engine::PortBackend& b) {
+        engine::UsePortBackend(&b);
+        engine::ClearPopupLog();
+        engine::ClearQuitRequest();
+    }
+    ~UsePort() { engine::UsePortBackend(nullptr); }
+};
