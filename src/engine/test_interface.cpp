@@ -1,0 +1,153 @@
+#include "engine/test_interface.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTest>
+#include <stdexcept>
+
+#include "engine/controls.h"
+
+namespace engine::testing {
+namespace {
+
+QWidget* widget(int panel, int control) {
+    Control* c = FindControl(panel, control);
+    if (!c) throw std::invalid_argument("no control " + std::to_string(control) + " on panel " +
+                                        std::to_string(panel));
+    return c->widget.data();
+}
+
+template <typename T>
+T* widgetAs(int panel, int control) {
+    auto* w = qobject_cast<T*>(widget(panel, control));
+    if (!w) throw std::invalid_argument("control " + std::to_string(control) + " is not a " +
+                                        T::staticMetaObject.className());
+    return w;
+}
+
+Panel& panelOf(int panel) {
+    Panel* p = FindPanel(panel);
+    if (!p) throw std::invalid_argument("no panel " + std::to_string(panel));
+    return *p;
+}
+
+}  // namespace
+
+void ResetEngine(const CallbackTable& callbacks) {
+    DiscardAllPanels();
+    ClearPopupLog();
+    ClearQuitRequest();
+    RegisterCallbacks(callbacks);
+    InstallQtFront();
+    SetPopupResponder([](const PopupRecord&) {});
+}
+
+void ChooseItem(int panel, int control, int index) {
+    auto* combo = widgetAs<QComboBox>(panel, control);
+    if (!combo->isEnabled()) return;
+    // What a click on an item of the open list does.
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+void TypeInto(int panel, int control, const std::string& text) {
+    auto* spin = widgetAs<QAbstractSpinBox>(panel, control);
+    spin->selectAll();
+    QTest::keyClick(spin, Qt::Key_Backspace);
+    QTest::keyClicks(spin, QString::fromStdString(text));
+}
+
+void PressEnter(int panel, int control) { PressKey(panel, control, Qt::Key_Return); }
+
+void PressKey(int panel, int control, int qtKey) {
+    QTest::keyClick(widget(panel, control), static_cast<Qt::Key>(qtKey));
+}
+
+void LeaveControl(int panel, int control) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(widget(panel, control), &out);
+}
+
+void ClosePanel(int panel) { panelOf(panel).window->close(); }
+
+bool ChooseMenuItem(int panel, const std::string& callbackName) {
+    for (QAction* a : panelOf(panel).window->findChildren<QAction*>()) {
+        if (a->property("callback").toString().toStdString() == callbackName) {
+            a->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+void FireTimer(int panel, int control) {
+    emit widgetAs<TimerControl>(panel, control)->due();
+}
+
+std::string ShownText(int panel, int control) {
+    QWidget* w = widget(panel, control);
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) return spin->text().toStdString();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        return (combo->currentIndex() < 0 ? combo->placeholderText() : combo->currentText())
+            .toStdString();
+    }
+    if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->text().toStdString();
+    if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
+        // The digits the display shows, read back from its own value for the count of digits.
+        const QVariant decimals = lcd->property("decimals");
+        return QString::number(lcd->property("exactValue").toDouble(), 'f',
+                               decimals.isValid() ? decimals.toInt() : 4)
+            .toStdString();
+    }
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
+    throw std::invalid_argument("control shows no text");
+}
+
+double Value(int panel, int control) {
+    double v = 0;
+    if (GetCtrlVal(panel, control, &v) != kOk)
+        throw std::invalid_argument("control has no numeric value");
+    return v;
+}
+
+bool IsDimmed(int panel, int control) { return !widget(panel, control)->isEnabled(); }
+
+double Interval(int panel, int control) {
+    return widgetAs<TimerControl>(panel, control)->interval();
+}
+
+bool TimerRunning(int panel, int control) {
+    return widgetAs<TimerControl>(panel, control)->running();
+}
+
+double MaxValue(int panel, int control) {
+    QWidget* w = widget(panel, control);
+    if (auto* s = qobject_cast<QSpinBox*>(w)) return s->maximum();
+    if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->maximum();
+    if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->maximum();
+    throw std::invalid_argument("control has no maximum");
+}
+
+std::string Title(int panel) { return panelOf(panel).window->windowTitle().toStdString(); }
+bool IsShown(int panel) { return panelOf(panel).window->isVisible(); }
+
+std::string StatusLine(int panel) {
+    Panel& p = panelOf(panel);
+    return p.statusLine ? p.statusLine->text().toStdString() : std::string();
+}
+
+std::vector<double> ChartTrace(int panel, int control, int trace) {
+    return widgetAs<StripChart>(panel, control)->data().trace(trace);
+}
+
+int ChartTraceCount(int panel, int control) {
+    return widgetAs<StripChart>(panel, control)->traceCount();
+}
+
+}  // namespace engine::testing

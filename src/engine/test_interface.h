@@ -1,0 +1,40 @@
+// Test entry points: do what the operator does, and read what the operator would see.
+// Built into its own library, which only tests and benchmarks link.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/panels.h"
+
+namespace engine::testing {
+
+// A clean engine for the next test: every panel discarded, popups, quit request and dropped
+// ticks cleared, popups answered at once. Registers the given callbacks.
+void ResetEngine(const CallbackTable& callbacks);
+
+// Operator actions, through the controls' own event handling.
+void ChooseItem(int panel, int control, int index);            // pick an item of a selector
+void TypeInto(int panel, int control, const std::string& text);  // replace the text, no Enter
+void PressEnter(int panel, int control);
+void PressKey(int panel, int control, int qtKey);
+void LeaveControl(int panel, int control);  // focus moves away
+void ClosePanel(int panel);
+bool ChooseMenuItem(int panel, const std::string& callbackName);
+// A tick of a timer control now, through the same path as a real one.
+void FireTimer(int panel, int control);
+
+// What the operator sees.
+std::string ShownText(int panel, int control);
+double Value(int panel, int control);
+bool IsDimmed(int panel, int control);
+double Interval(int panel, int control);
+double MaxValue(int panel, int control);
+bool TimerRunning(int panel, int control);
+std::string Title(int panel);
+bool IsShown(int panel);
+std::string StatusLine(int panel);
+std::vector<double> ChartTrace(int panel, int control, int trace);
+int ChartTraceCount(int panel, int control);
+
+}  // namespace engine::testing

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "recording_callbacks.h"
+
+using namespace engine::testing;
+
+TEST_F(EngineTest, ASelectorReportsAValueChangeOnlyWhenTheOperatorChangesIt) {
+    const int h = loadQuiet();
+    ChooseItem(h, kSelector, 1);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kSelector, EVENT_VAL_CHANGED},
+                                                 {h, kSelector, EVENT_COMMIT}}));
+    delivered.clear();
+    ChooseItem(h, kSelector, 1);  // the value it already holds
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kSelector, EVENT_COMMIT}}));
+    delivered.clear();
+    EXPECT_EQ(SetCtrlVal(h, kSelector, 2), 0);  // the program's own change is no event
+    EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(Value(h, kSelector), 2);
+    EXPECT_EQ(SetCtrlVal(h, kSelector, 3), engine::kBadValue);
+    EXPECT_EQ(Value(h, kSelector), 2);
+}
+
+TEST_F(EngineTest, AnEntryCommitsOnEnterOnAnArrowStepAndWhenLeftEdited) {
+    const int h = loadQuiet();
+    TypeInto(h, kEntry, "20");
+    ASSERT_FALSE(delivered.empty());
+    for (auto& d : delivered) EXPECT_EQ(d.event, EVENT_VAL_CHANGED);
+    EXPECT_EQ(Value(h, kEntry), 20);
+
+    delivered.clear();
+    PressEnter(h, kEntry);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_COMMIT}}));
+
+    delivered.clear();
+    PressKey(h, kEntry, Qt::Key_Up);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_VAL_CHANGED},
+                                                 {h, kEntry, EVENT_COMMIT}}));
+    EXPECT_EQ(Value(h, kEntry), 21);
+
+    delivered.clear();
+    LeaveControl(h, kEntry);  // nothing typed since the last commit
+    EXPECT_TRUE(delivered.empty());
+    TypeInto(h, kEntry, "7");
+    delivered.clear();
+    LeaveControl(h, kEntry);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_COMMIT}}));
+}
+
+TEST_F(EngineTest, NumericControlsCoerceEveryValueToTheirRange) {
+    const int h = loadQuiet();
+    EXPECT_EQ(SetCtrlVal(h, kEntry, 5000), 0);
+    EXPECT_EQ(Value(h, kEntry), 1000);
+    EXPECT_EQ(SetCtrlVal(h, kEntry, -3), 0);
+    EXPECT_EQ(Value(h, kEntry), 1);
+    TypeInto(h, kEntry, "0");  // below the range: the entry will not take it
+    PressEnter(h, kEntry);
+    EXPECT_GE(Value(h, kEntry), 1);
+
+    EXPECT_EQ(SetCtrlVal(h, kMeter, 40), 0);  // a meter pins at its maximum
+    EXPECT_EQ(Value(h, kMeter), 11);
+    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, 5), 0);
+    EXPECT_EQ(Value(h, kMeter), 5);
+    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, 22), 0);
+    EXPECT_EQ(SetCtrlVal(h, kMeter, 17), 0);
+    EXPECT_EQ(ShownText(h, kMeter), "17 / s");
+    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, -1), engine::kBadValue);
+}
+
+TEST_F(EngineTest, IndicatorsKeepTheExactValueAndShowTheResourceFormat) {
+    const int h = loadQuiet();
+    EXPECT_EQ(SetCtrlVal(h, kVolts, 2.4993896484375), 0);
+    EXPECT_EQ(Value(h, kVolts), 2.4993896484375);
+    EXPECT_EQ(ShownText(h, kVolts), "2.4994 V");
+    EXPECT_EQ(SetCtrlVal(h, kLarge, 1.25), 0);
+    EXPECT_EQ(Value(h, kLarge), 1.25);
+    EXPECT_EQ(ShownText(h, kLarge), "1.2500");
+    EXPECT_EQ(SetCtrlVal(h, kAddress, 0x378), 0);
+    EXPECT_EQ(ShownText(h, kAddress), "0x378");
+    int i = 0;
+    EXPECT_EQ(GetCtrlVal(h, kAddress, &i), 0);
+    EXPECT_EQ(i, 0x378);
+    EXPECT_EQ(SetCtrlVal(h, kVolts, std::nan("")), engine::kBadValue);
+    EXPECT_EQ(SetCtrlVal(h, kChart, 1), engine::kWrongControlKind);
+    EXPECT_EQ(SetCtrlVal(h, 99, 1), engine::kBadControl);
+    EXPECT_EQ(SetCtrlVal(h + 100, kVolts, 1), engine::kBadPanel);
+}
+
+TEST_F(EngineTest, AttributesDimRetitleAndRetime) {
+    const int h = loadQuiet();
+    EXPECT_EQ(SetCtrlAttribute(h, kAddress, ATTR_DIMMED, 1), 0);
+    EXPECT_TRUE(IsDimmed(h, kAddress));
+    EXPECT_EQ(SetCtrlAttribute(h, kSelector, ATTR_DIMMED, 1), 0);
+    ChooseItem(h, kSelector, 0);  // a dimmed control cannot be used
+    EXPECT_TRUE(delivered.empty());
+
+    EXPECT_EQ(SetPanelAttribute(h, ATTR_TITLE, "New title"), 0);
+    EXPECT_EQ(Title(h), "New title");
+    EXPECT_EQ(SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, 0.05), 0);
+    EXPECT_EQ(Interval(h, kTimer), 0.05);
+    EXPECT_EQ(SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, 0.0), engine::kBadValue);
+    EXPECT_EQ(SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, -1.0), engine::kBadValue);
+    EXPECT_EQ(Interval(h, kTimer), 0.05);
+    EXPECT_EQ(SetCtrlAttribute(h, kEntry, ATTR_INTERVAL, 1.0), engine::kWrongControlKind);
+    EXPECT_EQ(SetCtrlAttribute(h, kEntry, 12345, 1), engine::kBadAttribute);
+}
+
+TEST_F(EngineTest, ClosingAPanelAsksItsCallbackAndLeavesItUp) {
+    const int h = loadQuiet();
+    DisplayPanel(h);
+    ClosePanel(h);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, 0, EVENT_CLOSE}}));
+    EXPECT_TRUE(IsShown(h));
+}
+
+TEST_F(EngineTest, AMenuItemCallsItsCommand) {
+    const int h = loadQuiet();
+    EXPECT_TRUE(ChooseMenuItem(h, "MenuCb"));
+    EXPECT_EQ(commands, 1);
+}
+
+TEST_F(EngineTest, AStripChartTakesOnePointPerTraceInArrayOrderAndKeepsItsHistory) {
+    const int h = loadQuiet();
+    for (int scan = 0; scan < 7; ++scan) {
+        const double points[6] = {-9, 10.0 + scan, -9, 20.0 + scan, -9, 30.0 + scan};
+        ASSERT_EQ(PlotStripChart(h, kChart, points, 3, 1, 1, VAL_DOUBLE), 0);
+    }
+    // History of 5: the two oldest scans are gone.
+    EXPECT_EQ(ChartTrace(h, kChart, 0), (std::vector<double>{12, 13, 14, 15, 16}));
+    EXPECT_EQ(ChartTrace(h, kChart, 2), (std::vector<double>{32, 33, 34, 35, 36}));
+    const double two[2] = {1, 2};
+    EXPECT_EQ(PlotStripChart(h, kChart, two, 2, 0, 0, VAL_DOUBLE), engine::kBadValue);
+    EXPECT_EQ(PlotStripChart(h, kChart, two, 3, 0, 0, 3), engine::kBadValue);
+    EXPECT_EQ(ChartTrace(h, kChart, 0).size(), 5u);
+}

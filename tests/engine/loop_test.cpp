@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "recording_callbacks.h"
+
+using namespace engine::testing;
+
+namespace {
+int ticks() {
+    return static_cast<int>(std::count_if(delivered.begin(), delivered.end(),
+                                          [](auto& d) { return d.event == EVENT_TIMER_TICK; }));
+}
+}  // namespace
+
+TEST_F(EngineTest, NothingIsDeliveredWhileACallbackHasAPopupOpen) {
+    const int h = loadQuiet();
+    const long droppedBefore = engine::DroppedTicks();
+    engine::SetPopupResponder([h](const engine::PopupRecord&) {
+        for (int i = 0; i < 5; ++i) FireTimer(h, kTimer);
+        ChooseMenuItem(h, "MenuCb");
+        ChooseItem(h, kSelector, 2);
+    });
+    onTick = [] { MessagePopup("Title", "Text"); };
+    FireTimer(h, kTimer);
+    EXPECT_EQ(ticks(), 1);
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(commands, 0);
+    EXPECT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(engine::DroppedTicks() - droppedBefore, 5);
+    ASSERT_EQ(engine::PopupLog().size(), 1u);
+    EXPECT_EQ(engine::PopupLog()[0].title, "Title");
+    EXPECT_EQ(engine::PopupLog()[0].message, "Text");
+
+    onTick = nullptr;
+    FireTimer(h, kTimer);  // and afterwards everything flows again
+    EXPECT_EQ(ticks(), 2);
+}
+
+TEST_F(EngineTest, TicksMissedDuringAPopupDoNotPileUpAfterwards) {
+    const int h = LoadPanel(0, "good.uir", 1);  // its timer runs every 10 ms
+    engine::SetPopupResponder([](const engine::PopupRecord&) { QTest::qWait(150); });
+    const long droppedBefore = engine::DroppedTicks();
+    onTick = [] {
+        onTick = nullptr;
+        MessagePopup("Busy", "a long callback");
+    };
+    QTest::qWait(30);
+    ASSERT_FALSE(onTick);  // the popup has been and gone
+    EXPECT_GT(engine::DroppedTicks() - droppedBefore, 0);
+    const int before = ticks();
+    QCoreApplication::processEvents();
+    EXPECT_LE(ticks() - before, 1);
+    (void)h;
+}
+
+TEST_F(EngineTest, TheLoopRunsRealTicksAndEndsOnceTheQuittingCallbackReturns) {
+    const int h = LoadPanel(0, "good.uir", 1);
+    onTick = [] {
+        if (ticks() == 3) QuitUserInterface(0);
+        EXPECT_EQ(ticks() <= 3, true);  // no tick after the quit
+    };
+    EXPECT_EQ(RunUserInterface(), 0);
+    EXPECT_EQ(ticks(), 3);
+    EXPECT_EQ(deepest, 1);
+    (void)h;
+}
+
+TEST_F(EngineTest, QuitFromInsideAPopupStillShowsALaterPopupThenEndsTheLoop) {
+    const int h = LoadPanel(0, "good.uir", 1);
+    int popupsSeen = 0;
+    engine::SetPopupResponder([&](const engine::PopupRecord&) {
+        if (++popupsSeen == 1) QuitUserInterface(0);
+    });
+    onTick = [] {
+        onTick = nullptr;
+        MessagePopup("Error", "first");
+        MessagePopup("Error", "second");
+    };
+    EXPECT_EQ(RunUserInterface(), 0);
+    EXPECT_EQ(popupsSeen, 2);
+    EXPECT_EQ(engine::PopupLog().size(), 2u);
+    EXPECT_EQ(ticks(), 1);
+    (void)h;
+}
+
+TEST_F(EngineTest, AQuitBeforeTheLoopMakesItReturnAtOnce) {
+    QuitUserInterface(0);
+    EXPECT_EQ(RunUserInterface(), 0);
+    EXPECT_FALSE(engine::QuitRequested());
+}

@@ -1,0 +1,65 @@
+// Callbacks that record what the engine delivers, for the engine's own tests.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "engine/test_interface.h"
+
+struct Delivered {
+    int panel, control, event;
+    bool operator==(const Delivered& o) const {
+        return panel == o.panel && control == o.control && event == o.event;
+    }
+};
+
+inline std::vector<Delivered> delivered;
+inline int commands = 0;
+inline int running = 0, deepest = 0;
+inline std::function<void()> onTick;
+
+inline int CtrlCb(int p, int c, int e, void*, int, int) {
+    delivered.push_back({p, c, e});
+    return 0;
+}
+inline int PanelCb(int p, int e, void*, int, int) {
+    delivered.push_back({p, 0, e});
+    return 0;
+}
+inline int TickCb(int p, int c, int e, void*, int, int) {
+    ++running;
+    deepest = std::max(deepest, running);
+    delivered.push_back({p, c, e});
+    if (onTick) onTick();
+    --running;
+    return 0;
+}
+inline void MenuCb() { ++commands; }
+
+inline const engine::CallbackTable kTestCallbacks = {
+    {"CtrlCb", CtrlCb}, {"PanelCb", PanelCb}, {"TickCb", TickCb}, {"MenuCb", MenuCb}};
+
+// Control IDs of tests/engine/panels/good.uir.
+enum { kSelector = 2, kEntry, kVolts, kAddress, kLarge, kMeter, kChart, kTimer };
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine::testing::ResetEngine(kTestCallbacks);
+        engine::SetResourceFolder(ZELMOR_TEST_PANELS);
+        delivered.clear();
+        commands = running = deepest = 0;
+        onTick = nullptr;
+    }
+    void TearDown() override {
+        onTick = nullptr;
+        engine::testing::ResetEngine(kTestCallbacks);
+    }
+    // Loads good.uir with its timer stopped, so that only fired ticks arrive.
+    int loadQuiet() {
+        int h = LoadPanel(0, "good.uir", 1);
+        EXPECT_GE(h, 1);
+        if (auto* c = engine::FindControl(h, kTimer)) c->widget->setProperty("running", false);
+        return h;
+    }
+};

@@ -1,0 +1,16 @@
+// Test entry for tests that need Qt: one offscreen application for the whole run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "engine/panels.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    engine::DiscardAllPanels();
+    return result;
+}
