@@ -18,8 +18,8 @@ static void BM_ScanOnSimulatedBench(benchmark::State& state) {
     const double accesses = static_cast<double>(bench.writes() + bench.reads() - before);
     const double scans = static_cast<double>(state.iterations());
     state.counters["accesses_per_scan"] = accesses / scans;
-    state.counters["ns_per_access"] = benchmark::Counter(
-        accesses, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_access"] =
+        benchmark::Counter(accesses, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     engine::UsePortBackend(nullptr);
 }
 BENCHMARK(BM_ScanOnSimulatedBench);

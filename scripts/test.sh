@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+echo "Checking the format of the C++ sources"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 export QT_QPA_PLATFORM=offscreen
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j2

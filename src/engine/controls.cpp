@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPainterPath>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 // ---- NumericEntry ----
@@ -64,18 +64,20 @@ TimerControl::TimerControl(QWidget* parent) : QWidget(parent) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TimerControl::expire);
-    next_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(interval_));
+    next_ = Clock::now() +
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
     arm();
 }
 
-void TimerControl::setVisible(bool) { QWidget::setVisible(false); }
+void TimerControl::setVisible(bool) {
+    QWidget::setVisible(false);
+}
 
 void TimerControl::setInterval(double seconds) {
     if (!(seconds > 0) || !std::isfinite(seconds)) return;
     interval_ = seconds;
-    next_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(interval_));
+    next_ = Clock::now() +
+            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
     arm();
 }
 
@@ -100,12 +102,17 @@ void TimerControl::expire() {
     const auto period =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
     const auto tolerance = std::min<Clock::duration>(period / 2, std::chrono::microseconds(500));
+    // Deadlines that fell due while a callback ran are not delivered afterwards either.
+    const auto [busyStart, busyEnd] = engine::LastCallbackSpan();
+    if (next_ >= busyStart && next_ <= busyEnd) next_ += period * ((busyEnd - next_) / period + 1);
     if (now + tolerance < next_) {
         arm();
         return;
     }
-    if (now - next_ >= period)
-        next_ = now + period;  // a whole period late: start afresh instead of a burst
+    // A deadline missed while the window painted is delivered late, one tick per pass of the
+    // event loop, so the rate holds; beyond the catch-up limit the schedule starts afresh.
+    if (now - next_ >= std::max<Clock::duration>(period, kCatchUpLimit))
+        next_ = now + period;
     else
         next_ += period;
     arm();
@@ -153,7 +160,8 @@ void StripChart::paintEvent(QPaintEvent*) {
     const QFontMetrics fm(font());
     const int left = fm.horizontalAdvance("0.00 V") + 10;
     const int legend = fm.height() + 6;
-    const QRectF plot(left, legend + 4, width() - left - 8, height() - legend - 4 - fm.height() / 2 - 4);
+    const QRectF plot(left, legend + 4, width() - left - 8,
+                      height() - legend - 4 - fm.height() / 2 - 4);
     if (plot.width() < 4 || plot.height() < 4) return;
 
     const double span = (y_max_ > y_min_) ? y_max_ - y_min_ : 1.0;
@@ -190,22 +198,37 @@ void StripChart::paintEvent(QPaintEvent*) {
         x += 14 + fm.horizontalAdvance(name) + 12;
     }
 
-    // Traces, newest point at the right edge.
+    // Traces, newest point at the right edge. Each pixel column gets the lowest and the
+    // highest point that falls in it, so no spike is lost however many points share a column.
     const int n = history_.size();
     if (n == 0) return;
     const double dx = plot.width() / std::max(1, history_.capacity() - 1);
-    p.setRenderHint(QPainter::Antialiasing, true);
     p.setClipRect(plot);
+    QPolygonF line;
+    line.reserve(2 * static_cast<int>(plot.width()) + 4);
     for (int t = 0; t < history_.traces(); ++t) {
-        QPainterPath path;
+        line.clear();
+        int column = INT_MIN;
+        double low = 0, high = 0;
+        auto flush = [&] {
+            if (column == INT_MIN) return;
+            line << QPointF(column + 0.5, yOf(low));
+            if (high != low) line << QPointF(column + 0.5, yOf(high));
+        };
         for (int i = 0; i < n; ++i) {
-            const QPointF pt(plot.right() - (n - 1 - i) * dx, yOf(history_.at(t, i)));
-            if (i == 0)
-                path.moveTo(pt);
-            else
-                path.lineTo(pt);
+            const double v = history_.at(t, i);
+            const int c = static_cast<int>(std::floor(plot.right() - (n - 1 - i) * dx));
+            if (c != column) {
+                flush();
+                column = c;
+                low = high = v;
+            } else {
+                low = std::min(low, v);
+                high = std::max(high, v);
+            }
         }
-        p.setPen(QPen(traceColor(t), 1.5));
-        p.drawPath(path);
+        flush();
+        p.setPen(QPen(traceColor(t), 0));
+        p.drawPolyline(line);
     }
 }

@@ -7,11 +7,21 @@ std::vector<PopupRecord> popups;
 bool quitRequested = false;
 }  // namespace
 
-void InstallDialogFront(DialogFront* f) { front = f; }
-const std::vector<PopupRecord>& PopupLog() { return popups; }
-void ClearPopupLog() { popups.clear(); }
-bool QuitRequested() { return quitRequested; }
-void ClearQuitRequest() { quitRequested = false; }
+void InstallDialogFront(DialogFront* f) {
+    front = f;
+}
+const std::vector<PopupRecord>& PopupLog() {
+    return popups;
+}
+void ClearPopupLog() {
+    popups.clear();
+}
+bool QuitRequested() {
+    return quitRequested;
+}
+void ClearQuitRequest() {
+    quitRequested = false;
+}
 
 }  // namespace engine
 

@@ -13,7 +13,7 @@ int QuitUserInterface(int returnCode);
 namespace engine {
 
 class DialogFront {
-public:
+  public:
     virtual ~DialogFront() = default;
     virtual void showPopup(const std::string& title, const std::string& message) = 0;
     virtual void quitRequested() = 0;

@@ -47,7 +47,8 @@ int FormatInto(char* target, std::size_t size, const char* format, const FmtArg*
                 while (n) text += digits[--n];
                 break;
             }
-            default: return kFmtBadFormat;  // includes a lone '%' at the end
+            default:
+                return kFmtBadFormat;  // includes a lone '%' at the end
         }
     }
     if (used != count) return kFmtBadFormat;

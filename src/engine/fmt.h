@@ -17,11 +17,12 @@ struct FmtArg {
     int bits;  // width of the integer's own type, for %x of negative values
 };
 
-inline FmtArg MakeFmtArg(const char* s) { return {FmtArg::text, s, 0, 0}; }
+inline FmtArg MakeFmtArg(const char* s) {
+    return {FmtArg::text, s, 0, 0};
+}
 template <typename T, typename = std::enable_if_t<std::is_integral_v<T>>>
 FmtArg MakeFmtArg(T v) {
-    return {FmtArg::integer, nullptr, static_cast<long long>(v),
-            static_cast<int>(sizeof(T) * 8)};
+    return {FmtArg::integer, nullptr, static_cast<long long>(v), static_cast<int>(sizeof(T) * 8)};
 }
 
 enum FmtResult : int { kFmtBadFormat = -1, kFmtTruncated = -2 };

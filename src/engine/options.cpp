@@ -25,21 +25,28 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             if (v == "simulated") {
                 options.io = EngineOptions::Io::simulated;
             } else if (v == "ppdev" || v == "direct") {
-                return "--io=" + v + ": this build has no hardware port back end yet; "
+                return "--io=" + v +
+                       ": this build has no hardware port back end yet; "
                        "use --io=simulated";
             } else {
                 return "--io takes simulated (got \"" + v + "\")";
             }
         } else if (startsWith(arg, "--sim-fault=") || arg == "--sim-fault") {
             const std::string v = arg.size() > 12 ? arg.substr(12) : "";
-            if (v == "none") options.fault = SimFault::none;
-            else if (v == "unplugged") options.fault = SimFault::unplugged;
-            else if (v == "unpowered") options.fault = SimFault::unpowered;
-            else if (v == "strobe-stuck") options.fault = SimFault::strobeStuck;
-            else if (v == "noisy") options.fault = SimFault::noisy;
+            if (v == "none")
+                options.fault = SimFault::none;
+            else if (v == "unplugged")
+                options.fault = SimFault::unplugged;
+            else if (v == "unpowered")
+                options.fault = SimFault::unpowered;
+            else if (v == "strobe-stuck")
+                options.fault = SimFault::strobeStuck;
+            else if (v == "noisy")
+                options.fault = SimFault::noisy;
             else
                 return "--sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy "
-                       "(got \"" + v + "\")";
+                       "(got \"" +
+                       v + "\")";
         } else if (startsWith(arg, "--resources=") || arg == "--resources") {
             const std::string v = arg.size() > 12 ? arg.substr(12) : "";
             if (v.empty()) return "--resources needs a folder: --resources=DIR";

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUiLoader>
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <set>
@@ -33,6 +34,7 @@ std::string resourceFolder;
 std::string statusText;
 int depth = 0;
 long droppedTicks = 0;
+std::chrono::steady_clock::time_point lastCallbackStart{}, lastCallbackEnd{};
 QEventLoop* loop = nullptr;
 PopupResponder responder;
 bool programChanging = false;  // a value set by the program, which is no operator change
@@ -44,9 +46,8 @@ struct ProgramChange {
 
 // Creates our own controls by class name; everything else is Qt's.
 class PanelLoader : public QUiLoader {
-public:
-    QWidget* createWidget(const QString& className, QWidget* parent,
-                          const QString& name) override {
+  public:
+    QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
         QWidget* w = nullptr;
         if (className == "NumericEntry")
             w = new NumericEntry(parent);
@@ -66,7 +67,7 @@ public:
 // Turns the operator closing a panel into EVENT_CLOSE; the panel stays up unless its
 // callback hides it or ends the program.
 class CloseWatcher : public QObject {
-public:
+  public:
     explicit CloseWatcher(int handle, QObject* parent) : QObject(parent), handle_(handle) {}
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::Close) return false;
@@ -75,20 +76,66 @@ public:
         return true;
     }
 
-private:
+  private:
     int handle_;
+};
+
+// Holds a panel to at most kFramesPerSecond paints. Controls change on every scan, up to a
+// thousand times a second, and Qt would paint the window after each; the limiter lets one
+// paint through per frame and sends the held-back one when the next frame is due, so nothing
+// shown is ever older than a frame.
+class FrameLimiter : public QObject {
+  public:
+    static constexpr int kFramesPerSecond = 60;
+
+    explicit FrameLimiter(QWidget* window) : QObject(window), window_(window) {
+        late_.setSingleShot(true);
+        late_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&late_, &QTimer::timeout, this, [this] {
+            QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
+                                        Qt::LowEventPriority);
+        });
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::UpdateRequest) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ >= kFrame) {
+            last_ = now;
+            return false;  // paint now
+        }
+        if (!late_.isActive()) {
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(last_ + kFrame - now);
+            late_.start(static_cast<int>(wait.count()) + 1);
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::chrono::nanoseconds kFrame{1'000'000'000 / kFramesPerSecond};
+    QWidget* window_;
+    QTimer late_;
+    std::chrono::steady_clock::time_point last_{};
 };
 
 void afterCallback() {
     if (depth == 0 && QuitRequested() && loop) loop->exit(0);
 }
 
+void leaveCallback() {
+    if (--depth == 0) lastCallbackEnd = std::chrono::steady_clock::now();
+    afterCallback();
+}
+
+void enterCallback() {
+    if (depth++ == 0) lastCallbackStart = std::chrono::steady_clock::now();
+}
+
 template <typename Call>
 int guarded(Call&& call) {
-    ++depth;
+    enterCallback();
     int result = call();
-    --depth;
-    afterCallback();
+    leaveCallback();
     return result;
 }
 
@@ -178,11 +225,13 @@ int setNumeric(int panel, int control, double value) {
     QWidget* w = c->widget.data();
     const ProgramChange change;
     if (auto* s = qobject_cast<QSpinBox*>(w)) {
-        s->setValue(static_cast<int>(std::clamp<double>(std::round(value), s->minimum(), s->maximum())));
+        s->setValue(
+            static_cast<int>(std::clamp<double>(std::round(value), s->minimum(), s->maximum())));
     } else if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
         d->setValue(value);
     } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
-        bar->setValue(static_cast<int>(std::clamp<double>(std::round(value), bar->minimum(), bar->maximum())));
+        bar->setValue(static_cast<int>(
+            std::clamp<double>(std::round(value), bar->minimum(), bar->maximum())));
     } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         const QVariant decimals = lcd->property("decimals");
         lcd->setProperty("exactValue", value);
@@ -240,7 +289,7 @@ int setMaximum(int panel, int control, double max) {
 }
 
 class QtFront final : public DialogFront {
-public:
+  public:
     void showPopup(const std::string& title, const std::string& message) override {
         QMessageBox box(QMessageBox::Information, QString::fromStdString(title),
                         QString::fromStdString(message), QMessageBox::Ok,
@@ -254,10 +303,9 @@ public:
             });
         }
         // A popup counts as a running callback: no tick is delivered while it is open.
-        ++depth;
+        enterCallback();
         box.exec();
-        --depth;
-        afterCallback();
+        leaveCallback();
     }
     void quitRequested() override { afterCallback(); }
 };
@@ -278,7 +326,9 @@ Control* FindControl(int panel, int control) {
     return (it == p->controls.end() || !it->second.widget) ? nullptr : &it->second;
 }
 
-void DiscardAllPanels() { panels.clear(); }
+void DiscardAllPanels() {
+    panels.clear();
+}
 
 int DispatchControlEvent(int panel, int control, int event) {
     Control* c = FindControl(panel, control);
@@ -306,9 +356,19 @@ int DispatchCommand(CommandCallbackPtr command) {
     });
 }
 
-bool CallbackRunning() { return depth > 0; }
-long DroppedTicks() { return droppedTicks; }
-void SetResourceFolder(const std::string& folder) { resourceFolder = folder; }
+bool CallbackRunning() {
+    return depth > 0;
+}
+std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
+LastCallbackSpan() {
+    return {lastCallbackStart, lastCallbackEnd};
+}
+long DroppedTicks() {
+    return droppedTicks;
+}
+void SetResourceFolder(const std::string& folder) {
+    resourceFolder = folder;
+}
 
 void SetStatusLine(const std::string& text) {
     statusText = text;
@@ -320,8 +380,12 @@ void SetStatusLine(const std::string& text) {
     }
 }
 
-void InstallQtFront() { InstallDialogFront(&qtFront); }
-void SetPopupResponder(PopupResponder r) { responder = std::move(r); }
+void InstallQtFront() {
+    InstallDialogFront(&qtFront);
+}
+void SetPopupResponder(PopupResponder r) {
+    responder = std::move(r);
+}
 
 void RegisterCallbacks(const CallbackTable& table) {
     callbacks.clear();
@@ -336,12 +400,12 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     const QString path = findResource(fileName ? fileName : "");
     if (parent != 0) return loadError(path, "only top-level panels (parent 0) exist"), kLoadFailed;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return loadError(path, file.errorString()), kLoadFailed;
+    if (!file.open(QIODevice::ReadOnly)) return loadError(path, file.errorString()), kLoadFailed;
 
     PanelLoader loader;
     // The loader reports a broken file through Qt's warnings as well; one line is enough.
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     std::unique_ptr<QWidget> window(loader.load(&file));
     qInstallMessageHandler(previous);
     if (!window) {
@@ -354,7 +418,8 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
 
     auto panel = std::make_unique<Panel>();
     const int handle = nextHandle;
-    auto lookup = [&](const QVariant& name, QString& error, const char* what) -> const CallbackEntry* {
+    auto lookup = [&](const QVariant& name, QString& error,
+                      const char* what) -> const CallbackEntry* {
         auto it = callbacks.find(name.toString().toStdString());
         if (it == callbacks.end()) {
             error = QString("%1 names callback \"%2\", which the program does not define")
@@ -396,8 +461,9 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
             const CallbackEntry* e = lookup(cb, error, qPrintable("control " + name));
             if (!e) return loadError(path, error), kLoadFailed;
             if (!std::holds_alternative<CtrlCallbackPtr>(e->function))
-                return loadError(path, QString("callback of control %1 is not a control callback")
-                                           .arg(name)),
+                return loadError(
+                           path,
+                           QString("callback of control %1 is not a control callback").arg(name)),
                        kLoadFailed;
             c.callback = std::get<CtrlCallbackPtr>(e->function);
         }
@@ -414,11 +480,13 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
                                        .arg(action->objectName())),
                    kLoadFailed;
         const CommandCallbackPtr command = std::get<CommandCallbackPtr>(e->function);
-        QObject::connect(action, &QAction::triggered, action, [command] { DispatchCommand(command); });
+        QObject::connect(action, &QAction::triggered, action,
+                         [command] { DispatchCommand(command); });
     }
 
     for (auto& [id, c] : panel->controls) wire(handle, id, c.widget.data());
     window->installEventFilter(new CloseWatcher(handle, window.get()));
+    window->installEventFilter(new FrameLimiter(window.get()));
     panel->handle = handle;
     panel->window = std::move(window);
     addStatusLine(*panel);
@@ -468,8 +536,12 @@ int GetCtrlVal(int panel, int control, double* value) {
     return r;
 }
 
-int SetCtrlVal(int panel, int control, int value) { return setNumeric(panel, control, value); }
-int SetCtrlVal(int panel, int control, double value) { return setNumeric(panel, control, value); }
+int SetCtrlVal(int panel, int control, int value) {
+    return setNumeric(panel, control, value);
+}
+int SetCtrlVal(int panel, int control, double value) {
+    return setNumeric(panel, control, value);
+}
 
 int SetCtrlAttribute(int panel, int control, int attribute, double value) {
     int error = kOk;
@@ -487,8 +559,10 @@ int SetCtrlAttribute(int panel, int control, int attribute, double value) {
             timer->setInterval(value);
             return kOk;
         }
-        case ATTR_MAX_VALUE: return setMaximum(panel, control, value);
-        default: return kBadAttribute;
+        case ATTR_MAX_VALUE:
+            return setMaximum(panel, control, value);
+        default:
+            return kBadAttribute;
     }
 }
 

@@ -7,7 +7,7 @@ namespace engine {
 namespace {
 
 class EmptyBus final : public PortBackend {
-public:
+  public:
     void write(std::uint16_t, std::uint8_t) override {}
     std::uint8_t read(std::uint16_t) override { return 0xFF; }
     bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
@@ -21,8 +21,12 @@ PortBackend* current = &emptyBus;
 
 }  // namespace
 
-void UsePortBackend(PortBackend* backend) { current = backend ? backend : &emptyBus; }
-PortBackend* CurrentPortBackend() { return current; }
+void UsePortBackend(PortBackend* backend) {
+    current = backend ? backend : &emptyBus;
+}
+PortBackend* CurrentPortBackend() {
+    return current;
+}
 
 }  // namespace engine
 

@@ -9,7 +9,7 @@ namespace engine {
 
 // What a port back end must do: the whole of the engine's contact with the port hardware.
 class PortBackend {
-public:
+  public:
     virtual ~PortBackend() = default;
     virtual void write(std::uint16_t address, std::uint8_t value) = 0;
     virtual std::uint8_t read(std::uint16_t address) = 0;

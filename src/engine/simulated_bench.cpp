@@ -12,7 +12,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr std::uint8_t kClock = 0x80;
 constexpr std::uint8_t kDataIn = 0x20;
 constexpr std::uint8_t kStrobe = 0x40;
-constexpr std::uint8_t kDataOut = 0x80;      // status bit of pin 11, inverted by the port
+constexpr std::uint8_t kDataOut = 0x80;       // status bit of pin 11, inverted by the port
 constexpr std::uint8_t kFloatingLow6 = 0x3F;  // status bits 0-5: unconnected, high
 
 // Select code in command bits 6-4 -> channel; the converter's own wiring, not the identity.
@@ -112,10 +112,17 @@ void SimulatedBench::write(std::uint16_t address, std::uint8_t value) {
             data_[0] = value;
             converterSees(value);
             break;
-        case kConverterPort + 2: control_[0] = value; break;
-        case kEmptyPort: data_[1] = value; break;
-        case kEmptyPort + 2: control_[1] = value; break;
-        default: break;  // nothing answers there: the write is lost
+        case kConverterPort + 2:
+            control_[0] = value;
+            break;
+        case kEmptyPort:
+            data_[1] = value;
+            break;
+        case kEmptyPort + 2:
+            control_[1] = value;
+            break;
+        default:
+            break;  // nothing answers there: the write is lost
     }
 }
 
@@ -123,14 +130,28 @@ std::uint8_t SimulatedBench::read(std::uint16_t address) {
     ++reads_;
     std::uint8_t value;
     switch (address) {
-        case kConverterPort: value = data_[0]; break;
-        case kConverterPort + 1: value = converterStatus(); break;
-        case kConverterPort + 2: value = control_[0]; break;
-        case kEmptyPort: value = data_[1]; break;
+        case kConverterPort:
+            value = data_[0];
+            break;
+        case kConverterPort + 1:
+            value = converterStatus();
+            break;
+        case kConverterPort + 2:
+            value = control_[0];
+            break;
+        case kEmptyPort:
+            value = data_[1];
+            break;
         // Nothing attached: every input floats high, and pin 11 reads back inverted.
-        case kEmptyPort + 1: value = 0x7F; break;
-        case kEmptyPort + 2: value = control_[1]; break;
-        default: value = 0xFF; break;
+        case kEmptyPort + 1:
+            value = 0x7F;
+            break;
+        case kEmptyPort + 2:
+            value = control_[1];
+            break;
+        default:
+            value = 0xFF;
+            break;
     }
     if (recording_) log_.push_back({address, false, value});
     return value;
@@ -147,9 +168,12 @@ bool SimulatedBench::readPhysical(std::uint32_t address, void* buffer, std::size
 
 std::uint8_t SimulatedBench::converterStatus() {
     switch (fault_) {
-        case SimFault::unplugged: return 0x7F;
-        case SimFault::unpowered: return kDataOut | kFloatingLow6;  // strobe and data held low
-        default: break;
+        case SimFault::unplugged:
+            return 0x7F;
+        case SimFault::unpowered:
+            return kDataOut | kFloatingLow6;  // strobe and data held low
+        default:
+            break;
     }
     std::uint8_t status = kFloatingLow6;
     if (strobe_ && fault_ != SimFault::strobeStuck) status |= kStrobe;

@@ -29,7 +29,7 @@ namespace engine {
 
 // Time for the simulated inputs and for pauses, in seconds.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual double now() const = 0;
     virtual void pause(double seconds) = 0;
@@ -37,23 +37,23 @@ public:
 
 // Wall-clock time since construction; a pause sleeps for real.
 class SteadyClock final : public Clock {
-public:
+  public:
     SteadyClock();
     double now() const override;
     void pause(double seconds) override;
 
-private:
+  private:
     std::int64_t start_ns_;
 };
 
 // Time that only moves when told to; a pause advances it. For tests.
 class ManualClock final : public Clock {
-public:
+  public:
     double now() const override { return t_; }
     void pause(double seconds) override { t_ += seconds; }
     void set(double t) { t_ = t; }
 
-private:
+  private:
     double t_ = 0;
 };
 
@@ -75,7 +75,7 @@ struct PortAccess {
 };
 
 class SimulatedBench final : public PortBackend {
-public:
+  public:
     static constexpr std::uint16_t kConverterPort = 0x378;
     static constexpr std::uint16_t kEmptyPort = 0x278;
     static constexpr int kChannels = 8;
@@ -115,7 +115,7 @@ public:
 
     Clock& clock() { return clock_; }
 
-private:
+  private:
     void converterSees(std::uint8_t dataRegister);
     void risingEdge(bool dataIn);
     void fallingEdge();
@@ -125,7 +125,7 @@ private:
     Clock& clock_;
     std::array<Signal, kChannels> inputs_;
     std::array<std::uint8_t, 256> bios_area_{};  // physical 0x400..0x4FF
-    std::uint8_t data_[2] = {0, 0};               // data registers of 0x378 and 0x278
+    std::uint8_t data_[2] = {0, 0};              // data registers of 0x378 and 0x278
     std::uint8_t control_[2] = {0, 0};
     SimFault fault_ = SimFault::none;
     double noise_rate_ = 1.0 / 64;

@@ -18,16 +18,18 @@ namespace {
 
 QWidget* widget(int panel, int control) {
     Control* c = FindControl(panel, control);
-    if (!c) throw std::invalid_argument("no control " + std::to_string(control) + " on panel " +
-                                        std::to_string(panel));
+    if (!c)
+        throw std::invalid_argument("no control " + std::to_string(control) + " on panel " +
+                                    std::to_string(panel));
     return c->widget.data();
 }
 
 template <typename T>
 T* widgetAs(int panel, int control) {
     auto* w = qobject_cast<T*>(widget(panel, control));
-    if (!w) throw std::invalid_argument("control " + std::to_string(control) + " is not a " +
-                                        T::staticMetaObject.className());
+    if (!w)
+        throw std::invalid_argument("control " + std::to_string(control) + " is not a " +
+                                    T::staticMetaObject.className());
     return w;
 }
 
@@ -63,7 +65,9 @@ void TypeInto(int panel, int control, const std::string& text) {
     QTest::keyClicks(spin, QString::fromStdString(text));
 }
 
-void PressEnter(int panel, int control) { PressKey(panel, control, Qt::Key_Return); }
+void PressEnter(int panel, int control) {
+    PressKey(panel, control, Qt::Key_Return);
+}
 
 void PressKey(int panel, int control, int qtKey) {
     QTest::keyClick(widget(panel, control), static_cast<Qt::Key>(qtKey));
@@ -74,7 +78,9 @@ void LeaveControl(int panel, int control) {
     QCoreApplication::sendEvent(widget(panel, control), &out);
 }
 
-void ClosePanel(int panel) { panelOf(panel).window->close(); }
+void ClosePanel(int panel) {
+    panelOf(panel).window->close();
+}
 
 bool ChooseMenuItem(int panel, const std::string& callbackName) {
     for (QAction* a : panelOf(panel).window->findChildren<QAction*>()) {
@@ -116,7 +122,9 @@ double Value(int panel, int control) {
     return v;
 }
 
-bool IsDimmed(int panel, int control) { return !widget(panel, control)->isEnabled(); }
+bool IsDimmed(int panel, int control) {
+    return !widget(panel, control)->isEnabled();
+}
 
 double Interval(int panel, int control) {
     return widgetAs<TimerControl>(panel, control)->interval();
@@ -134,8 +142,12 @@ double MaxValue(int panel, int control) {
     throw std::invalid_argument("control has no maximum");
 }
 
-std::string Title(int panel) { return panelOf(panel).window->windowTitle().toStdString(); }
-bool IsShown(int panel) { return panelOf(panel).window->isVisible(); }
+std::string Title(int panel) {
+    return panelOf(panel).window->windowTitle().toStdString();
+}
+bool IsShown(int panel) {
+    return panelOf(panel).window->isVisible();
+}
 
 std::string StatusLine(int panel) {
     Panel& p = panelOf(panel);

@@ -14,7 +14,7 @@ namespace engine::testing {
 void ResetEngine(const CallbackTable& callbacks);
 
 // Operator actions, through the controls' own event handling.
-void ChooseItem(int panel, int control, int index);            // pick an item of a selector
+void ChooseItem(int panel, int control, int index);              // pick an item of a selector
 void TypeInto(int panel, int control, const std::string& text);  // replace the text, no Enter
 void PressEnter(int panel, int control);
 void PressKey(int panel, int control, int qtKey);

@@ -5,7 +5,7 @@
 #include <vector>
 
 class TraceHistory {
-public:
+  public:
     TraceHistory(int traces, int capacity) { reset(traces, capacity); }
     void reset(int traces, int capacity);
     int traces() const { return traces_; }
@@ -19,7 +19,7 @@ public:
     }
     std::vector<double> trace(int t) const;
 
-private:
+  private:
     int slot(int i) const { return (head_ + capacity_ - size_ + i) % capacity_; }
     int traces_ = 0, capacity_ = 0, size_ = 0, head_ = 0;
     std::vector<double> data_;  // capacity_ scans, each traces_ values

@@ -42,7 +42,9 @@ constexpr int kStrobePolls = 1000;
 constexpr double kVoltsPerCode = 0.0006103515625;  // 2.5 / 4096
 constexpr unsigned char kSelectCode[8] = {0, 4, 1, 5, 2, 6, 3, 7};
 
-void writeImage() { out(porta, outByte); }
+void writeImage() {
+    out(porta, outByte);
+}
 
 }  // namespace
 
@@ -51,7 +53,9 @@ void out(int port, unsigned char value) {
     RT_outp(static_cast<short>(static_cast<std::uint16_t>(port)), value);
 }
 
-int in(int port) { return RT_inp(static_cast<short>(static_cast<std::uint16_t>(port))) & 0xFF; }
+int in(int port) {
+    return RT_inp(static_cast<short>(static_cast<std::uint16_t>(port))) & 0xFF;
+}
 
 int Set(unsigned char* b, int bit) {
     if (bit > 7) return -1;
@@ -71,7 +75,9 @@ int Invert(unsigned char* b, int bit) {
     return 0;
 }
 
-int IsHigh(unsigned int value, int bit) { return static_cast<int>((value >> bit) & 1u); }
+int IsHigh(unsigned int value, int bit) {
+    return static_cast<int>((value >> bit) & 1u);
+}
 
 void inizializeBus(int port) {
     porta = port;

@@ -35,8 +35,8 @@ TEST_F(EngineTest, AnEntryCommitsOnEnterOnAnArrowStepAndWhenLeftEdited) {
 
     delivered.clear();
     PressKey(h, kEntry, Qt::Key_Up);
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_VAL_CHANGED},
-                                                 {h, kEntry, EVENT_COMMIT}}));
+    EXPECT_EQ(delivered,
+              (std::vector<Delivered>{{h, kEntry, EVENT_VAL_CHANGED}, {h, kEntry, EVENT_COMMIT}}));
     EXPECT_EQ(Value(h, kEntry), 21);
 
     delivered.clear();

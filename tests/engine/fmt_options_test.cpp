@@ -7,8 +7,11 @@
 TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
     char title[100];
     const char* head = "ZELMOR on LPT (base address = ";
-    for (auto [port, expected] : {std::pair{0x378, "378h)"}, {0x3BC, "3bch)"}, {0x278, "278h)"},
-                                  {0xEC00, "ec00h)"}, {0, "0h)"}}) {
+    for (auto [port, expected] : {std::pair{0x378, "378h)"},
+                                  {0x3BC, "3bch)"},
+                                  {0x278, "278h)"},
+                                  {0xEC00, "ec00h)"},
+                                  {0, "0h)"}}) {
         EXPECT_EQ(Fmt(title, "%s<%s%x%s", head, port, "h)"), 3);
         EXPECT_EQ(std::string(title), head + std::string(expected));
     }
@@ -22,7 +25,7 @@ TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
 TEST(Fmt, NeverWritesPastItsTargetAndRefusesMismatchedSources) {
     char small[8 + 1];
     small[8] = '\x7F';  // a guard byte the format must not reach
-    char (&target)[8] = reinterpret_cast<char (&)[8]>(small);
+    char(&target)[8] = reinterpret_cast<char(&)[8]>(small);
     EXPECT_EQ(Fmt(target, "%s<%s%x%s", "ZELMOR on LPT", 0x378, "h)"), engine::kFmtTruncated);
     EXPECT_EQ(std::string(target), "ZELMOR ");
     EXPECT_EQ(small[8], '\x7F');
@@ -46,8 +49,8 @@ TEST(EngineOptions, ParsesTheEngineOptionsAndPassesTheRestToTheProgram) {
     EXPECT_EQ(o.resourceDir, "/tmp/r");
     EXPECT_EQ(o.programArgs, (std::vector<std::string>{"zelmor", "extra"}));
 
-    for (const char* bad : {"--io=parallel", "--io", "--sim-fault=smoke", "--resources=",
-                            "--io=ppdev"}) {
+    for (const char* bad :
+         {"--io=parallel", "--io", "--sim-fault=smoke", "--resources=", "--io=ppdev"}) {
         const char* argv[] = {"zelmor", bad};
         auto error = engine::ParseEngineOptions(2, argv, o);
         ASSERT_TRUE(error) << bad;

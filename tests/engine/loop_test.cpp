@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include "recording_callbacks.h"
@@ -88,4 +89,31 @@ TEST_F(EngineTest, AQuitBeforeTheLoopMakesItReturnAtOnce) {
     QuitUserInterface(0);
     EXPECT_EQ(RunUserInterface(), 0);
     EXPECT_FALSE(engine::QuitRequested());
+}
+
+TEST_F(EngineTest, APanelPaintsAtMostSixtyTimesASecondHoweverOftenItsControlsChange) {
+    const int h = loadQuiet();
+    DisplayPanel(h);
+    QWidget* chart = engine::FindControl(h, kChart)->widget;
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    chart->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    int changes = 0;
+    while (clock.elapsed() < 500) {
+        const double scan[3] = {0.1 * (changes % 20), 1.0, 2.0};
+        PlotStripChart(h, kChart, scan, 3, 0, 0, VAL_DOUBLE);
+        SetCtrlVal(h, kVolts, 0.001 * changes++);
+        QCoreApplication::processEvents();
+    }
+    const double seconds = clock.elapsed() / 1000.0;
+    EXPECT_GT(changes, 200);
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_LE(counter.paints, 60 * seconds + 2);
 }

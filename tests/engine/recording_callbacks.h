@@ -34,7 +34,9 @@ inline int TickCb(int p, int c, int e, void*, int, int) {
     --running;
     return 0;
 }
-inline void MenuCb() { ++commands; }
+inline void MenuCb() {
+    ++commands;
+}
 
 inline const engine::CallbackTable kTestCallbacks = {
     {"CtrlCb", CtrlCb}, {"PanelCb", PanelCb}, {"TickCb", TickCb}, {"MenuCb", MenuCb}};
@@ -43,7 +45,7 @@ inline const engine::CallbackTable kTestCallbacks = {
 enum { kSelector = 2, kEntry, kVolts, kAddress, kLarge, kMeter, kChart, kTimer };
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         engine::testing::ResetEngine(kTestCallbacks);
         engine::SetResourceFolder(ZELMOR_TEST_PANELS);

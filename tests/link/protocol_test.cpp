@@ -31,8 +31,12 @@ std::vector<std::uint8_t> commandOnTheWire(std::uint8_t cmd) {
 }
 
 class Protocol : public ::testing::Test {
-protected:
-    void SetUp() override { inizializeBus(0x378); port.writes.clear(); port.paused = 0; }
+  protected:
+    void SetUp() override {
+        inizializeBus(0x378);
+        port.writes.clear();
+        port.paused = 0;
+    }
     ScriptedPort port;
     UsePort use{port};
 };
@@ -48,8 +52,8 @@ TEST_F(Protocol, ChannelZeroAndSevenMakeTheListedWrites) {
     port.writes.clear();
     playCommand(0xFE);
     EXPECT_EQ(port.writtenValues(),
-              (std::vector<std::uint8_t>{0x3F, 0xBF, 0x3F, 0xBF, 0x3F, 0xBF, 0x3F, 0xBF, 0x3F,
-                                         0xBF, 0x3F, 0xBF, 0x3F, 0xBF, 0x1F, 0x1F}));
+              (std::vector<std::uint8_t>{0x3F, 0xBF, 0x3F, 0xBF, 0x3F, 0xBF, 0x3F, 0xBF, 0x3F, 0xBF,
+                                         0x3F, 0xBF, 0x3F, 0xBF, 0x1F, 0x1F}));
 }
 
 TEST_F(Protocol, EveryChannelSendsItsSelectCodeAndAConversionHasItsExactCounts) {

@@ -13,7 +13,7 @@ namespace {
 constexpr double kStep = 2.5 / 4096;
 
 class RoundTrip : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         inizializeBus(0x378);
         bench.recordAccesses(true);
@@ -121,8 +121,7 @@ TEST(SimulatedPorts, BiosTableAndTheEmptyPortAnswerAsOnAPc) {
     SimulatedBench bench(clock);
     UsePort use(bench);
     unsigned short words[3] = {0xAAAA, 0xAAAA, 0xAAAA};
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(ReadFromPhysicalMemory(0x408 + 2 * i, &words[i], 2), 1);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(ReadFromPhysicalMemory(0x408 + 2 * i, &words[i], 2), 1);
     EXPECT_EQ(words[0], 0x378);
     EXPECT_EQ(words[1], 0x278);
     EXPECT_EQ(words[2], 0);

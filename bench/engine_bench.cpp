@@ -1,0 +1,92 @@
+// Cost of one tick through the engine: the bare dispatch, and the program's whole scan tick
+// on the simulated bench (eight conversions, nine control updates, one chart append).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <cmath>
+
+#include "engine/controls.h"
+
+#include "engine/panels.h"
+#include "engine/simulated_bench.h"
+#include "engine/test_interface.h"
+#include "ui/panel_ids.h"
+#include "ui/zelmor.h"
+
+namespace {
+
+long ticks = 0;
+int CountTick(int, int, int, void*, int, int) {
+    ++ticks;
+    return 0;
+}
+int Nothing(int, int, int, void*, int, int) {
+    return 0;
+}
+int NothingPanel(int, int, void*, int, int) {
+    return 0;
+}
+void NoCommand() {}
+
+void BM_TickDispatch(benchmark::State& state) {
+    engine::testing::ResetEngine({{"TickCb", CountTick},
+                                  {"CtrlCb", Nothing},
+                                  {"PanelCb", NothingPanel},
+                                  {"MenuCb", NoCommand}});
+    engine::SetResourceFolder(ZELMOR_TEST_PANELS);
+    const int h = LoadPanel(0, "good.uir", 1);
+    engine::FindControl(h, 9)->widget->setProperty("running", false);
+    for (auto _ : state) engine::testing::FireTimer(h, 9);
+    benchmark::DoNotOptimize(ticks);
+    engine::DiscardAllPanels();
+}
+BENCHMARK(BM_TickDispatch);
+
+void BM_ProgramScanTick(benchmark::State& state) {
+    engine::SteadyClock clock;
+    engine::SimulatedBench bench(clock);
+    engine::UsePortBackend(&bench);
+    engine::testing::ResetEngine(zelmor::callbacks);
+    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
+    zelmor::lptPanel = LoadPanel(0, "Parallela.uir", PORTS);
+    zelmor::Inizialize();
+    engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+    for (int t : {MAIN_TIMER, MAIN_STAT_TIMER})
+        engine::FindControl(zelmor::mainPanel, t)->widget->setProperty("running", false);
+    int n = 0;
+    for (auto _ : state) {
+        engine::testing::FireTimer(zelmor::mainPanel, MAIN_TIMER);
+        if (++n % 1000 == 0) QCoreApplication::processEvents();  // let the chart paint
+    }
+    engine::DiscardAllPanels();
+    engine::UsePortBackend(nullptr);
+}
+BENCHMARK(BM_ProgramScanTick);
+
+// One paint of a full chart: 8 traces of 1000 points on 1000x400 pixels.
+void BM_ChartPaint(benchmark::State& state) {
+    StripChart chart;
+    chart.setTraceCount(8);
+    chart.setHistory(1000);
+    chart.resize(1000, 400);
+    double scan[8];
+    for (int i = 0; i < 1000; ++i) {
+        for (int t = 0; t < 8; ++t) scan[t] = 1.25 + std::sin(i * 0.05 + t) * (0.3 + 0.1 * t);
+        chart.appendScan(scan);
+    }
+    QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) chart.render(&image);
+}
+BENCHMARK(BM_ChartPaint)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,153 @@
+// Achieved rates, offscreen, in real time:
+//   engine  - ticks per second of an engine timer against a plain 1/r QTimer, for each rate r
+//   program - the whole program on the simulated bench at each requested scan rate: scans
+//             made, what MAIN_RATE showed, the process's CPU use and resident memory
+// rates [engine|program|all] [seconds per rate]
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "engine/panels.h"
+#include "engine/simulated_bench.h"
+#include "engine/test_interface.h"
+#include "ui/panel_ids.h"
+#include "ui/zelmor.h"
+
+namespace {
+
+const int kRates[] = {1, 10, 100, 500, 1000};
+long ticks = 0;
+
+int CountTick(int, int, int, void*, int, int) {
+    ++ticks;
+    return 0;
+}
+int Nothing(int, int, int, void*, int, int) {
+    return 0;
+}
+int NothingPanel(int, int, void*, int, int) {
+    return 0;
+}
+void NoCommand() {}
+
+void runFor(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+long residentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void engineRates(double seconds) {
+    engine::testing::ResetEngine({{"TickCb", CountTick},
+                                  {"CtrlCb", Nothing},
+                                  {"PanelCb", NothingPanel},
+                                  {"MenuCb", NoCommand}});
+    engine::SetResourceFolder(ZELMOR_TEST_PANELS);
+    const int h = LoadPanel(0, "good.uir", 1);
+    std::printf("rate/s  engine timer ticks/s  (%%)     plain QTimer ticks/s  (%%)\n");
+    for (int r : kRates) {
+        ticks = 0;
+        SetCtrlAttribute(h, 9, ATTR_INTERVAL, 1.0 / r);
+        auto t0 = std::chrono::steady_clock::now();
+        runFor(seconds);
+        const double engineRate =
+            ticks / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        engine::FindControl(h, 9)->widget->setProperty("running", false);
+
+        long plain = 0;
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++plain; });
+        timer.start(1000 / r);
+        t0 = std::chrono::steady_clock::now();
+        runFor(seconds);
+        timer.stop();
+        const double plainRate =
+            plain / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("%6d  %20.1f  %6.1f   %20.1f  %6.1f\n", r, engineRate, 100 * engineRate / r,
+                    plainRate, 100 * plainRate / r);
+        engine::FindControl(h, 9)->widget->setProperty("running", true);
+        std::fflush(stdout);
+    }
+    engine::DiscardAllPanels();
+}
+
+void programRates(double seconds) {
+    engine::SteadyClock clock;
+    engine::SimulatedBench bench(clock);
+    engine::UsePortBackend(&bench);
+    engine::testing::ResetEngine(zelmor::callbacks);
+    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
+    std::printf(
+        "requested/s  scans/s  (%%)     MAIN_RATE readings          CPU %%  RSS start..end KiB\n");
+    QTimer::singleShot(0, [&] {
+        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+        const int panel = zelmor::mainPanel;
+        for (int r : kRates) {
+            engine::testing::TypeInto(panel, MAIN_SAMPLES, std::to_string(r));
+            engine::testing::PressEnter(panel, MAIN_SAMPLES);
+            runFor(1.5);  // settle, and let one statistics period pass
+            std::vector<int> shown;
+            QTimer poll;  // read the meter half-way between statistics ticks
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                shown.push_back(static_cast<int>(engine::testing::Value(panel, MAIN_RATE)));
+            });
+            QTimer::singleShot(500, [&] { poll.start(1000); });
+            const long rss0 = residentKiB();
+            const double cpu0 = cpuSeconds();
+            const auto conv0 = bench.conversions();
+            const auto t0 = std::chrono::steady_clock::now();
+            runFor(seconds);
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            poll.stop();
+            const double scans = (bench.conversions() - conv0) / 8.0 / elapsed;
+            const double cpu = 100 * (cpuSeconds() - cpu0) / elapsed;
+            char readings[64] = "";
+            int used = 0;
+            for (size_t i = 0; i < shown.size() && i < 6 && used < 56; ++i)
+                used += std::snprintf(readings + used, sizeof readings - used, "%d ", shown[i]);
+            std::printf("%11d  %7.1f  %6.1f   %-26s  %5.1f  %ld..%ld\n", r, scans, 100 * scans / r,
+                        readings, cpu, rss0, residentKiB());
+            std::fflush(stdout);
+        }
+        QuitUserInterface(0);
+    });
+    char name[] = "zelmor";
+    char* args[] = {name, nullptr};
+    zelmor::main(1, args);
+    engine::DiscardAllPanels();
+    engine::UsePortBackend(nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const char* what = argc > 1 ? argv[1] : "all";
+    const double seconds = argc > 2 ? std::atof(argv[2]) : 10;
+    if (!std::strcmp(what, "engine") || !std::strcmp(what, "all")) engineRates(seconds);
+    if (!std::strcmp(what, "program") || !std::strcmp(what, "all")) programRates(seconds);
+    return 0;
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts zelmor on the simulated converter. Any arguments go to zelmor
+# (see scripts/run.sh --help).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build >/dev/null
+exec build/src/ui/zelmor "$@"

@@ -1,0 +1,173 @@
+#include <QApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSpinBox>
+
+#include "engine/panels.h"
+#include "program_fixture.h"
+
+using namespace engine::testing;
+using zelmor::mainPanel;
+
+TEST_F(Program, EachTickShowsEveryChannelQuantisedTheChosenOneLargeAndOnePointPerTrace) {
+    run([&] {
+        openMainPanel();
+        SetCtrlVal(mainPanel, MAIN_CHANNEL, 3);
+        for (int tick = 1; tick <= 3; ++tick) {
+            clock.pause(0.37);  // the inputs move between scans
+            FireTimer(mainPanel, MAIN_TIMER);
+            for (int ch = 0; ch < 8; ++ch) {
+                EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), expectedVolts(ch)) << "CH" << ch;
+                const std::vector<double> trace = ChartTrace(mainPanel, MAIN_CHART, ch);
+                ASSERT_EQ(trace.size(), static_cast<size_t>(tick));
+                EXPECT_EQ(trace.back(), expectedVolts(ch));
+            }
+            EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), Value(mainPanel, MAIN_CH3));
+        }
+        EXPECT_EQ(zelmor::index, 3);
+        EXPECT_EQ(bench.conversions(), 24u);
+        ChooseMenuItem(mainPanel, "Usci");
+    });
+    EXPECT_TRUE(endedByProgram);
+}
+
+TEST_F(Program, FullScaleOnEveryLineShowsAsTheTopCodeEverywhere) {
+    bench.setFault(engine::SimFault::unplugged);  // status bit 7 reads 0: every bit a 1
+    run([&] {
+        openMainPanel();
+        FireTimer(mainPanel, MAIN_TIMER);
+        for (int ch = 0; ch < 8; ++ch) {
+            EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), 2.4993896484375);
+            EXPECT_EQ(ShownText(mainPanel, MAIN_CH0 - ch), "2.4994 V");
+            EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, ch).back(), 2.4993896484375);
+        }
+    });
+}
+
+TEST_F(Program, TheStatisticsTickShowsTheScansSinceTheLastOneAndStartsCountingAfresh) {
+    run([&] {
+        openMainPanel();
+        for (int i = 0; i < 5; ++i) FireTimer(mainPanel, MAIN_TIMER);
+        FireTimer(mainPanel, MAIN_STAT_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_RATE), 5);
+        EXPECT_EQ(ShownText(mainPanel, MAIN_RATE), "5 scans/s");
+        EXPECT_EQ(zelmor::index, 0);
+        FireTimer(mainPanel, MAIN_STAT_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_RATE), 0);
+    });
+}
+
+TEST_F(Program, ACommittedRateSetsTheIntervalAndTheMeterAndNothingElse) {
+    run([&] {
+        openMainPanel();
+        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
+        FireTimer(mainPanel, MAIN_TIMER);
+        FireTimer(mainPanel, MAIN_TIMER);
+
+        TypeInto(mainPanel, MAIN_SAMPLES, "20");  // typed, not yet committed
+        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.05);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 22);
+        EXPECT_EQ(zelmor::index, 2);  // the count goes on
+        EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 0).size(), 2u);
+
+        TypeInto(mainPanel, MAIN_SAMPLES, "1");
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 1.0);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 1);
+        PressKey(mainPanel, MAIN_SAMPLES, Qt::Key_Up);  // an arrow step commits too
+        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.5);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 2);
+    });
+}
+
+TEST_F(Program, AnUnpoweredConverterTimesOutEveryConversionThenEndsTheProgramWithZero) {
+    bench.setFault(engine::SimFault::unpowered);
+    const int rc = run([&] {
+        openMainPanel();
+        FireTimer(mainPanel, MAIN_TIMER);
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(endedByProgram);
+    ASSERT_EQ(engine::PopupLog().size(), 8u);
+    for (const auto& popup : engine::PopupLog()) {
+        EXPECT_EQ(popup.title, "Error");
+        EXPECT_EQ(popup.message, "Time out error - Program wil be terminated");
+    }
+    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), 0.0);
+    EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 0).size(), 1u);  // the scan still completed
+}
+
+TEST_F(Program, OutOfRangeChannelAndRateNeverReachPastTheScanOrANonPositiveInterval) {
+    run([&] {
+        openMainPanel();
+        // Widen the controls beyond what the resource allows, as a bad resource might.
+        auto* channel =
+            qobject_cast<QSpinBox*>(engine::FindControl(mainPanel, MAIN_CHANNEL)->widget);
+        auto* samples =
+            qobject_cast<QSpinBox*>(engine::FindControl(mainPanel, MAIN_SAMPLES)->widget);
+        channel->setRange(-1000, 1000);
+        samples->setRange(INT_MIN, INT_MAX);
+        for (int sel : {8, 1000, -1}) {
+            SetCtrlVal(mainPanel, MAIN_CHANNEL, sel);
+            FireTimer(mainPanel, MAIN_TIMER);
+            EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), -1.0);
+        }
+        for (int n : {0, -5}) {
+            SetCtrlVal(mainPanel, MAIN_SAMPLES, n);
+            PressEnter(mainPanel, MAIN_SAMPLES);
+            EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
+            EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
+        }
+        SetCtrlVal(mainPanel, MAIN_SAMPLES, INT_MAX);
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        EXPECT_GT(Interval(mainPanel, MAIN_TIMER), 0.0);
+        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), INT_MAX);
+    });
+}
+
+TEST_F(Program, EveryControlIdOfTheHeaderIsTheControlOfThatNameInItsResource) {
+    QFile header(ZELMOR_SOURCE_DIR "/src/ui/panel_ids.h");
+    ASSERT_TRUE(header.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(header.readAll());
+    const int ports = LoadPanel(0, "Parallela.uir", PORTS);
+    const int main = LoadPanel(0, "zelmor.uir", MAIN);
+    ASSERT_GE(ports, 1);
+    ASSERT_GE(main, 1);
+    int checked = 0;
+    QRegularExpression entry(R"(\b((PORTS|MAIN)_\w+)\s*=\s*(\d+))");
+    for (auto it = entry.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        const int panel = m.captured(2) == "PORTS" ? ports : main;
+        auto* w = engine::FindPanel(panel)->window->findChild<QWidget*>(m.captured(1));
+        ASSERT_TRUE(w) << m.captured(1).toStdString() << " is not in its resource";
+        EXPECT_EQ(w->property("controlId").toInt(), m.captured(3).toInt())
+            << m.captured(1).toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, 4 + 15);
+    // And no control in the resources lacks its name in the header.
+    for (int panel : {ports, main})
+        for (auto& [id, control] : engine::FindPanel(panel)->controls)
+            EXPECT_TRUE(text.contains(control.widget->objectName() + " = " + QString::number(id)))
+                << control.widget->objectName().toStdString();
+}
+
+TEST_F(Program, SoakOfAHundredThousandTicks) {
+    bench.recordAccesses(false);  // 57 million accesses would be a log of their own
+    run([&] {
+        openMainPanel();
+        for (int i = 1; i <= 100000; ++i) {
+            clock.pause(0.001);
+            FireTimer(mainPanel, MAIN_TIMER);
+            if (i % 1000 == 0) QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(zelmor::index, 100000);
+        EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 7).size(), 500u);
+        EXPECT_TRUE(engine::PopupLog().empty());
+        EXPECT_EQ(bench.conversions(), 800000u);
+    });
+}
