@@ -63,7 +63,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     SimulatedBench bench(clock);
     bench.setFault(options.fault);
     UsePortBackend(&bench);
-    SetStatusLine("Simulated converter \u2014 the voltages shown are generated, not measured");
+    SetStatusLine("Simulated converter \u2014 voltages generated, not measured");
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);
