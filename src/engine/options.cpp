@@ -24,12 +24,12 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             const std::string v = arg.size() > 5 ? arg.substr(5) : "";
             if (v == "simulated") {
                 options.io = EngineOptions::Io::simulated;
-            } else if (v == "ppdev" || v == "direct") {
-                return "--io=" + v +
-                       ": this build has no hardware port back end yet; "
-                       "use --io=simulated";
+            } else if (v == "ppdev") {
+                options.io = EngineOptions::Io::ppdev;
+            } else if (v == "direct") {
+                options.io = EngineOptions::Io::direct;
             } else {
-                return "--io takes simulated (got \"" + v + "\")";
+                return "--io takes simulated, ppdev or direct (got \"" + v + "\")";
             }
         } else if (startsWith(arg, "--sim-fault=") || arg == "--sim-fault") {
             const std::string v = arg.size() > 12 ? arg.substr(12) : "";
@@ -55,12 +55,18 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             options.programArgs.push_back(arg);
         }
     }
+    if (options.io != EngineOptions::Io::simulated && options.fault != SimFault::none)
+        return "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev "
+               "or --io=direct";
     return std::nullopt;
 }
 
 const char* EngineOptionsHelp() {
     return "Engine options:\n"
-           "  --io=simulated     port back end: the built-in simulated converter (default)\n"
+           "  --io=BACKEND       port back end: simulated, the built-in simulated converter\n"
+           "                     (default); ppdev, the port through /dev/parportN (group lp);\n"
+           "                     direct, in/out instructions (root or CAP_SYS_RAWIO, dropped at\n"
+           "                     once)\n"
            "  --sim-fault=KIND   fault of the simulated converter: none (default), unplugged,\n"
            "                     unpowered, strobe-stuck or noisy\n"
            "  --resources=DIR    load the panel resources from DIR only\n"

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
+#include "engine/hardware_ports.h"
 #include "engine/options.h"
 #include "engine/panels.h"
 #include "engine/port_io.h"
@@ -36,6 +38,32 @@ bool displayAvailable(int argc, char* argv[]) {
 #endif
 }
 
+std::unique_ptr<HardwarePorts> OpenHardware(EngineOptions::Io io, std::string& error) {
+    SystemCalls& sys = RealSystemCalls();
+    const std::vector<KernelPort> kernel = ListKernelPorts();
+    PortTable table = ReadPortTable(sys, "/dev/mem", kernel);
+    if (io == EngineOptions::Io::ppdev) return PpdevPorts::Open(sys, "/dev", kernel, table, error);
+    std::unique_ptr<HardwarePorts> ports = DirectPorts::Open(sys, table, error);
+    if (ports) {
+        error = DropPrivileges();
+        if (!error.empty()) return nullptr;
+    }
+    return ports;
+}
+
+std::string HardwareStatus(HardwarePorts& ports, EngineOptions::Io io) {
+    std::uint16_t first = 0;
+    for (auto w : ports.table().words)
+        if (w && !first) first = w;
+    const double ceiling = ScanCeiling(ports, static_cast<std::uint16_t>(first + 1));
+    std::ostringstream s;
+    s << "Port " << ports.describe() << " through "
+      << (io == EngineOptions::Io::ppdev ? "ppdev" : "direct port access")
+      << " \u2014 addresses from " << ports.table().source << " \u2014 at most "
+      << static_cast<long>(ceiling) << " scans/s";
+    return s.str();
+}
+
 }  // namespace
 
 int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTable& table) {
@@ -56,14 +84,29 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         return -1;
     }
 
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-
+    // The port back end comes first: direct port access drops its privileges before Qt starts.
     SteadyClock clock;
     SimulatedBench bench(clock);
-    bench.setFault(options.fault);
-    UsePortBackend(&bench);
-    SetStatusLine("Simulated converter \u2014 voltages generated, not measured");
+    std::unique_ptr<HardwarePorts> hardware;
+    std::string status;
+    if (options.io == EngineOptions::Io::simulated) {
+        bench.setFault(options.fault);
+        UsePortBackend(&bench);
+        status = "Simulated converter \u2014 voltages generated, not measured";
+    } else {
+        std::string error;
+        hardware = OpenHardware(options.io, error);
+        if (!hardware) {
+            std::cerr << "zelmor: " << error << std::endl;
+            return -1;
+        }
+        UsePortBackend(hardware.get());
+        status = HardwareStatus(*hardware, options.io);
+    }
+
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    SetStatusLine(status);
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);

@@ -1,0 +1,335 @@
+#include "engine/hardware_ports.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/capability.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <sys/io.h>
+#define ZELMOR_HAVE_PORT_IO 1
+#endif
+
+namespace engine {
+namespace {
+
+class LinuxCalls final : public SystemCalls {
+  public:
+    int open(const char* path, int flags) override { return ::open(path, flags); }
+    int close(int fd) override { return ::close(fd); }
+    int ioctl(int fd, unsigned long request, void* argument) override {
+        return ::ioctl(fd, request, argument);
+    }
+    long pread(int fd, void* buffer, std::size_t count, long offset) override {
+        return ::pread(fd, buffer, count, offset);
+    }
+#ifdef ZELMOR_HAVE_PORT_IO
+    int ioperm(unsigned long from, unsigned long count, int on) override {
+        return ::ioperm(from, count, on);
+    }
+    std::uint8_t inb(std::uint16_t port) override {
+        return ::inb(port);
+    }
+    void outb(std::uint8_t value, std::uint16_t port) override {
+        ::outb(value, port);
+    }
+#else
+    int ioperm(unsigned long, unsigned long, int) override {
+        errno = ENOSYS;
+        return -1;
+    }
+    std::uint8_t inb(std::uint16_t) override {
+        return 0xFF;
+    }
+    void outb(std::uint8_t, std::uint16_t) override {}
+#endif
+};
+
+std::string hex(unsigned value) {
+    std::ostringstream s;
+    s << "0x" << std::hex << value;
+    return s.str();
+}
+
+}  // namespace
+
+SystemCalls& RealSystemCalls() {
+    static LinuxCalls calls;
+    return calls;
+}
+
+std::vector<KernelPort> ListKernelPorts(const std::string& procRoot) {
+    std::vector<KernelPort> ports;
+    const std::string folder = procRoot + "/sys/dev/parport";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return ports;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("parport", 0) != 0 || name.size() == 7) continue;
+        const std::string digits = name.substr(7);
+        if (!std::all_of(digits.begin(), digits.end(), ::isdigit) || digits.size() > 4) continue;
+        std::ifstream file(folder + "/" + name + "/base-addr");
+        long base = -1;
+        if (!(file >> base) || base <= 0 || base > 0xFFFF) continue;
+        ports.push_back({std::stoi(digits), static_cast<std::uint16_t>(base)});
+    }
+    closedir(dir);
+    std::sort(ports.begin(), ports.end(),
+              [](const KernelPort& a, const KernelPort& b) { return a.number < b.number; });
+    return ports;
+}
+
+PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
+                        const std::vector<KernelPort>& kernelPorts) {
+    PortTable table;
+    std::string why;
+    const int fd = sys.open(memoryPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        why = memoryPath + ": " + std::strerror(errno);
+    } else {
+        unsigned char bytes[6] = {};
+        const long got = sys.pread(fd, bytes, sizeof bytes, 0x408);
+        const int readError = errno;
+        sys.close(fd);
+        if (got == static_cast<long>(sizeof bytes)) {
+            for (int i = 0; i < 3; ++i)
+                table.words[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+            if (table.words[0] || table.words[1] || table.words[2]) {
+                table.source = "the BIOS table";
+                return table;
+            }
+            why = "the BIOS table lists no port";
+        } else {
+            why = memoryPath + ": " + (got < 0 ? std::strerror(readError) : "short read");
+        }
+    }
+    table.words = {};
+    for (std::size_t i = 0; i < kernelPorts.size() && i < 3; ++i)
+        table.words[i] = kernelPorts[i].base;
+    table.source = "the kernel's parallel ports (" + why + ")";
+    return table;
+}
+
+bool HardwarePorts::readPhysical(std::uint32_t address, void* buffer, std::size_t count) {
+    // Only the BIOS data area is served: the port table, and zeros around it.
+    if (address < 0x400 || count > 0x100 || address + count > 0x500) return false;
+    auto* out = static_cast<unsigned char*>(buffer);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t a = address + static_cast<std::uint32_t>(i);
+        unsigned char byte = 0;
+        if (a >= 0x408 && a < 0x40E) {
+            const std::uint16_t word = table_.words[(a - 0x408) / 2];
+            byte = static_cast<unsigned char>((a % 2) ? word >> 8 : word & 0xFF);
+        }
+        out[i] = byte;
+    }
+    return true;
+}
+
+void HardwarePorts::pause(double seconds) {
+    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string& devDir,
+                                             const std::vector<KernelPort>& kernelPorts,
+                                             PortTable table, std::string& error) {
+    std::unique_ptr<PpdevPorts> ports(new PpdevPorts(sys, table));
+    for (auto& word : ports->table_.words) {
+        if (word == 0) continue;
+        auto kernel = std::find_if(kernelPorts.begin(), kernelPorts.end(),
+                                   [&](const KernelPort& k) { return k.base == word; });
+        if (kernel == kernelPorts.end()) {
+            word = 0;  // no device to reach it through: show it as absent
+            continue;
+        }
+        const std::string device = devDir + "/parport" + std::to_string(kernel->number);
+        const int fd = sys.open(device.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            const int e = errno;
+            error = DescribeSetupFailure("ppdev", device, e,
+                                         e == ENOENT ? SetupStep::noDevice : SetupStep::openDevice);
+            return nullptr;
+        }
+        if (sys.ioctl(fd, PPEXCL, nullptr) != 0 || sys.ioctl(fd, PPCLAIM, nullptr) != 0) {
+            const int e = errno;
+            sys.close(fd);
+            error = DescribeSetupFailure("ppdev", device, e, SetupStep::claimPort);
+            return nullptr;
+        }
+        ports->ports_.push_back({word, fd, device});
+    }
+    if (ports->ports_.empty()) {
+        error = DescribeSetupFailure("ppdev", devDir + "/parport*", ENOENT, SetupStep::noDevice);
+        return nullptr;
+    }
+    return ports;
+}
+
+PpdevPorts::~PpdevPorts() {
+    for (auto& p : ports_) {
+        sys_.ioctl(p.fd, PPRELEASE, nullptr);
+        sys_.close(p.fd);
+    }
+}
+
+void PpdevPorts::write(std::uint16_t address, std::uint8_t value) {
+    for (auto& p : ports_) {
+        if (address == p.base) {
+            sys_.ioctl(p.fd, PPWDATA, &value);
+            return;
+        }
+    }
+    ++refused_;
+}
+
+std::uint8_t PpdevPorts::read(std::uint16_t address) {
+    for (auto& p : ports_) {
+        if (address == p.base + 1) {
+            // The raw status register, the inverted busy line included, as an in() gives it.
+            unsigned char status = 0xFF;
+            sys_.ioctl(p.fd, PPRSTATUS, &status);
+            return status;
+        }
+    }
+    ++refused_;
+    return 0xFF;
+}
+
+std::string PpdevPorts::describe() const {
+    std::string s;
+    for (auto& p : ports_) s += (s.empty() ? "" : ", ") + hex(p.base) + " (" + p.device + ")";
+    return s;
+}
+
+std::unique_ptr<DirectPorts> DirectPorts::Open(SystemCalls& sys, PortTable table,
+                                               std::string& error) {
+    std::unique_ptr<DirectPorts> ports(new DirectPorts(sys, table));
+    for (auto word : ports->table_.words) {
+        if (word == 0) continue;
+        if (sys.ioperm(word, 3, 1) != 0) {
+            error = DescribeSetupFailure("direct", "I/O ports " + hex(word) + "-" + hex(word + 2u),
+                                         errno, SetupStep::ioperm);
+            return nullptr;
+        }
+        ports->bases_.push_back(word);
+    }
+    if (ports->bases_.empty()) {
+        error =
+            "direct: no parallel port: neither the BIOS table nor the kernel lists one. Check "
+            "that the port is enabled in the firmware set-up, or use --io=simulated.";
+        return nullptr;
+    }
+    return ports;
+}
+
+bool DirectPorts::opened(std::uint16_t address) const {
+    return std::any_of(bases_.begin(), bases_.end(),
+                       [&](std::uint16_t b) { return address >= b && address < b + 3; });
+}
+
+void DirectPorts::write(std::uint16_t address, std::uint8_t value) {
+    if (opened(address))
+        sys_.outb(value, address);
+    else
+        ++refused_;  // an out instruction there would fault: ioperm covers only these ports
+}
+
+std::uint8_t DirectPorts::read(std::uint16_t address) {
+    if (opened(address)) return sys_.inb(address);
+    ++refused_;
+    return 0xFF;
+}
+
+std::string DirectPorts::describe() const {
+    std::string s;
+    for (auto b : bases_) s += (s.empty() ? "" : ", ") + hex(b);
+    return s;
+}
+
+std::string DropPrivileges() {
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    if (uid == 0) {
+        const char* sudoUid = std::getenv("SUDO_UID");
+        const char* sudoGid = std::getenv("SUDO_GID");
+        if (sudoUid && sudoGid && std::atol(sudoUid) > 0) {
+            uid = static_cast<uid_t>(std::atol(sudoUid));
+            gid = static_cast<gid_t>(std::atol(sudoGid));
+        }
+    }
+    if (uid == 0)
+        return "direct: started as root with no user to return to; start zelmor from your own "
+               "account, through sudo, or give the binary the capability "
+               "(sudo setcap cap_sys_rawio+ep zelmor)";
+    if (geteuid() == 0 && setgroups(0, nullptr) != 0)
+        return std::string("direct: cannot drop supplementary groups: ") + std::strerror(errno);
+    if (setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
+        return std::string("direct: cannot return to the real user: ") + std::strerror(errno);
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct none[2] = {};
+    if (syscall(SYS_capset, &header, none) != 0)
+        return std::string("direct: cannot drop capabilities: ") + std::strerror(errno);
+    if (setuid(0) == 0 || seteuid(0) == 0 || (gid != 0 && setgid(0) == 0))
+        return "direct: privileges could be regained after dropping them; refusing to go on";
+    return {};
+}
+
+std::string DescribeSetupFailure(const std::string& backend, const std::string& device, int error,
+                                 SetupStep step, const std::string& lockdownPath) {
+    std::string line = backend + ": " + device + ": " + std::strerror(error) + ". ";
+    if (step == SetupStep::noDevice && backend == "direct")
+        return line +
+               "The port table lists no parallel port: check the port is enabled in the "
+               "firmware set-up, or use --io=simulated.";
+    if (step == SetupStep::noDevice)
+        return line +
+               "No parallel port device: load the parport_pc and ppdev modules "
+               "(sudo modprobe parport_pc ppdev).";
+    if (error == ENOSYS)
+        return line +
+               "Port I/O is not available in this container or virtual machine: run "
+               "zelmor on the PC with the port, or use --io=simulated.";
+    if (step == SetupStep::claimPort)
+        return line +
+               "Another driver holds the port (lp, the printing system): unload it "
+               "(sudo modprobe -r lp) or stop the printing service, then start again.";
+    if (error == EACCES && step == SetupStep::openDevice)
+        return line + "Add your user to group lp (sudo usermod -aG lp $USER) and log in again.";
+    if (error == EPERM || error == EACCES) {
+        line +=
+            "Direct port access needs CAP_SYS_RAWIO: run it through sudo, or give the "
+            "binary the capability (sudo setcap cap_sys_rawio+ep zelmor).";
+        std::ifstream lockdown(lockdownPath);
+        std::string state;
+        std::getline(lockdown, state);
+        if (state.find("[integrity]") != std::string::npos ||
+            state.find("[confidentiality]") != std::string::npos)
+            line += " This kernel is locked down (Secure Boot), which forbids it: use --io=ppdev.";
+        return line;
+    }
+    return line + "Check the port with ls -l /dev/parport* and dmesg.";
+}
+
+double ScanCeiling(PortBackend& ports, std::uint16_t statusAddress) {
+    constexpr int kReads = 2000;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kReads; ++i) ports.read(statusAddress);
+    const double perAccess =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kReads;
+    return perAccess > 0 ? 1.0 / (568 * perAccess) : 0;
+}
+
+}  // namespace engine
