@@ -2,7 +2,8 @@
 //   engine  - ticks per second of an engine timer against a plain 1/r QTimer, for each rate r
 //   program - the whole program on the simulated bench at each requested scan rate: scans
 //             made, what MAIN_RATE showed, the process's CPU use and resident memory
-// rates [engine|program|all] [seconds per rate]
+//   soak    - the program at 1000 scans/s, resident memory once a minute
+// rates [engine|program|all|soak] [seconds per rate, or in all for soak]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "engine/panels.h"
 #include "engine/simulated_bench.h"
+#include "engine/strip_chart.h"
 #include "engine/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
@@ -116,6 +118,8 @@ void programRates(double seconds) {
             const long rss0 = residentKiB();
             const double cpu0 = cpuSeconds();
             const auto conv0 = bench.conversions();
+            auto* chart = qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget);
+            const long paints0 = chart->paints();
             const auto t0 = std::chrono::steady_clock::now();
             runFor(seconds);
             const double elapsed =
@@ -127,10 +131,46 @@ void programRates(double seconds) {
             int used = 0;
             for (size_t i = 0; i < shown.size() && i < 6 && used < 56; ++i)
                 used += std::snprintf(readings + used, sizeof readings - used, "%d ", shown[i]);
-            std::printf("%11d  %7.1f  %6.1f   %-26s  %5.1f  %ld..%ld\n", r, scans, 100 * scans / r,
-                        readings, cpu, rss0, residentKiB());
+            std::printf("%11d  %7.1f  %6.1f   %-26s  %5.1f  %14.1f  %ld..%ld\n", r, scans,
+                        100 * scans / r, readings, cpu, (chart->paints() - paints0) / elapsed, rss0,
+                        residentKiB());
             std::fflush(stdout);
         }
+        QuitUserInterface(0);
+    });
+    char name[] = "zelmor";
+    char* args[] = {name, nullptr};
+    zelmor::main(1, args);
+    engine::DiscardAllPanels();
+    engine::UsePortBackend(nullptr);
+}
+
+// The program at 1000 scans/s for a long while: resident memory once a minute.
+void soak(double seconds) {
+    engine::SteadyClock clock;
+    engine::SimulatedBench bench(clock);
+    engine::UsePortBackend(&bench);
+    engine::testing::ResetEngine(zelmor::callbacks);
+    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
+    QTimer::singleShot(0, [&] {
+        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+        engine::FindPanel(zelmor::mainPanel)->window->show();
+        engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "1000");
+        engine::testing::PressEnter(zelmor::mainPanel, MAIN_SAMPLES);
+        const double cpu0 = cpuSeconds();
+        const auto t0 = std::chrono::steady_clock::now();
+        std::printf("minute  RSS KiB  scans so far  MAIN_RATE\n");
+        for (int minute = 0; minute * 60 < seconds; ++minute) {
+            runFor(std::min(60.0, seconds - minute * 60));
+            std::printf("%6d  %7ld  %12.0f  %9.0f\n", minute + 1, residentKiB(),
+                        bench.conversions() / 8.0,
+                        engine::testing::Value(zelmor::mainPanel, MAIN_RATE));
+            std::fflush(stdout);
+        }
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("CPU %.1f%% of one core over %.0f s\n", 100 * (cpuSeconds() - cpu0) / elapsed,
+                    elapsed);
         QuitUserInterface(0);
     });
     char name[] = "zelmor";
@@ -149,5 +189,6 @@ int main(int argc, char** argv) {
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10;
     if (!std::strcmp(what, "engine") || !std::strcmp(what, "all")) engineRates(seconds);
     if (!std::strcmp(what, "program") || !std::strcmp(what, "all")) programRates(seconds);
+    if (!std::strcmp(what, "soak")) soak(argc > 2 ? seconds : 600);
     return 0;
 }

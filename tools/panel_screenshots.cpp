@@ -21,7 +21,8 @@ int main(int argc, char* argv[]) {
     engine::UsePortBackend(&bench);
     engine::testing::ResetEngine(zelmor::callbacks);
     engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
-    engine::SetStatusLine("Simulated converter \u2014 voltages generated, not measured");
+    engine::SetStatusLine("Simulated converter \u2014 voltages generated, not measured",
+                          engine::StatusTone::notice);
 
     auto shoot = [&](int panel, const char* name) {
         QWidget* w = engine::FindPanel(panel)->window.get();

@@ -4,13 +4,25 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 // ---- NumericEntry ----
 
 NumericEntry::NumericEntry(QWidget* parent) : QSpinBox(parent) {
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { edited_ = true; });
+}
+
+bool NumericEntry::event(QEvent* event) {
+    // A space means nothing in a number; let it reach the panel's shortcut (the chart's
+    // freeze) instead of being swallowed here.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QSpinBox::event(event);
 }
 
 void NumericEntry::stepBy(int steps) {
@@ -119,116 +131,88 @@ void TimerControl::expire() {
     emit due();
 }
 
-// ---- StripChart ----
+// ---- LargeDisplay ----
 
-namespace {
-const char* const kDefaultColors[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                      "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+LargeDisplay::LargeDisplay(QWidget* parent) : QLCDNumber(parent) {
+    setSegmentStyle(QLCDNumber::Flat);
+    setFrameShape(QFrame::StyledPanel);
+    setDigitCount(6);
+    showValue(0);
 }
 
-StripChart::StripChart(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setMinimumSize(200, 120);
-}
-
-void StripChart::setTraceCount(int n) {
-    history_.reset(std::clamp(n, 1, 64), history_.capacity());
+void LargeDisplay::setUnit(const QString& u) {
+    unit_ = u;
     update();
 }
 
-void StripChart::setHistory(int points) {
-    history_.reset(history_.traces(), std::clamp(points, 2, 1 << 20));
-    update();
+void LargeDisplay::setDecimals(int d) {
+    decimals_ = std::clamp(d, 0, 10);
+    showValue(value_);
 }
 
-void StripChart::appendScan(const double* values) {
-    history_.append(values);
-    update();  // Qt merges these into at most one paint per frame
+QString LargeDisplay::shownText() const {
+    return QString::number(value_, 'f', decimals_);
 }
 
-QColor StripChart::traceColor(int trace) const {
-    if (trace < colors_.size()) {
-        QColor c(colors_[trace]);
-        if (c.isValid()) return c;
+QColor LargeDisplay::digitColor() const {
+    QWidget* top = window();
+    auto* chooser = top->findChild<QSpinBox*>(selector_);
+    auto* chart = top->findChild<StripChart*>(color_source_);
+    if (chooser && chart) return chart->traceColor(chooser->value());
+    return palette().windowText().color();
+}
+
+void LargeDisplay::showValue(double value) {
+    value_ = value;
+    // One blank digit cell at the right, where the unit goes.
+    const QString digits = shownText() + (unit_.isEmpty() ? "" : " ");
+    if (digitCount() < digits.size() - digits.count('.')) setDigitCount(digits.size());
+    display(digits);
+    const QColor c = digitColor();
+    if (palette().color(QPalette::WindowText) != c) {
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, c);
+        p.setColor(QPalette::Light, c);
+        p.setColor(QPalette::Dark, c.darker());
+        setPalette(p);
     }
-    return QColor(kDefaultColors[trace % 8]);
 }
 
-void StripChart::paintEvent(QPaintEvent*) {
+void LargeDisplay::paintEvent(QPaintEvent* event) {
+    QLCDNumber::paintEvent(event);
+    if (unit_.isEmpty()) return;
+    // The unit fills the blank last digit cell, at half the digits' height.
+    const QRect inside = contentsRect();
+    const int cell = inside.width() / std::max(1, digitCount());
     QPainter p(this);
-    p.fillRect(rect(), palette().base());
-    const QFontMetrics fm(font());
-    const int left = fm.horizontalAdvance("0.00 V") + 10;
-    const int legend = fm.height() + 6;
-    const QRectF plot(left, legend + 4, width() - left - 8,
-                      height() - legend - 4 - fm.height() / 2 - 4);
-    if (plot.width() < 4 || plot.height() < 4) return;
+    QFont f = font();
+    f.setPixelSize(std::max(8, inside.height() / 2));
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(QRect(inside.right() - cell, inside.top(), cell, inside.height() - 4),
+               Qt::AlignCenter | Qt::AlignBottom, unit_);
+}
 
-    const double span = (y_max_ > y_min_) ? y_max_ - y_min_ : 1.0;
-    auto yOf = [&](double v) {
-        double f = std::clamp((v - y_min_) / span, 0.0, 1.0);
-        return plot.bottom() - f * plot.height();
-    };
+// ---- RateMeter ----
 
-    // Grid and volts labels, in the palette's own text colour.
-    QColor gridColor = palette().text().color();
-    gridColor.setAlphaF(0.15);
-    p.setPen(palette().text().color());
-    const int lines = 5;
-    for (int k = 0; k <= lines; ++k) {
-        const double v = y_min_ + span * k / lines;
-        const double y = yOf(v);
-        p.setPen(QPen(gridColor, 1));
-        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setPen(palette().text().color());
-        p.drawText(QRectF(0, y - fm.height() / 2.0, left - 6, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(v, 'f', 2) + (unit_.isEmpty() ? "" : " " + unit_));
-    }
-    p.setPen(QPen(palette().text().color(), 1));
-    p.drawRect(plot);
+RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
+    setFormat("%v scans/s");
+    setValue(0);
+}
 
-    // Legend along the top.
-    int x = left;
-    for (int t = 0; t < history_.traces(); ++t) {
-        const QString name = t < names_.size() ? names_[t] : QString("CH%1").arg(t);
-        p.fillRect(QRect(x, 4 + fm.height() / 2 - 4, 10, 8), traceColor(t));
-        p.setPen(palette().text().color());
-        p.drawText(QPoint(x + 14, 4 + fm.ascent()), name);
-        x += 14 + fm.horizontalAdvance(name) + 12;
-    }
-
-    // Traces, newest point at the right edge. Each pixel column gets the lowest and the
-    // highest point that falls in it, so no spike is lost however many points share a column.
-    const int n = history_.size();
-    if (n == 0) return;
-    const double dx = plot.width() / std::max(1, history_.capacity() - 1);
-    p.setClipRect(plot);
-    QPolygonF line;
-    line.reserve(2 * static_cast<int>(plot.width()) + 4);
-    for (int t = 0; t < history_.traces(); ++t) {
-        line.clear();
-        int column = INT_MIN;
-        double low = 0, high = 0;
-        auto flush = [&] {
-            if (column == INT_MIN) return;
-            line << QPointF(column + 0.5, yOf(low));
-            if (high != low) line << QPointF(column + 0.5, yOf(high));
-        };
-        for (int i = 0; i < n; ++i) {
-            const double v = history_.at(t, i);
-            const int c = static_cast<int>(std::floor(plot.right() - (n - 1 - i) * dx));
-            if (c != column) {
-                flush();
-                column = c;
-                low = high = v;
-            } else {
-                low = std::min(low, v);
-                high = std::max(high, v);
-            }
-        }
-        flush();
-        p.setPen(QPen(traceColor(t), 0));
-        p.drawPolyline(line);
-    }
+void RateMeter::showRate(int value) {
+    setValue(std::clamp(value, minimum(), maximum()));
+    auto* requested = window()->findChild<QSpinBox*>(requested_from_);
+    const bool warn = requested && value < 0.9 * requested->value();
+    if (warn == warning_) return;
+    warning_ = warn;
+    QPalette p = palette();
+    if (warn)
+        p.setColor(QPalette::Highlight, QColor("#d9534f"));
+    else
+        p = QPalette();
+    setPalette(p);
+    setToolTip(warn ? tr("Fewer scans than asked for: the computer or the port cannot keep up")
+                    : tr("Scans made in the last second, against the requested rate"));
 }

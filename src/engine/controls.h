@@ -4,14 +4,16 @@
 
 #include <QDoubleSpinBox>
 #include <QSpinBox>
-#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <utility>
 #include <vector>
 
-#include "engine/trace_history.h"
+#include <QLCDNumber>
+#include <QProgressBar>
+
+#include "engine/strip_chart.h"
 
 // An integer entry that commits on Enter, on an arrow step, and when focus leaves it edited.
 class NumericEntry : public QSpinBox {
@@ -22,6 +24,7 @@ class NumericEntry : public QSpinBox {
     void committed();
 
   protected:
+    bool event(QEvent* event) override;
     void stepBy(int steps) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -81,60 +84,53 @@ class TimerControl : public QWidget {
     QTimer timer_;
 };
 
-// A strip chart: one trace per input, scrolling left, newest point at the right edge.
-class StripChart : public QWidget {
+// The chosen channel in large LCD digits, with its unit, in the colour its trace has on the
+// chart: `selector` names the control that picks the channel, `colorSource` the chart.
+class LargeDisplay : public QLCDNumber {
     Q_OBJECT
-    Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
-    Q_PROPERTY(int history READ history WRITE setHistory)
-    Q_PROPERTY(double yMinimum READ yMinimum WRITE setYMinimum)
-    Q_PROPERTY(double yMaximum READ yMaximum WRITE setYMaximum)
-    Q_PROPERTY(QStringList traceColors READ traceColors WRITE setTraceColors)
-    Q_PROPERTY(QStringList traceNames READ traceNames WRITE setTraceNames)
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
+    Q_PROPERTY(QString selector READ selector WRITE setSelector)
+    Q_PROPERTY(QString colorSource READ colorSource WRITE setColorSource)
+    Q_PROPERTY(int decimals READ decimals WRITE setDecimals)
   public:
-    explicit StripChart(QWidget* parent = nullptr);
-    int traceCount() const { return history_.traces(); }
-    void setTraceCount(int n);
-    int history() const { return history_.capacity(); }
-    void setHistory(int points);
-    double yMinimum() const { return y_min_; }
-    void setYMinimum(double v) {
-        y_min_ = v;
-        update();
-    }
-    double yMaximum() const { return y_max_; }
-    void setYMaximum(double v) {
-        y_max_ = v;
-        update();
-    }
-    QStringList traceColors() const { return colors_; }
-    void setTraceColors(const QStringList& c) {
-        colors_ = c;
-        update();
-    }
-    QStringList traceNames() const { return names_; }
-    void setTraceNames(const QStringList& n) {
-        names_ = n;
-        update();
-    }
+    explicit LargeDisplay(QWidget* parent = nullptr);
     QString unit() const { return unit_; }
-    void setUnit(const QString& u) {
-        unit_ = u;
-        update();
-    }
-
-    // One point on each trace; count must equal traceCount(). Never paints by itself.
-    void appendScan(const double* values);
-    const TraceHistory& data() const { return history_; }
-    QColor traceColor(int trace) const;
-    QSize sizeHint() const override { return {480, 220}; }
+    void setUnit(const QString& u);
+    QString selector() const { return selector_; }
+    void setSelector(const QString& s) { selector_ = s; }
+    QString colorSource() const { return color_source_; }
+    void setColorSource(const QString& s) { color_source_ = s; }
+    int decimals() const { return decimals_; }
+    void setDecimals(int d);
+    void showValue(double value);
+    double shownValue() const { return value_; }
+    QString shownText() const;
+    QColor digitColor() const;
 
   protected:
     void paintEvent(QPaintEvent*) override;
 
   private:
-    TraceHistory history_{8, 500};
-    double y_min_ = 0, y_max_ = 2.5;
-    QStringList colors_, names_;
-    QString unit_ = "V";
+    QString unit_, selector_, color_source_;
+    int decimals_ = 4;
+    double value_ = 0;
+};
+
+// The achieved scan rate as a bar against its maximum and as a number. It turns to a warning
+// colour when the rate falls under 90% of the one asked for, which the control named by
+// `requestedFrom` holds.
+class RateMeter : public QProgressBar {
+    Q_OBJECT
+    Q_PROPERTY(QString requestedFrom READ requestedFrom WRITE setRequestedFrom)
+  public:
+    explicit RateMeter(QWidget* parent = nullptr);
+    QString requestedFrom() const { return requested_from_; }
+    void setRequestedFrom(const QString& name) { requested_from_ = name; }
+    // Sets the value, kept within the range, and the colour that goes with it.
+    void showRate(int value);
+    bool warning() const { return warning_; }
+
+  private:
+    QString requested_from_;
+    bool warning_ = false;
 };

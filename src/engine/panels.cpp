@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QUiLoader>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <iostream>
 #include <set>
@@ -32,6 +33,7 @@ int nextHandle = 1;
 std::map<std::string, CallbackEntry> callbacks;
 std::string resourceFolder;
 std::string statusText;
+StatusTone statusTone = StatusTone::plain;
 int depth = 0;
 long droppedTicks = 0;
 std::chrono::steady_clock::time_point lastCallbackStart{}, lastCallbackEnd{};
@@ -57,6 +59,10 @@ class PanelLoader : public QUiLoader {
             w = new TimerControl(parent);
         else if (className == "StripChart")
             w = new StripChart(parent);
+        else if (className == "LargeDisplay")
+            w = new LargeDisplay(parent);
+        else if (className == "RateMeter")
+            w = new RateMeter(parent);
         else
             return QUiLoader::createWidget(className, parent, name);
         w->setObjectName(name);
@@ -171,6 +177,12 @@ void addStatusLine(Panel& p) {
     if (statusText.empty()) return;
     auto* label = new QLabel(QString::fromStdString(statusText));
     label->setObjectName("engineStatusLine");
+    if (statusTone == StatusTone::notice) {
+        // A badge nobody can miss: these voltages are not measured.
+        label->setStyleSheet(
+            "QLabel { background: #f0ad4e; color: black; font-weight: bold; padding: 2px 6px; "
+            "border-radius: 3px; }");
+    }
     if (auto* main = qobject_cast<QMainWindow*>(p.window.get())) {
         main->statusBar()->addWidget(label, 1);
     } else if (p.window->layout()) {
@@ -229,6 +241,10 @@ int setNumeric(int panel, int control, double value) {
             static_cast<int>(std::clamp<double>(std::round(value), s->minimum(), s->maximum())));
     } else if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) {
         d->setValue(value);
+    } else if (auto* meter = qobject_cast<RateMeter*>(w)) {
+        meter->showRate(static_cast<int>(std::clamp<double>(std::round(value), INT_MIN, INT_MAX)));
+    } else if (auto* big = qobject_cast<LargeDisplay*>(w)) {
+        big->showValue(value);
     } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
         bar->setValue(static_cast<int>(
             std::clamp<double>(std::round(value), bar->minimum(), bar->maximum())));
@@ -255,6 +271,8 @@ int getNumeric(int panel, int control, double& value) {
         value = d->value();
     else if (auto* bar = qobject_cast<QProgressBar*>(w))
         value = bar->value();
+    else if (auto* big = qobject_cast<LargeDisplay*>(w))
+        value = big->shownValue();
     else if (auto* lcd = qobject_cast<QLCDNumber*>(w))
         value = lcd->property("exactValue").toDouble();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
@@ -281,7 +299,10 @@ int setMaximum(int panel, int control, double max) {
         // QProgressBar empties itself when its value leaves the range: pin it instead.
         const int shown = std::min(bar->value(), static_cast<int>(max));
         bar->setMaximum(static_cast<int>(max));
-        bar->setValue(std::max(shown, bar->minimum()));
+        if (auto* meter = qobject_cast<RateMeter*>(bar))
+            meter->showRate(std::max(shown, bar->minimum()));
+        else
+            bar->setValue(std::max(shown, bar->minimum()));
     } else {
         return kWrongControlKind;
     }
@@ -370,8 +391,9 @@ void SetResourceFolder(const std::string& folder) {
     resourceFolder = folder;
 }
 
-void SetStatusLine(const std::string& text) {
+void SetStatusLine(const std::string& text, StatusTone tone) {
     statusText = text;
+    statusTone = tone;
     for (auto& [handle, p] : panels) {
         if (p->statusLine)
             p->statusLine->setText(QString::fromStdString(text));

@@ -47,8 +47,10 @@ long DroppedTicks();
 // Where LoadPanel looks: only in folder when it is not empty, else next to the executable
 // and then in the installed data folder.
 void SetResourceFolder(const std::string& folder);
-// A line the engine shows at the foot of every panel, present and future (empty: none).
-void SetStatusLine(const std::string& text);
+// A line the engine shows at the foot of every panel, present and future (empty: none); a
+// notice stands out as a badge.
+enum class StatusTone { plain, notice };
+void SetStatusLine(const std::string& text, StatusTone tone = StatusTone::plain);
 
 // Shows popups as modal message boxes and ends the event loop on a quit request.
 void InstallQtFront();

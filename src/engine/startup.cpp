@@ -106,7 +106,8 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    SetStatusLine(status);
+    SetStatusLine(status, options.io == EngineOptions::Io::simulated ? StatusTone::notice
+                                                                     : StatusTone::plain);
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);

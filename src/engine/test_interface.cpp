@@ -104,6 +104,7 @@ std::string ShownText(int panel, int control) {
             .toStdString();
     }
     if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->text().toStdString();
+    if (auto* big = qobject_cast<LargeDisplay*>(w)) return big->shownText().toStdString();
     if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
         // The digits the display shows, read back from its own value for the count of digits.
         const QVariant decimals = lcd->property("decimals");

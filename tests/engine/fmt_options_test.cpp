@@ -49,8 +49,13 @@ TEST(EngineOptions, ParsesTheEngineOptionsAndPassesTheRestToTheProgram) {
     EXPECT_EQ(o.resourceDir, "/tmp/r");
     EXPECT_EQ(o.programArgs, (std::vector<std::string>{"zelmor", "extra"}));
 
-    for (const char* bad :
-         {"--io=parallel", "--io", "--sim-fault=smoke", "--resources=", "--io=ppdev"}) {
+    const char* ppdev[] = {"zelmor", "--io=ppdev"};
+    ASSERT_FALSE(engine::ParseEngineOptions(2, ppdev, o));
+    EXPECT_EQ(o.io, engine::EngineOptions::Io::ppdev);
+    const char* faultyHardware[] = {"zelmor", "--io=direct", "--sim-fault=noisy"};
+    EXPECT_TRUE(engine::ParseEngineOptions(3, faultyHardware, o));
+
+    for (const char* bad : {"--io=parallel", "--io", "--sim-fault=smoke", "--resources="}) {
         const char* argv[] = {"zelmor", bad};
         auto error = engine::ParseEngineOptions(2, argv, o);
         ASSERT_TRUE(error) << bad;

@@ -3,6 +3,9 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 
+#include <QTest>
+
+#include "engine/controls.h"
 #include "engine/panels.h"
 #include "program_fixture.h"
 
@@ -169,5 +172,54 @@ TEST_F(Program, SoakOfAHundredThousandTicks) {
         EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 7).size(), 500u);
         EXPECT_TRUE(engine::PopupLog().empty());
         EXPECT_EQ(bench.conversions(), 800000u);
+    });
+}
+
+TEST_F(Program, TheLargeDisplayTakesTheChosenChannelsColourAndTheMeterWarnsWhenShort) {
+    run([&] {
+        openMainPanel();
+        auto* big =
+            qobject_cast<LargeDisplay*>(engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget);
+        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
+        auto* meter = qobject_cast<RateMeter*>(engine::FindControl(mainPanel, MAIN_RATE)->widget);
+        ASSERT_TRUE(big && chart && meter);
+        for (int channel : {3, 6}) {
+            SetCtrlVal(mainPanel, MAIN_CHANNEL, channel);
+            FireTimer(mainPanel, MAIN_TIMER);
+            EXPECT_EQ(big->palette().color(QPalette::WindowText), chart->traceColor(channel));
+            EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE),
+                      QString::number(Value(mainPanel, MAIN_CH0 - channel), 'f', 4).toStdString());
+        }
+        // Requested 10 scans/s: 8 is under 90% of it, 9 is not.
+        for (auto [scans, warns] : {std::pair{8, true}, {9, false}, {0, true}}) {
+            for (int i = 0; i < scans; ++i) FireTimer(mainPanel, MAIN_TIMER);
+            zelmor::index = scans;
+            FireTimer(mainPanel, MAIN_STAT_TIMER);
+            EXPECT_EQ(meter->warning(), warns) << scans << " scans";
+        }
+    });
+}
+
+TEST_F(Program, SpaceFreezesTheChartFromAnywhereInThePanelWhileScanningGoesOn) {
+    run([&] {
+        openMainPanel();
+        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
+        QWidget* window = engine::FindPanel(mainPanel)->window.get();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QWidget* samples = engine::FindControl(mainPanel, MAIN_SAMPLES)->widget;
+        samples->setFocus();
+        FireTimer(mainPanel, MAIN_TIMER);
+        QTest::keyClick(samples, Qt::Key_Space);
+        ASSERT_TRUE(chart->frozen());
+        clock.pause(0.5);
+        FireTimer(mainPanel, MAIN_TIMER);
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(chart->data().size(), 3);
+        EXPECT_EQ(chart->shown().size(), 1);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH1), expectedVolts(1));  // the indicators go on
+        EXPECT_EQ(Value(mainPanel, MAIN_SAMPLES), 10);            // the space typed nothing
+        QTest::keyClick(samples, Qt::Key_Space);
+        EXPECT_FALSE(chart->frozen());
     });
 }

@@ -1,0 +1,385 @@
+#include "engine/strip_chart.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcut>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char* const kDefaultColors[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                      "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+constexpr int kMargin = 6;
+
+}  // namespace
+
+StripChart::StripChart(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(240, 140);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    clock_.start();
+
+    display_clock_.setInterval(1000 / kFramesPerSecond);
+    connect(&display_clock_, &QTimer::timeout, this, [this] {
+        if (!dirty_) {
+            display_clock_.stop();  // nothing new: sleep until the next scan
+            return;
+        }
+        dirty_ = false;
+        update();
+    });
+
+    freeze_ = new QToolButton(this);
+    freeze_->setText(tr("Freeze"));
+    freeze_->setCheckable(true);
+    freeze_->setToolTip(tr("Hold the picture while acquisition goes on (Space)"));
+    freeze_->setFocusPolicy(Qt::NoFocus);
+    connect(freeze_, &QToolButton::toggled, this, &StripChart::setFrozen);
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    space->setContext(Qt::WindowShortcut);
+    connect(space, &QShortcut::activated, this, [this] { setFrozen(!frozen_); });
+}
+
+void StripChart::setTraceCount(int n) {
+    n = std::clamp(n, 1, 64);
+    live_.reset(n, live_.capacity());
+    snapshot_.reset(n, live_.capacity());
+    hidden_.assign(static_cast<std::size_t>(n), false);
+    layoutChanged();
+}
+
+void StripChart::setHistory(int points) {
+    points = std::clamp(points, 2, 1 << 20);
+    live_.reset(live_.traces(), points);
+    snapshot_.reset(live_.traces(), points);
+    update();
+}
+
+void StripChart::setYMinimum(double v) {
+    y_min_ = v;
+    layoutChanged();
+}
+
+void StripChart::setYMaximum(double v) {
+    y_max_ = v;
+    layoutChanged();
+}
+
+void StripChart::setTraceColors(const QStringList& c) {
+    colors_ = c;
+    update();
+}
+
+void StripChart::setTraceNames(const QStringList& n) {
+    names_ = n;
+    layoutChanged();
+}
+
+void StripChart::setUnit(const QString& u) {
+    unit_ = u;
+    layoutChanged();
+}
+
+void StripChart::appendScan(const double* values) {
+    appendScan(values, static_cast<double>(clock_.nsecsElapsed()) * 1e-9);
+}
+
+void StripChart::appendScan(const double* values, double seconds) {
+    live_.append(values, seconds);
+    dirty_ = true;
+    if (!display_clock_.isActive()) display_clock_.start();
+}
+
+QColor StripChart::traceColor(int trace) const {
+    if (trace >= 0 && trace < colors_.size()) {
+        const QColor c(colors_[trace]);
+        if (c.isValid()) return c;
+    }
+    return QColor(kDefaultColors[((trace % 8) + 8) % 8]);
+}
+
+QString StripChart::traceName(int trace) const {
+    return trace < names_.size() ? names_[trace] : QString("CH%1").arg(trace);
+}
+
+bool StripChart::traceVisible(int trace) const {
+    return trace >= 0 && trace < traceCount() && !hidden_[static_cast<std::size_t>(trace)];
+}
+
+void StripChart::setTraceVisible(int trace, bool visible) {
+    if (trace < 0 || trace >= traceCount()) return;
+    hidden_[static_cast<std::size_t>(trace)] = !visible;
+    update();
+}
+
+void StripChart::setFrozen(bool on) {
+    if (on == frozen_) return;
+    frozen_ = on;
+    if (on) snapshot_ = live_;  // the picture as it stands; the live data goes on beside it
+    const QSignalBlocker block(freeze_);
+    freeze_->setChecked(on);
+    freeze_->setText(on ? tr("Resume") : tr("Freeze"));
+    update();
+}
+
+void StripChart::setAutoscale(bool on) {
+    autoscale_ = on;
+    update();
+}
+
+std::pair<double, double> StripChart::shownRange() const {
+    if (!autoscale_) return {y_min_, y_max_};
+    const TraceHistory& h = shown();
+    double low = INFINITY, high = -INFINITY;
+    for (int t = 0; t < h.traces(); ++t) {
+        if (!traceVisible(t)) continue;
+        for (int i = 0; i < h.size(); ++i) {
+            low = std::min(low, h.at(t, i));
+            high = std::max(high, h.at(t, i));
+        }
+    }
+    if (!(low <= high)) return {y_min_, y_max_};  // nothing to scale to
+    const double pad = high > low ? 0.05 * (high - low) : 0.05 * (std::fabs(high) + 1);
+    return {low - pad, high + pad};
+}
+
+void StripChart::layoutChanged() {
+    background_ = QPixmap();
+    update();
+}
+
+QRect StripChart::legendEntry(int trace) const {
+    const QFontMetrics fm(font());
+    const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
+    const int right = width() - kMargin - (freeze_ ? freeze_->sizeHint().width() + kMargin : 0);
+    const int entryWidth =
+        14 + fm.horizontalAdvance("WWWW 0.0000 " + unit_) + 2 * kMargin;  // values don't jiggle
+    const int perRow = std::max(1, (right - left) / entryWidth);
+    const int row = trace / perRow, col = trace % perRow;
+    return QRect(left + col * entryWidth, kMargin + row * (fm.height() + 4), entryWidth,
+                 fm.height() + 2);
+}
+
+QRectF StripChart::plotArea() const {
+    const QFontMetrics fm(font());
+    const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
+    const int legendBottom =
+        std::max(legendEntry(traceCount() - 1).bottom(), freeze_->geometry().bottom());
+    const double top = legendBottom + kMargin + fm.height() / 2.0;
+    return QRectF(left, top, width() - left - 2 * kMargin,
+                  height() - top - fm.height() / 2.0 - kMargin);
+}
+
+int StripChart::columns() const {
+    return std::max(1, static_cast<int>(std::lround(plotArea().width() * devicePixelRatioF())));
+}
+
+int StripChart::pointAt(double x) const {
+    const QRectF plot = plotArea();
+    if (x < plot.left() || x >= plot.right()) return -1;
+    const int column = static_cast<int>((x - plot.left()) * devicePixelRatioF());
+    return PointAtColumn(shown(), column, columns());
+}
+
+QString StripChart::readoutAt(double x) const {
+    const int i = pointAt(x);
+    if (i < 0) return {};
+    const TraceHistory& h = shown();
+    const double age = h.time(i) - h.time(h.size() - 1);
+    QString text = QString::number(age, 'f', 3) + " s";
+    for (int t = 0; t < h.traces(); ++t) {
+        if (!traceVisible(t)) continue;
+        text += QString("\n%1  %2 %3").arg(traceName(t)).arg(h.at(t, i), 0, 'f', 4).arg(unit_);
+    }
+    return text;
+}
+
+void StripChart::resizeEvent(QResizeEvent*) {
+    const QSize button = freeze_->sizeHint();
+    freeze_->setGeometry(width() - kMargin - button.width(), kMargin, button.width(),
+                         button.height());
+    layoutChanged();
+}
+
+void StripChart::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange)
+        layoutChanged();
+    QWidget::changeEvent(event);
+}
+
+void StripChart::mousePressEvent(QMouseEvent* event) {
+    for (int t = 0; t < traceCount(); ++t) {
+        if (legendEntry(t).contains(event->position().toPoint())) {
+            setTraceVisible(t, !traceVisible(t));
+            return;
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void StripChart::mouseMoveEvent(QMouseEvent* event) {
+    hover_x_ = event->position().x();
+    update();
+}
+
+void StripChart::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space)
+        setFrozen(!frozen_);
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void StripChart::leaveEvent(QEvent*) {
+    hover_x_ = -1;
+    update();
+}
+
+void StripChart::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* fixed =
+        menu.addAction(tr("Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
+    QAction* automatic = menu.addAction(tr("Autoscale"));
+    fixed->setCheckable(true);
+    automatic->setCheckable(true);
+    fixed->setChecked(!autoscale_);
+    automatic->setChecked(autoscale_);
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == fixed) setAutoscale(false);
+    if (chosen == automatic) setAutoscale(true);
+}
+
+// Everything that changes only with the size, the palette or the range: drawn once into a
+// pixmap at the screen's pixel density, then copied on every frame.
+void StripChart::paintBackground(const std::pair<double, double>& range) {
+    const qreal dpr = devicePixelRatioF();
+    background_ = QPixmap((size() * dpr));
+    background_.setDevicePixelRatio(dpr);
+    background_range_ = range;
+    QPainter p(&background_);
+    p.fillRect(rect(), palette().window());
+    const QRectF plot = plotArea();
+    p.fillRect(plot, palette().base());
+    const QFontMetrics fm(font());
+    const QColor text = palette().text().color();
+    QColor grid = text;
+    grid.setAlphaF(0.18);
+    const double span = range.second > range.first ? range.second - range.first : 1;
+    const int lines = 5;
+    for (int k = 0; k <= lines; ++k) {
+        const double v = range.first + span * k / lines;
+        const double y = plot.bottom() - plot.height() * k / lines;
+        p.setPen(QPen(grid, 1));
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.setPen(palette().windowText().color());
+        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - kMargin, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(v, 'f', 2) + (unit_.isEmpty() ? "" : " " + unit_));
+    }
+    p.setPen(QPen(grid, 1));
+    for (int k = 1; k < 10; ++k) {
+        const double x = plot.left() + plot.width() * k / 10;
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    }
+    p.setPen(QPen(text, 1));
+    p.drawRect(plot);
+}
+
+void StripChart::paintEvent(QPaintEvent*) {
+    ++paints_;
+    const auto range = shownRange();
+    if (background_.isNull() || background_range_ != range ||
+        background_.devicePixelRatio() != devicePixelRatioF())
+        paintBackground(range);
+    QPainter p(this);
+    p.drawPixmap(0, 0, background_);
+    const QFontMetrics fm(font());
+
+    // Legend: colour, name and live value of each trace; a hidden one is hollow and greyed.
+    for (int t = 0; t < traceCount(); ++t) {
+        const QRect r = legendEntry(t);
+        const QRect box(r.left() + kMargin, r.center().y() - 5, 10, 10);
+        const bool on = traceVisible(t);
+        QColor textColor = palette().windowText().color();
+        if (on) {
+            p.fillRect(box, traceColor(t));
+        } else {
+            p.setPen(traceColor(t));
+            p.drawRect(box.adjusted(0, 0, -1, -1));
+            textColor.setAlphaF(0.45);
+        }
+        QString label = traceName(t);
+        if (live_.size() > 0)
+            label += QString(" %1 %2").arg(live_.at(t, live_.size() - 1), 0, 'f', 4).arg(unit_);
+        p.setPen(textColor);
+        p.drawText(QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, label);
+    }
+
+    // Traces.
+    const QRectF plot = plotArea();
+    const TraceHistory& h = shown();
+    const double span = range.second > range.first ? range.second - range.first : 1;
+    auto yOf = [&](double v) {
+        return plot.bottom() - std::clamp((v - range.first) / span, 0.0, 1.0) * plot.height();
+    };
+    const qreal dpr = devicePixelRatioF();
+    const int cols = columns();
+    p.setClipRect(plot);
+    QPolygonF line;
+    for (int t = 0; t < h.traces(); ++t) {
+        if (!traceVisible(t)) continue;
+        line.clear();
+        for (const ColumnSpan& c : ReduceToColumns(h, t, cols)) {
+            const double x = plot.left() + (c.column + 0.5) / dpr;
+            line << QPointF(x, yOf(c.low));
+            if (c.high != c.low) line << QPointF(x, yOf(c.high));
+        }
+        p.setPen(QPen(traceColor(t), 1));
+        p.drawPolyline(line);
+    }
+
+    // Frozen: say so plainly over the picture.
+    if (frozen_) {
+        const QString banner = tr("FROZEN \u2014 Space resumes the live picture");
+        QRectF box(0, 0, fm.horizontalAdvance(banner) + 16, fm.height() + 8);
+        box.moveCenter(QPointF(plot.center().x(), plot.top() + box.height() / 2 + 6));
+        QColor back = palette().highlight().color();
+        back.setAlphaF(0.85);
+        p.fillRect(box, back);
+        p.setPen(palette().highlightedText().color());
+        p.drawText(box, Qt::AlignCenter, banner);
+    }
+
+    // Hover: a cursor line and the values under it.
+    const int i = pointAt(hover_x_);
+    if (i >= 0) {
+        p.setPen(QPen(palette().text().color(), 1, Qt::DashLine));
+        p.drawLine(QPointF(hover_x_, plot.top()), QPointF(hover_x_, plot.bottom()));
+        const QStringList lines = readoutAt(hover_x_).split('\n');
+        int w = 0;
+        for (const QString& l : lines) w = std::max(w, fm.horizontalAdvance(l));
+        QRectF box(0, 0, w + 12, lines.size() * fm.height() + 8);
+        const bool rightSide = hover_x_ + box.width() + 12 < plot.right();
+        box.moveTopLeft(
+            QPointF(rightSide ? hover_x_ + 8 : hover_x_ - box.width() - 8, plot.top() + 8));
+        QColor back = palette().toolTipBase().color();
+        back.setAlphaF(0.92);
+        p.fillRect(box, back);
+        // The first line is the time; then one line per visible trace, in its colour.
+        int k = 0, t = -1;
+        for (const QString& l : lines) {
+            while (k > 0 && !traceVisible(++t)) {
+            }
+            p.setPen(k == 0 ? palette().toolTipText().color() : traceColor(t));
+            p.drawText(QPointF(box.left() + 6, box.top() + 4 + fm.ascent() + k * fm.height()), l);
+            ++k;
+        }
+    }
+}

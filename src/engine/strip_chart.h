@@ -1,0 +1,107 @@
+// The strip chart: one trace per input, scrolling left, newest scan at the right edge.
+// Appending is O(1) and never paints; the chart repaints from its own display clock, at most
+// 60 times a second whatever the scan rate, drawing per pixel column the lowest and highest
+// point that falls there. A legend shows each trace's colour, name and live value (a click
+// hides or shows the trace); Space or the Freeze button holds the picture while the data goes
+// on; hovering reads out the time and the values under the cursor; the context menu switches
+// between the resource's fixed range and autoscale.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+#include "engine/trace_history.h"
+
+class QToolButton;
+
+class StripChart : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
+    Q_PROPERTY(int history READ history WRITE setHistory)
+    Q_PROPERTY(double yMinimum READ yMinimum WRITE setYMinimum)
+    Q_PROPERTY(double yMaximum READ yMaximum WRITE setYMaximum)
+    Q_PROPERTY(QStringList traceColors READ traceColors WRITE setTraceColors)
+    Q_PROPERTY(QStringList traceNames READ traceNames WRITE setTraceNames)
+    Q_PROPERTY(QString unit READ unit WRITE setUnit)
+  public:
+    static constexpr int kFramesPerSecond = 60;
+
+    explicit StripChart(QWidget* parent = nullptr);
+    int traceCount() const { return live_.traces(); }
+    void setTraceCount(int n);
+    int history() const { return live_.capacity(); }
+    void setHistory(int points);
+    double yMinimum() const { return y_min_; }
+    void setYMinimum(double v);
+    double yMaximum() const { return y_max_; }
+    void setYMaximum(double v);
+    QStringList traceColors() const { return colors_; }
+    void setTraceColors(const QStringList& c);
+    QStringList traceNames() const { return names_; }
+    void setTraceNames(const QStringList& n);
+    QString unit() const { return unit_; }
+    void setUnit(const QString& u);
+
+    // One point on each trace; values holds traceCount() of them.
+    void appendScan(const double* values);
+    void appendScan(const double* values, double seconds);
+    const TraceHistory& data() const { return live_; }
+    // What the picture shows: the live data, or the snapshot taken when it froze.
+    const TraceHistory& shown() const { return frozen_ ? snapshot_ : live_; }
+
+    QColor traceColor(int trace) const;
+    QString traceName(int trace) const;
+    bool traceVisible(int trace) const;
+    void setTraceVisible(int trace, bool visible);
+    bool frozen() const { return frozen_; }
+    void setFrozen(bool on);
+    bool autoscale() const { return autoscale_; }
+    void setAutoscale(bool on);
+    // The vertical range drawn now.
+    std::pair<double, double> shownRange() const;
+
+    // Where things are, for the operator's clicks and for tests.
+    QRectF plotArea() const;
+    QRect legendEntry(int trace) const;
+    QToolButton* freezeButton() const { return freeze_; }
+    // The point under an x position of the plot (-1: none), and the hover readout there.
+    int pointAt(double x) const;
+    QString readoutAt(double x) const;
+    long paints() const { return paints_; }
+
+    QSize sizeHint() const override { return {560, 260}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void changeEvent(QEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
+    void contextMenuEvent(QContextMenuEvent*) override;
+
+  private:
+    void layoutChanged();
+    int columns() const;
+    void paintBackground(const std::pair<double, double>& range);
+
+    TraceHistory live_{8, 500};
+    TraceHistory snapshot_{8, 500};
+    std::vector<bool> hidden_ = std::vector<bool>(8, false);
+    double y_min_ = 0, y_max_ = 2.5;
+    QStringList colors_, names_;
+    QString unit_ = "V";
+    bool frozen_ = false, autoscale_ = false, dirty_ = false;
+    double hover_x_ = -1;
+    long paints_ = 0;
+    QElapsedTimer clock_;
+    QTimer display_clock_;
+    QToolButton* freeze_ = nullptr;
+    QPixmap background_;
+    std::pair<double, double> background_range_{0, 0};
+};

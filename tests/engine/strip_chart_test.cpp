@@ -1,0 +1,134 @@
+// The strip chart as the operator uses it.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <QToolButton>
+#include <set>
+
+#include "engine/strip_chart.h"
+
+namespace {
+
+struct Chart : ::testing::Test {
+    void SetUp() override {
+        chart.setTraceCount(8);
+        chart.setHistory(100);
+        chart.resize(600, 300);
+        chart.show();
+    }
+    void appendRamp(int scans) {
+        for (int i = 0; i < scans; ++i) {
+            double scan[8];
+            for (int t = 0; t < 8; ++t) scan[t] = 0.1 * t + 0.001 * i;
+            chart.appendScan(scan, 0.01 * i);
+        }
+    }
+    StripChart chart;
+};
+
+int colorPixels(const QImage& image, const QColor& color) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += image.pixelColor(x, y) == color;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(Chart, RepaintsAtMostSixtyTimesASecondHoweverFastScansArrive) {
+    QCoreApplication::processEvents();
+    const long before = chart.paints();
+    QElapsedTimer clock;
+    clock.start();
+    int appended = 0;
+    while (clock.elapsed() < 500) {
+        appendRamp(1);
+        ++appended;
+        QCoreApplication::processEvents();
+    }
+    const long paints = chart.paints() - before;
+    EXPECT_GT(appended, 500);
+    EXPECT_GE(paints, 1);
+    EXPECT_LE(paints, StripChart::kFramesPerSecond * clock.elapsed() / 1000.0 + 2);
+}
+
+TEST_F(Chart, ALegendClickHidesAndShowsATraceWhileItsDataGoesOn) {
+    appendRamp(10);
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.legendEntry(2).center());
+    EXPECT_FALSE(chart.traceVisible(2));
+    appendRamp(5);
+    EXPECT_EQ(chart.data().size(), 15);
+    EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 1).count("CH"), 7);
+    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.legendEntry(2).center());
+    EXPECT_TRUE(chart.traceVisible(2));
+}
+
+TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {
+    appendRamp(20);
+    chart.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
+    QTest::keyClick(&chart, Qt::Key_Space);
+    ASSERT_TRUE(chart.frozen());
+    EXPECT_TRUE(chart.freezeButton()->isChecked());
+    EXPECT_EQ(chart.freezeButton()->text(), "Resume");
+    appendRamp(30);
+    EXPECT_EQ(chart.data().size(), 50);
+    EXPECT_EQ(chart.shown().size(), 20);
+    chart.freezeButton()->click();
+    EXPECT_FALSE(chart.frozen());
+    EXPECT_EQ(chart.shown().size(), 50);
+}
+
+TEST_F(Chart, HoverReadsOutTheTimeAndValuesOfThePointUnderTheCursor) {
+    appendRamp(100);  // a full history: point i holds 0.1 t + 0.001 i, at 0.01 i s
+    const QRectF plot = chart.plotArea();
+    const int columns = static_cast<int>(std::lround(plot.width() * chart.devicePixelRatioF()));
+    for (int column : {0, columns / 3, columns - 1}) {
+        const double x = plot.left() + (column + 0.5) / chart.devicePixelRatioF();
+        const int expected = ((column + 1) * 100 - 1) / columns;  // newest point in that column
+        ASSERT_EQ(chart.pointAt(x), expected) << "column " << column;
+        const QString readout = chart.readoutAt(x);
+        EXPECT_TRUE(readout.startsWith(QString::number(0.01 * (expected - 99), 'f', 3) + " s"))
+            << readout.toStdString();
+        EXPECT_TRUE(readout.contains(QString("CH3  %1 V").arg(0.3 + 0.001 * expected, 0, 'f', 4)))
+            << readout.toStdString();
+    }
+    EXPECT_EQ(chart.pointAt(plot.left() - 2), -1);
+}
+
+TEST_F(Chart, AutoscaleFollowsTheDataAndTheFixedRangeIsTheResources) {
+    chart.setYMinimum(0);
+    chart.setYMaximum(2.5);
+    appendRamp(10);
+    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 2.5}));
+    chart.setAutoscale(true);
+    const auto [low, high] = chart.shownRange();
+    EXPECT_LT(low, 0.0);
+    EXPECT_GT(low, -0.05);
+    EXPECT_GT(high, 0.709);
+    EXPECT_LT(high, 0.75);
+}
+
+TEST_F(Chart, ThePictureShowsEveryTraceInItsColourAtScaleOneAndTwo) {
+    for (int i = 0; i < 100; ++i) {
+        double scan[8];
+        for (int t = 0; t < 8; ++t) scan[t] = 0.15 + 0.3 * t + 0.1 * std::sin(i * 0.2);
+        chart.appendScan(scan, 0.01 * i);
+    }
+    for (qreal scale : {1.0, 2.0}) {
+        QImage image(chart.size() * scale, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::magenta);
+        chart.render(&image);
+        std::set<QRgb> distinct;
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3) distinct.insert(image.pixel(x, y));
+        EXPECT_GT(distinct.size(), 12u) << "scale " << scale;
+        EXPECT_EQ(colorPixels(image, Qt::magenta), 0) << "scale " << scale;
+        for (int t = 0; t < 8; ++t)
+            EXPECT_GT(colorPixels(image, chart.traceColor(t)), 40 * scale)
+                << "trace " << t << " at scale " << scale;
+    }
+}
