@@ -2,7 +2,6 @@
 
 #include "engine/fmt.h"
 #include "engine/options.h"
-#include "engine/startup.h"
 
 TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
     char title[100];
@@ -61,22 +60,4 @@ TEST(EngineOptions, ParsesTheEngineOptionsAndPassesTheRestToTheProgram) {
         ASSERT_TRUE(error) << bad;
         EXPECT_NE(error->find(std::string(bad).substr(0, 4)), std::string::npos) << *error;
     }
-}
-
-TEST(EngineStartUp, ABadOptionEndsWithMinusOneAndHelpWithZeroBeforeTheProgramRuns) {
-    static bool programRan = false;
-    auto program = [](int, char**) {
-        programRan = true;
-        return 7;
-    };
-    char name[] = "zelmor", bad[] = "--sim-fault=smoke", help[] = "--help";
-    char* badArgs[] = {name, bad, nullptr};
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(engine::RunProgram(2, badArgs, program, {}), -1);
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("smoke"), std::string::npos);
-    char* helpArgs[] = {name, help, nullptr};
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(engine::RunProgram(2, helpArgs, program, {}), 0);
-    EXPECT_NE(::testing::internal::GetCapturedStdout().find("--sim-fault"), std::string::npos);
-    EXPECT_FALSE(programRan);
 }

@@ -50,19 +50,10 @@ TEST_F(RoundTrip, ASweepOfEveryCodeComesBackExact) {
         setCode(5, code);
         ASSERT_EQ(getVolt(5), voltsOf(code)) << "code " << code;
     }
-}
-
-TEST_F(RoundTrip, TheDefaultInputsAreQuantisedAtTheBenchClock) {
-    for (double t : {0.0, 0.37, 1.9, 12.5}) {
-        clock.set(t);
-        for (unsigned char ch = 0; ch < 8; ++ch) {
-            int expected = SimulatedBench::quantise(bench.input(ch, t));
-            EXPECT_EQ(getVolt(ch), voltsOf(expected)) << "channel " << int(ch) << " at " << t;
-        }
-    }
+    // A real converter's transfer function at its ends.
     EXPECT_EQ(SimulatedBench::quantise(-0.2), 0);
-    EXPECT_EQ(SimulatedBench::quantise(2.5), 4095);
     EXPECT_EQ(SimulatedBench::quantise(1.25), 2048);
+    EXPECT_EQ(SimulatedBench::quantise(2.5), 4095);
 }
 
 TEST_F(RoundTrip, OneScanIs568AccessesOnTheConverterPortOnly) {
@@ -104,28 +95,19 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
         for (int i = 0; i < 200; ++i) r.push_back(getVolt(0));
         return r;
     };
-    auto first = readings(7);
+    const auto first = readings(7);
     EXPECT_EQ(first, readings(7));
-    int wrong = 0;
-    for (double v : first) {
-        EXPECT_GE(v, 0.0);
-        EXPECT_LE(v, 2.4993896484375);
-        wrong += v != voltsOf(SimulatedBench::quantise(1.0));
-    }
+    const auto wrong = std::count_if(first.begin(), first.end(), [](double v) {
+        return v != SimulatedBench::quantise(1.0) * kStep;
+    });
     EXPECT_GT(wrong, 10);
     EXPECT_LT(wrong, 190);
 }
 
-TEST(SimulatedPorts, BiosTableAndTheEmptyPortAnswerAsOnAPc) {
+TEST(SimulatedPorts, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     engine::ManualClock clock;
     SimulatedBench bench(clock);
     UsePort use(bench);
-    unsigned short words[3] = {0xAAAA, 0xAAAA, 0xAAAA};
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(ReadFromPhysicalMemory(0x408 + 2 * i, &words[i], 2), 1);
-    EXPECT_EQ(words[0], 0x378);
-    EXPECT_EQ(words[1], 0x278);
-    EXPECT_EQ(words[2], 0);
-
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
     EXPECT_EQ(getVolt(3), 2.4993896484375);
     EXPECT_EQ(bench.dataRegister(0x278), 0x1F);
