@@ -8,6 +8,7 @@
 
 #include "engine/controls.h"
 
+#include "bench_support.h"
 #include "engine/panels.h"
 #include "engine/simulated_bench.h"
 #include "engine/test_interface.h"
@@ -16,29 +17,13 @@
 
 namespace {
 
-long ticks = 0;
-int CountTick(int, int, int, void*, int, int) {
-    ++ticks;
-    return 0;
-}
-int Nothing(int, int, int, void*, int, int) {
-    return 0;
-}
-int NothingPanel(int, int, void*, int, int) {
-    return 0;
-}
-void NoCommand() {}
-
 void BM_TickDispatch(benchmark::State& state) {
-    engine::testing::ResetEngine({{"TickCb", CountTick},
-                                  {"CtrlCb", Nothing},
-                                  {"PanelCb", NothingPanel},
-                                  {"MenuCb", NoCommand}});
+    engine::testing::ResetEngine(support::kTestPanelCallbacks);
     engine::SetResourceFolder(ZELMOR_TEST_PANELS);
     const int h = LoadPanel(0, "good.uir", 1);
-    engine::FindControl(h, 9)->widget->setProperty("running", false);
-    for (auto _ : state) engine::testing::FireTimer(h, 9);
-    benchmark::DoNotOptimize(ticks);
+    engine::FindControl(h, support::kTestPanelTimer)->widget->setProperty("running", false);
+    for (auto _ : state) engine::testing::FireTimer(h, support::kTestPanelTimer);
+    benchmark::DoNotOptimize(support::ticks);
     engine::DiscardAllPanels();
 }
 BENCHMARK(BM_TickDispatch);

@@ -16,30 +16,15 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/panels.h"
-#include "engine/simulated_bench.h"
+#include "bench_support.h"
 #include "engine/strip_chart.h"
-#include "engine/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
 
 namespace {
 
+using support::ticks;
 const int kRates[] = {1, 10, 100, 500, 1000};
-long ticks = 0;
-
-int CountTick(int, int, int, void*, int, int) {
-    ++ticks;
-    return 0;
-}
-int Nothing(int, int, int, void*, int, int) {
-    return 0;
-}
-int NothingPanel(int, int, void*, int, int) {
-    return 0;
-}
-void NoCommand() {}
-
 void runFor(double seconds) {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
@@ -60,21 +45,18 @@ long residentKiB() {
 }
 
 void engineRates(double seconds) {
-    engine::testing::ResetEngine({{"TickCb", CountTick},
-                                  {"CtrlCb", Nothing},
-                                  {"PanelCb", NothingPanel},
-                                  {"MenuCb", NoCommand}});
+    engine::testing::ResetEngine(support::kTestPanelCallbacks);
     engine::SetResourceFolder(ZELMOR_TEST_PANELS);
     const int h = LoadPanel(0, "good.uir", 1);
     std::printf("rate/s  engine timer ticks/s  (%%)     plain QTimer ticks/s  (%%)\n");
     for (int r : kRates) {
         ticks = 0;
-        SetCtrlAttribute(h, 9, ATTR_INTERVAL, 1.0 / r);
+        SetCtrlAttribute(h, support::kTestPanelTimer, ATTR_INTERVAL, 1.0 / r);
         auto t0 = std::chrono::steady_clock::now();
         runFor(seconds);
         const double engineRate =
             ticks / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        engine::FindControl(h, 9)->widget->setProperty("running", false);
+        engine::FindControl(h, support::kTestPanelTimer)->widget->setProperty("running", false);
 
         long plain = 0;
         QTimer timer;
@@ -88,21 +70,17 @@ void engineRates(double seconds) {
             plain / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         std::printf("%6d  %20.1f  %6.1f   %20.1f  %6.1f\n", r, engineRate, 100 * engineRate / r,
                     plainRate, 100 * plainRate / r);
-        engine::FindControl(h, 9)->widget->setProperty("running", true);
+        engine::FindControl(h, support::kTestPanelTimer)->widget->setProperty("running", true);
         std::fflush(stdout);
     }
     engine::DiscardAllPanels();
 }
 
 void programRates(double seconds) {
-    engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
-    engine::UsePortBackend(&bench);
-    engine::testing::ResetEngine(zelmor::callbacks);
-    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
     std::printf(
-        "requested/s  scans/s  (%%)     MAIN_RATE readings          CPU %%  RSS start..end KiB\n");
-    QTimer::singleShot(0, [&] {
+        "requested/s  scans/s  (%%)     MAIN_RATE readings          CPU %%  chart paints/s  "
+        "RSS start..end KiB\n");
+    support::RunProgramOnBench([&](engine::SimulatedBench& bench) {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         const int panel = zelmor::mainPanel;
         for (int r : kRates) {
@@ -138,21 +116,11 @@ void programRates(double seconds) {
         }
         QuitUserInterface(0);
     });
-    char name[] = "zelmor";
-    char* args[] = {name, nullptr};
-    zelmor::main(1, args);
-    engine::DiscardAllPanels();
-    engine::UsePortBackend(nullptr);
 }
 
 // The program at 1000 scans/s for a long while: resident memory once a minute.
 void soak(double seconds) {
-    engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
-    engine::UsePortBackend(&bench);
-    engine::testing::ResetEngine(zelmor::callbacks);
-    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
-    QTimer::singleShot(0, [&] {
+    support::RunProgramOnBench([&](engine::SimulatedBench& bench) {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         engine::FindPanel(zelmor::mainPanel)->window->show();
         engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "1000");
@@ -173,11 +141,6 @@ void soak(double seconds) {
                     elapsed);
         QuitUserInterface(0);
     });
-    char name[] = "zelmor";
-    char* args[] = {name, nullptr};
-    zelmor::main(1, args);
-    engine::DiscardAllPanels();
-    engine::UsePortBackend(nullptr);
 }
 
 }  // namespace

@@ -155,10 +155,11 @@ QString LargeDisplay::shownText() const {
 }
 
 QColor LargeDisplay::digitColor() const {
-    QWidget* top = window();
-    auto* chooser = top->findChild<QSpinBox*>(selector_);
-    auto* chart = top->findChild<StripChart*>(color_source_);
-    if (chooser && chart) return chart->traceColor(chooser->value());
+    // A null name would match any control: no names, no colour binding.
+    if (selector_.isEmpty() || color_source_.isEmpty()) return palette().windowText().color();
+    if (!chooser_) chooser_ = window()->findChild<QSpinBox*>(selector_);
+    if (!chart_) chart_ = window()->findChild<StripChart*>(color_source_);
+    if (chooser_ && chart_) return chart_->traceColor(chooser_->value());
     return palette().windowText().color();
 }
 
@@ -203,7 +204,8 @@ RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
 
 void RateMeter::showRate(int value) {
     setValue(std::clamp(value, minimum(), maximum()));
-    auto* requested = window()->findChild<QSpinBox*>(requested_from_);
+    auto* requested =
+        requested_from_.isEmpty() ? nullptr : window()->findChild<QSpinBox*>(requested_from_);
     const bool warn = requested && value < 0.9 * requested->value();
     if (warn == warning_) return;
     warning_ = warn;

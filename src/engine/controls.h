@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDoubleSpinBox>
+#include <QPointer>
 #include <QSpinBox>
 #include <QTimer>
 #include <QWidget>
@@ -114,6 +115,9 @@ class LargeDisplay : public QLCDNumber {
     QString unit_, selector_, color_source_;
     int decimals_ = 4;
     double value_ = 0;
+    // Found by name once, on the first value shown (the panel is complete by then).
+    mutable QPointer<QSpinBox> chooser_;
+    mutable QPointer<StripChart> chart_;
 };
 
 // The achieved scan rate as a bar against its maximum and as a number. It turns to a warning

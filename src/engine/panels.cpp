@@ -145,10 +145,11 @@ int guarded(Call&& call) {
     return result;
 }
 
-bool loadError(const QString& path, const QString& reason) {
+// Says why a panel could not be loaded, in one line, and gives LoadPanel's failure result.
+int loadError(const QString& path, const QString& reason) {
     std::cerr << "zelmor engine: cannot load panel from \"" << path.toStdString()
               << "\": " << reason.toStdString() << std::endl;
-    return false;
+    return kLoadFailed;
 }
 
 QString findResource(const char* fileName) {
@@ -420,9 +421,9 @@ using namespace engine;
 
 int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     const QString path = findResource(fileName ? fileName : "");
-    if (parent != 0) return loadError(path, "only top-level panels (parent 0) exist"), kLoadFailed;
+    if (parent != 0) return loadError(path, "only top-level panels (parent 0) exist");
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return loadError(path, file.errorString()), kLoadFailed;
+    if (!file.open(QIODevice::ReadOnly)) return loadError(path, file.errorString());
 
     PanelLoader loader;
     // The loader reports a broken file through Qt's warnings as well; one line is enough.
@@ -432,11 +433,10 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     qInstallMessageHandler(previous);
     if (!window) {
         const QString why = loader.errorString();
-        return loadError(path, why.isEmpty() ? "not a panel resource" : why), kLoadFailed;
+        return loadError(path, why.isEmpty() ? "not a panel resource" : why);
     }
     if (window->property("panelId").toInt() != panelResourceId)
-        return loadError(path, QString("holds no panel with resource ID %1").arg(panelResourceId)),
-               kLoadFailed;
+        return loadError(path, QString("holds no panel with resource ID %1").arg(panelResourceId));
 
     auto panel = std::make_unique<Panel>();
     const int handle = nextHandle;
@@ -455,9 +455,9 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     const QVariant panelCallback = window->property("callback");
     if (panelCallback.isValid() && !panelCallback.toString().isEmpty()) {
         const CallbackEntry* e = lookup(panelCallback, error, "the panel");
-        if (!e) return loadError(path, error), kLoadFailed;
+        if (!e) return loadError(path, error);
         if (!std::holds_alternative<PanelCallbackPtr>(e->function))
-            return loadError(path, "the panel's callback is not a panel callback"), kLoadFailed;
+            return loadError(path, "the panel's callback is not a panel callback");
         panel->callback = std::get<PanelCallbackPtr>(e->function);
     }
 
@@ -467,26 +467,22 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
         bool ok = false;
         const int id = idProperty.toInt(&ok);
         const QString name = w->objectName();
-        if (!ok || id <= 0)
-            return loadError(path, QString("control %1 has no valid ID").arg(name)), kLoadFailed;
+        if (!ok || id <= 0) return loadError(path, QString("control %1 has no valid ID").arg(name));
         if (panel->controls.count(id))
-            return loadError(path, QString("two controls have ID %1").arg(id)), kLoadFailed;
+            return loadError(path, QString("two controls have ID %1").arg(id));
         if (!supportedControl(w))
             return loadError(path, QString("control %1 is a %2, which the engine cannot drive")
-                                       .arg(name, w->metaObject()->className())),
-                   kLoadFailed;
+                                       .arg(name, w->metaObject()->className()));
         Control c;
         c.id = id;
         c.widget = w;
         const QVariant cb = w->property("callback");
         if (cb.isValid() && !cb.toString().isEmpty()) {
             const CallbackEntry* e = lookup(cb, error, qPrintable("control " + name));
-            if (!e) return loadError(path, error), kLoadFailed;
+            if (!e) return loadError(path, error);
             if (!std::holds_alternative<CtrlCallbackPtr>(e->function))
                 return loadError(
-                           path,
-                           QString("callback of control %1 is not a control callback").arg(name)),
-                       kLoadFailed;
+                    path, QString("callback of control %1 is not a control callback").arg(name));
             c.callback = std::get<CtrlCallbackPtr>(e->function);
         }
         panel->controls[id] = c;
@@ -496,11 +492,11 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
         const QVariant cb = action->property("callback");
         if (!cb.isValid() || cb.toString().isEmpty()) continue;
         const CallbackEntry* e = lookup(cb, error, qPrintable("menu item " + action->objectName()));
-        if (!e) return loadError(path, error), kLoadFailed;
+        if (!e) return loadError(path, error);
         if (!std::holds_alternative<CommandCallbackPtr>(e->function))
-            return loadError(path, QString("menu item %1 does not name a command callback")
-                                       .arg(action->objectName())),
-                   kLoadFailed;
+            return loadError(
+                path,
+                QString("menu item %1 does not name a command callback").arg(action->objectName()));
         const CommandCallbackPtr command = std::get<CommandCallbackPtr>(e->function);
         QObject::connect(action, &QAction::triggered, action,
                          [command] { DispatchCommand(command); });
