@@ -21,7 +21,6 @@
 #include <climits>
 #include <cmath>
 #include <iostream>
-#include <set>
 
 #include "engine/controls.h"
 
@@ -378,9 +377,6 @@ int DispatchCommand(CommandCallbackPtr command) {
     });
 }
 
-bool CallbackRunning() {
-    return depth > 0;
-}
 std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
 LastCallbackSpan() {
     return {lastCallbackStart, lastCallbackEnd};

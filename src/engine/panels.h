@@ -40,7 +40,6 @@ void DiscardAllPanels();
 int DispatchControlEvent(int panel, int control, int event);
 int DispatchPanelEvent(int panel, int event);
 int DispatchCommand(CommandCallbackPtr command);
-bool CallbackRunning();
 // Ticks that fell due while a callback ran and were therefore not delivered.
 long DroppedTicks();
 

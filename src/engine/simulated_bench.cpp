@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <thread>
 
 namespace engine {
@@ -98,10 +97,6 @@ std::uint8_t SimulatedBench::dataRegister(std::uint16_t base) const {
     if (base == kConverterPort) return data_[0];
     if (base == kEmptyPort) return data_[1];
     return 0;
-}
-
-std::array<std::uint8_t, 3> SimulatedBench::biosPorts() const {
-    return {bios_area_[0x09], bios_area_[0x0B], bios_area_[0x0D]};
 }
 
 void SimulatedBench::write(std::uint16_t address, std::uint8_t value) {
@@ -208,7 +203,6 @@ void SimulatedBench::risingEdge(bool dataIn) {
                 int channel = kChannelOfSelect[(shift_ >> 3) & 7];
                 code_ = quantise(input(channel, clock_.now()));
                 last_channel_ = channel;
-                last_code_ = code_;
                 ++conversions_;
                 strobe_ = true;
                 phase_ = Phase::readout;
@@ -234,7 +228,7 @@ void SimulatedBench::fallingEdge() {
 
 bool SimulatedBench::nextNoise() {
     rng_ = mix(rng_);
-    return static_cast<double>(rng_ >> 11) * 0x1.0p-53 < noise_rate_;
+    return static_cast<double>(rng_ >> 11) * 0x1.0p-53 < kNoiseRate;
 }
 
 }  // namespace engine

@@ -95,23 +95,18 @@ class SimulatedBench final : public PortBackend {
     static int quantise(double volts);
 
     void setFault(SimFault fault) { fault_ = fault; }
-    SimFault fault() const { return fault_; }
-    // Chance per output bit that the noisy data line flips it.
-    void setNoiseRate(double rate) { noise_rate_ = rate; }
 
     // What happened on the wire.
     std::uint64_t writes() const { return writes_; }
     std::uint64_t reads() const { return reads_; }
     std::uint64_t conversions() const { return conversions_; }
     int lastChannel() const { return last_channel_; }
-    int lastCode() const { return last_code_; }
     // The access log is off by default so that a long live run does not grow without bound.
     void recordAccesses(bool on) { recording_ = on; }
     const std::vector<PortAccess>& accesses() const { return log_; }
     void clearAccesses() { log_.clear(); }
     // Last byte written to the data register at a port base (0 when never written).
     std::uint8_t dataRegister(std::uint16_t base) const;
-    std::array<std::uint8_t, 3> biosPorts() const;
 
     Clock& clock() { return clock_; }
 
@@ -128,7 +123,7 @@ class SimulatedBench final : public PortBackend {
     std::uint8_t data_[2] = {0, 0};              // data registers of 0x378 and 0x278
     std::uint8_t control_[2] = {0, 0};
     SimFault fault_ = SimFault::none;
-    double noise_rate_ = 1.0 / 64;
+    static constexpr double kNoiseRate = 1.0 / 64;  // chance a noisy line flips a bit
     std::uint64_t rng_;
 
     enum class Phase { idle, command, readout } phase_ = Phase::idle;
@@ -141,7 +136,7 @@ class SimulatedBench final : public PortBackend {
     int pulse_ = 0;
 
     std::uint64_t writes_ = 0, reads_ = 0, conversions_ = 0;
-    int last_channel_ = -1, last_code_ = -1;
+    int last_channel_ = -1;
     bool recording_ = false;
     std::vector<PortAccess> log_;
 };

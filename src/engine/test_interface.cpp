@@ -131,10 +131,6 @@ double Interval(int panel, int control) {
     return widgetAs<TimerControl>(panel, control)->interval();
 }
 
-bool TimerRunning(int panel, int control) {
-    return widgetAs<TimerControl>(panel, control)->running();
-}
-
 double MaxValue(int panel, int control) {
     QWidget* w = widget(panel, control);
     if (auto* s = qobject_cast<QSpinBox*>(w)) return s->maximum();
@@ -157,10 +153,6 @@ std::string StatusLine(int panel) {
 
 std::vector<double> ChartTrace(int panel, int control, int trace) {
     return widgetAs<StripChart>(panel, control)->data().trace(trace);
-}
-
-int ChartTraceCount(int panel, int control) {
-    return widgetAs<StripChart>(panel, control)->traceCount();
 }
 
 }  // namespace engine::testing

@@ -30,11 +30,9 @@ double Value(int panel, int control);
 bool IsDimmed(int panel, int control);
 double Interval(int panel, int control);
 double MaxValue(int panel, int control);
-bool TimerRunning(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
 std::vector<double> ChartTrace(int panel, int control, int trace);
-int ChartTraceCount(int panel, int control);
 
 }  // namespace engine::testing
