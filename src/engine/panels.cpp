@@ -8,7 +8,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
@@ -169,7 +168,7 @@ QString findResource(const char* fileName) {
 
 bool supportedControl(QWidget* w) {
     return qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
-           qobject_cast<QLCDNumber*>(w) || qobject_cast<QProgressBar*>(w) ||
+           qobject_cast<LargeDisplay*>(w) || qobject_cast<QProgressBar*>(w) ||
            qobject_cast<StripChart*>(w) || qobject_cast<TimerControl*>(w);
 }
 
@@ -248,10 +247,6 @@ int setNumeric(int panel, int control, double value) {
     } else if (auto* bar = qobject_cast<QProgressBar*>(w)) {
         bar->setValue(static_cast<int>(
             std::clamp<double>(std::round(value), bar->minimum(), bar->maximum())));
-    } else if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
-        const QVariant decimals = lcd->property("decimals");
-        lcd->setProperty("exactValue", value);
-        lcd->display(QString::number(value, 'f', decimals.isValid() ? decimals.toInt() : 4));
     } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
         if (value != std::floor(value) || value < -1 || value >= combo->count()) return kBadValue;
         combo->setCurrentIndex(static_cast<int>(value));
@@ -273,8 +268,6 @@ int getNumeric(int panel, int control, double& value) {
         value = bar->value();
     else if (auto* big = qobject_cast<LargeDisplay*>(w))
         value = big->shownValue();
-    else if (auto* lcd = qobject_cast<QLCDNumber*>(w))
-        value = lcd->property("exactValue").toDouble();
     else if (auto* combo = qobject_cast<QComboBox*>(w))
         value = combo->currentIndex();
     else

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -105,13 +104,6 @@ std::string ShownText(int panel, int control) {
     }
     if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->text().toStdString();
     if (auto* big = qobject_cast<LargeDisplay*>(w)) return big->shownText().toStdString();
-    if (auto* lcd = qobject_cast<QLCDNumber*>(w)) {
-        // The digits the display shows, read back from its own value for the count of digits.
-        const QVariant decimals = lcd->property("decimals");
-        return QString::number(lcd->property("exactValue").toDouble(), 'f',
-                               decimals.isValid() ? decimals.toInt() : 4)
-            .toStdString();
-    }
     if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
     throw std::invalid_argument("control shows no text");
 }
