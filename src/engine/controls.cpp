@@ -76,9 +76,7 @@ TimerControl::TimerControl(QWidget* parent) : QWidget(parent) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TimerControl::expire);
-    next_ = Clock::now() +
-            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
-    arm();
+    restart();
 }
 
 void TimerControl::setVisible(bool) {
@@ -88,17 +86,24 @@ void TimerControl::setVisible(bool) {
 void TimerControl::setInterval(double seconds) {
     if (!(seconds > 0) || !std::isfinite(seconds)) return;
     interval_ = seconds;
-    next_ = Clock::now() +
-            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
-    arm();
+    restart();
 }
 
 void TimerControl::setRunning(bool on) {
     running_ = on;
     if (on)
-        setInterval(interval_);
+        restart();
     else
         timer_.stop();
+}
+
+TimerControl::Clock::duration TimerControl::period() const {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
+}
+
+void TimerControl::restart() {
+    next_ = Clock::now() + period();
+    arm();
 }
 
 void TimerControl::arm() {
@@ -111,8 +116,7 @@ void TimerControl::arm() {
 
 void TimerControl::expire() {
     const auto now = Clock::now();
-    const auto period =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(interval_));
+    const auto period = this->period();
     const auto tolerance = std::min<Clock::duration>(period / 2, std::chrono::microseconds(500));
     // Deadlines that fell due while a callback ran are not delivered afterwards either.
     const auto [busyStart, busyEnd] = engine::LastCallbackSpan();

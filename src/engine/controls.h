@@ -77,6 +77,8 @@ class TimerControl : public QWidget {
 
   private:
     using Clock = std::chrono::steady_clock;
+    Clock::duration period() const;
+    void restart();  // the next tick one period from now
     void arm();
     void expire();
     double interval_ = 1.0;

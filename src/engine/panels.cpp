@@ -84,14 +84,12 @@ class CloseWatcher : public QObject {
     int handle_;
 };
 
-// Holds a panel to at most kFramesPerSecond paints. Controls change on every scan, up to a
+// Holds a panel to at most kDisplayFramesPerSecond paints. Controls change on every scan, up to a
 // thousand times a second, and Qt would paint the window after each; the limiter lets one
 // paint through per frame and sends the held-back one when the next frame is due, so nothing
 // shown is ever older than a frame.
 class FrameLimiter : public QObject {
   public:
-    static constexpr int kFramesPerSecond = 60;
-
     explicit FrameLimiter(QWidget* window) : QObject(window), window_(window) {
         late_.setSingleShot(true);
         late_.setTimerType(Qt::PreciseTimer);
@@ -116,7 +114,7 @@ class FrameLimiter : public QObject {
     }
 
   private:
-    static constexpr std::chrono::nanoseconds kFrame{1'000'000'000 / kFramesPerSecond};
+    static constexpr std::chrono::nanoseconds kFrame{1'000'000'000 / kDisplayFramesPerSecond};
     QWidget* window_;
     QTimer late_;
     std::chrono::steady_clock::time_point last_{};
@@ -172,16 +170,20 @@ bool supportedControl(QWidget* w) {
            qobject_cast<StripChart*>(w) || qobject_cast<TimerControl*>(w);
 }
 
+void showStatus(QLabel* label) {
+    label->setText(QString::fromStdString(statusText));
+    // A notice is a badge nobody can miss: for instance, that the voltages are not measured.
+    label->setStyleSheet(statusTone == StatusTone::notice
+                             ? "QLabel { background: #f0ad4e; color: black; font-weight: bold; "
+                               "padding: 2px 6px; border-radius: 3px; }"
+                             : "");
+}
+
 void addStatusLine(Panel& p) {
     if (statusText.empty()) return;
-    auto* label = new QLabel(QString::fromStdString(statusText));
+    auto* label = new QLabel;
     label->setObjectName("engineStatusLine");
-    if (statusTone == StatusTone::notice) {
-        // A badge nobody can miss: these voltages are not measured.
-        label->setStyleSheet(
-            "QLabel { background: #f0ad4e; color: black; font-weight: bold; padding: 2px 6px; "
-            "border-radius: 3px; }");
-    }
+    showStatus(label);
     if (auto* main = qobject_cast<QMainWindow*>(p.window.get())) {
         main->statusBar()->addWidget(label, 1);
     } else if (p.window->layout()) {
@@ -386,7 +388,7 @@ void SetStatusLine(const std::string& text, StatusTone tone) {
     statusTone = tone;
     for (auto& [handle, p] : panels) {
         if (p->statusLine)
-            p->statusLine->setText(QString::fromStdString(text));
+            showStatus(p->statusLine);
         else
             addStatusLine(*p);
     }

@@ -18,6 +18,12 @@
 
 class QToolButton;
 
+namespace engine {
+// The most pictures a second the screen is given: the chart's display clock and each panel's
+// paints keep to it.
+inline constexpr int kDisplayFramesPerSecond = 60;
+}  // namespace engine
+
 class StripChart : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
@@ -28,7 +34,7 @@ class StripChart : public QWidget {
     Q_PROPERTY(QStringList traceNames READ traceNames WRITE setTraceNames)
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
   public:
-    static constexpr int kFramesPerSecond = 60;
+    static constexpr int kFramesPerSecond = engine::kDisplayFramesPerSecond;
 
     explicit StripChart(QWidget* parent = nullptr);
     int traceCount() const { return live_.traces(); }
