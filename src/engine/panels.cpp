@@ -596,10 +596,16 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     if (dataType != VAL_DOUBLE || !array || numberOfPoints <= 0 || startingIndex < 0 ||
         skipCount < 0 || numberOfPoints % traces != 0)
         return kBadValue;
+    const double* first = array + startingIndex;
+    if (skipCount == 0) {
+        // The usual case, one scan after another: append straight from the caller's array.
+        for (int i = 0; i < numberOfPoints; i += traces) chart->appendScan(first + i);
+        return kOk;
+    }
     std::vector<double> scan(static_cast<std::size_t>(traces));
     const long stride = static_cast<long>(skipCount) + 1;
     for (int i = 0; i < numberOfPoints; ++i) {
-        scan[static_cast<std::size_t>(i % traces)] = array[startingIndex + i * stride];
+        scan[static_cast<std::size_t>(i % traces)] = first[i * stride];
         if (i % traces == traces - 1) chart->appendScan(scan.data());
     }
     return kOk;
