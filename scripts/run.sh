@@ -4,5 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build >/dev/null
+echo "Building zelmor in build/ (the first build takes a few minutes)"
+scripts/build.sh build
 exec build/src/ui/zelmor "$@"

@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Installs whatever the build, the tests and the program need and is not there yet
-# (Debian 12). Runs apt-get as root, or through sudo for an ordinary user.
+# Installs whatever the build, the tests, the benchmarks, the screenshots and the package need
+# and is not there yet (Debian 12), without recommended packages: everything the build uses
+# must be named here or be a hard dependency of what is (scripts/check-packages.sh checks).
+# Runs apt-get as root, or through sudo for an ordinary user. --list prints the list only.
 set -euo pipefail
-packages=(build-essential cmake qt6-base-dev qt6-tools-dev libgl-dev libgtest-dev
-          libgmock-dev libbenchmark-dev clang-format xvfb xauth fonts-dejavu-core)
+# libqt6opengl6-dev: Qt's UiTools needs it at configure; qt6-tools-dev only recommends it.
+# dpkg-dev, file: the Debian package's dependencies are read off the binary.
+packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev
+          libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth fonts-dejavu-core
+          dpkg-dev file git)
+if [ "${1:-}" = --list ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,6 +20,7 @@
 #include <climits>
 #include <cmath>
 #include <iostream>
+#include <utility>
 
 #include "engine/controls.h"
 
@@ -31,6 +32,7 @@ int nextHandle = 1;
 std::map<std::string, CallbackEntry> callbacks;
 std::string resourceFolder;
 std::string statusText;
+std::string lastLoadError;
 StatusTone statusTone = StatusTone::plain;
 int depth = 0;
 long droppedTicks = 0;
@@ -143,25 +145,36 @@ int guarded(Call&& call) {
 
 // Says why a panel could not be loaded, in one line, and gives LoadPanel's failure result.
 int loadError(const QString& path, const QString& reason) {
-    std::cerr << "zelmor engine: cannot load panel from \"" << path.toStdString()
-              << "\": " << reason.toStdString() << std::endl;
+    lastLoadError = "zelmor engine: cannot load panel from \"" + path.toStdString() +
+                    "\": " + reason.toStdString();
+    std::cerr << lastLoadError << std::endl;
     return kLoadFailed;
 }
 
+// Where a resource was looked for in vain, when more than one folder was tried.
+QStringList notFoundIn;
+
 QString findResource(const char* fileName) {
+    notFoundIn.clear();
     const QString name = QString::fromUtf8(fileName);
     if (QFileInfo(name).isAbsolute()) return name;
     QStringList folders;
     if (!resourceFolder.empty()) {
         folders << QString::fromStdString(resourceFolder);
     } else {
-        folders << QCoreApplication::applicationDirPath() << QStringLiteral(ZELMOR_DATA_DIR);
+        // Next to the executable in the build tree; in the data folder that lies the same way
+        // from the executable as it did at install time, wherever the tree was installed.
+        const QDir exe(QCoreApplication::applicationDirPath());
+        folders << exe.path()
+                << QDir::cleanPath(exe.filePath(QStringLiteral(ZELMOR_DATA_FROM_BIN)));
     }
     for (const QString& f : folders) {
         const QString path = QDir(f).filePath(name);
         if (QFileInfo::exists(path)) return path;
     }
-    return QDir(folders.front()).filePath(name);
+    if (folders.size() == 1) return QDir(folders.front()).filePath(name);
+    notFoundIn = folders;
+    return name;
 }
 
 bool supportedControl(QWidget* w) {
@@ -383,6 +396,10 @@ void SetResourceFolder(const std::string& folder) {
     resourceFolder = folder;
 }
 
+std::string TakeLastLoadError() {
+    return std::exchange(lastLoadError, std::string());
+}
+
 void SetStatusLine(const std::string& text, StatusTone tone) {
     statusText = text;
     statusTone = tone;
@@ -413,6 +430,8 @@ using namespace engine;
 int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     const QString path = findResource(fileName ? fileName : "");
     if (parent != 0) return loadError(path, "only top-level panels (parent 0) exist");
+    if (!notFoundIn.isEmpty())
+        return loadError(path, "found neither in \"" + notFoundIn.join("\" nor in \"") + "\"");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return loadError(path, file.errorString());
 

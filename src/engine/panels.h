@@ -46,6 +46,8 @@ long DroppedTicks();
 // Where LoadPanel looks: only in folder when it is not empty, else next to the executable
 // and then in the installed data folder.
 void SetResourceFolder(const std::string& folder);
+// The line the last failed LoadPanel printed (empty when none failed since the last call).
+std::string TakeLastLoadError();
 // A line the engine shows at the foot of every panel, present and future (empty: none); a
 // notice stands out as a badge.
 enum class StatusTone { plain, notice };

@@ -1,11 +1,17 @@
 #include "engine/startup.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
+#if defined(__unix__)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "engine/hardware_ports.h"
 #include "engine/options.h"
@@ -38,6 +44,47 @@ bool displayAvailable(int argc, char* argv[]) {
 #endif
 }
 
+// The command as the operator typed it, so that a suggestion built from it works when pasted.
+std::string CommandLine(int argc, char* argv[]) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i) line += ' ';
+        line += ShellQuoted(argv[i] ? argv[i] : "");
+    }
+    return line;
+}
+
+// Qt wants a private runtime folder and complains on every start without one (root sessions,
+// containers, CI). Give it one of ours: owned by us, mode 0700, never a link.
+void EnsureRuntimeFolder() {
+#if defined(__unix__)
+    const char* set = std::getenv("XDG_RUNTIME_DIR");
+    if (set && *set) return;
+    std::string folder = "/tmp/zelmor-runtime-" + std::to_string(getuid());
+    mkdir(folder.c_str(), 0700);
+    struct stat st {};
+    const bool ours = lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+                      st.st_uid == getuid() && (st.st_mode & 077) == 0;
+    if (!ours) {
+        // Someone else holds that name: take a fresh one instead of trusting it.
+        char fresh[] = "/tmp/zelmor-runtime-XXXXXX";
+        if (!mkdtemp(fresh)) return;
+        folder = fresh;
+    }
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+#endif
+}
+
+bool forceRefusalWindow = false;
+
+// A refusal the operator may not see on a terminal (started from a desktop menu): besides
+// the line on standard error, a window says it whenever there is a screen to show it on.
+void ShowRefusal(const std::string& line) {
+    const QString platform = QGuiApplication::platformName();
+    if (!forceRefusalWindow && (platform == "offscreen" || platform == "minimal")) return;
+    MessagePopup("Zelmor cannot start", line.c_str());
+}
+
 std::unique_ptr<HardwarePorts> OpenHardware(EngineOptions::Io io, std::string& error) {
     SystemCalls& sys = RealSystemCalls();
     const std::vector<KernelPort> kernel = ListKernelPorts();
@@ -66,6 +113,42 @@ std::string HardwareStatus(HardwarePorts& ports, EngineOptions::Io io) {
 
 }  // namespace
 
+std::string ShellQuoted(const std::string& word) {
+    if (!word.empty() &&
+        word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                               "0123456789_-+=/.,:@%") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+namespace {
+QtMessageHandler qtHandler = nullptr;
+
+void dropPlatformChatter(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    // Screenless platforms say on every window that they cannot do what only a screen does.
+    if (text.startsWith(QLatin1String("This plugin does not support"))) return;
+    if (qtHandler)
+        qtHandler(type, context, text);
+    else
+        std::cerr << text.toStdString() << std::endl;
+}
+}  // namespace
+
+void QuietPlatformChatter() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    qtHandler = qInstallMessageHandler(dropPlatformChatter);
+}
+
+namespace testing {
+void ShowRefusalsOffscreen(bool show) {
+    forceRefusalWindow = show;
+}
+}  // namespace testing
+
 int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTable& table) {
     EngineOptions options;
     if (auto error = ParseEngineOptions(argc, argv, options)) {
@@ -77,10 +160,11 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         return 0;
     }
     if (!displayAvailable(argc, argv)) {
+        const std::string command = CommandLine(argc, argv);
         std::cerr << "zelmor: no display to show the panels on (DISPLAY is not set). Run it in a "
-                     "desktop session, under Xvfb (xvfb-run -a zelmor), or without a screen "
-                     "(QT_QPA_PLATFORM=offscreen zelmor)."
-                  << std::endl;
+                     "desktop session, under Xvfb (xvfb-run -a "
+                  << command << "), or without a screen (QT_QPA_PLATFORM=offscreen " << command
+                  << ")." << std::endl;
         return -1;
     }
 
@@ -88,7 +172,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     SteadyClock clock;
     SimulatedBench bench(clock);
     std::unique_ptr<HardwarePorts> hardware;
-    std::string status;
+    std::string status, refusal;
     if (options.io == EngineOptions::Io::simulated) {
         bench.setFault(options.fault);
         UsePortBackend(&bench);
@@ -96,27 +180,42 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     } else {
         std::string error;
         hardware = OpenHardware(options.io, error);
-        if (!hardware) {
-            std::cerr << "zelmor: " << error << std::endl;
-            return -1;
+        if (hardware) {
+            UsePortBackend(hardware.get());
+            status = HardwareStatus(*hardware, options.io);
+        } else {
+            refusal = "zelmor: " + error;
+            std::cerr << refusal << std::endl;
         }
-        UsePortBackend(hardware.get());
-        status = HardwareStatus(*hardware, options.io);
     }
 
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
+    EnsureRuntimeFolder();
+    QuietPlatformChatter();
+    // Tests run the start-up inside their own application object.
+    std::optional<QApplication> app;
+    if (!QCoreApplication::instance()) app.emplace(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtFront();
+    if (!refusal.empty()) {
+        ShowRefusal(refusal);
+        InstallDialogFront(nullptr);
+        return -1;
+    }
     SetStatusLine(status, options.io == EngineOptions::Io::simulated ? StatusTone::notice
                                                                      : StatusTone::plain);
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);
-    InstallQtFront();
+    TakeLastLoadError();
 
     std::vector<char*> programArgv;
     for (auto& a : options.programArgs) programArgv.push_back(a.data());
     programArgv.push_back(nullptr);
     const int result = programMain(static_cast<int>(programArgv.size() - 1), programArgv.data());
+    if (result == -1) {
+        const std::string line = TakeLastLoadError();
+        if (!line.empty()) ShowRefusal(line);
+    }
 
     DiscardAllPanels();
     InstallDialogFront(nullptr);

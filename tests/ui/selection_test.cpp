@@ -1,6 +1,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "engine/startup.h"
 #include "program_fixture.h"
 
 using namespace engine::testing;
@@ -86,21 +87,62 @@ TEST_F(Program, AMissingMainPanelLeavesThePortPanelUpAndTheLinkBound) {
     });
 }
 
-TEST_F(Program, TheRealBinaryEndsWithMinusOneWhenThePortPanelCannotBeLoaded) {
-    QTemporaryDir empty;
-    auto runBinary = [](const QStringList& args, QString* err) {
-        QProcess p;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(ZELMOR_BINARY, args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        if (err) *err = QString::fromLocal8Bit(p.readAllStandardError());
-        return p.exitCode();
-    };
+namespace {
+struct Outcome {
+    int code = -2;  // -2: still running when looked at, then ended
     QString err;
-    EXPECT_EQ(runBinary({"--resources=" + empty.path()}, &err), 255);
-    EXPECT_TRUE(err.contains("Parallela.uir")) << err.toStdString();
-    EXPECT_EQ(runBinary({"--sim-fault=smoke"}, &err), 255);
-    EXPECT_EQ(runBinary({"--help"}, nullptr), 0);
+};
+Outcome runBinary(const QStringList& args, const QStringList& unset = {},
+                  const char* platform = "offscreen", int waitMs = 30000) {
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : unset) env.remove(name);
+    if (platform) env.insert("QT_QPA_PLATFORM", platform);
+    p.setProcessEnvironment(env);
+    p.start(ZELMOR_BINARY, args);
+    Outcome o;
+    if (p.waitForFinished(waitMs)) {
+        o.code = p.exitCode();
+    } else {
+        p.kill();
+        p.waitForFinished();
+    }
+    o.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return o;
+}
+}  // namespace
+
+TEST_F(Program, TheRealBinarysExitCodesAndWhatItSaysOnStandardError) {
+    QTemporaryDir empty;
+    Outcome o = runBinary({"--resources=" + empty.path()});
+    EXPECT_EQ(o.code, 255);
+    EXPECT_TRUE(o.err.contains("Parallela.uir")) << o.err.toStdString();
+    EXPECT_EQ(runBinary({"--sim-fault=smoke"}).code, 255);
+    EXPECT_EQ(runBinary({"--help"}).code, 0);
+
+    // Without a display the suggestion is the command as started, ready to paste.
+    o = runBinary({"--io=simulated"}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, nullptr);
+    EXPECT_EQ(o.code, 255);
+    EXPECT_TRUE(o.err.contains(QString("xvfb-run -a %1 --io=simulated").arg(ZELMOR_BINARY)))
+        << o.err.toStdString();
+
+    // A normal run says nothing, even with no runtime folder set (a root session, CI).
+    o = runBinary({}, {"XDG_RUNTIME_DIR"}, "offscreen", 3000);
+    EXPECT_EQ(o.code, -2) << "it ended at start-up";
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
+    QTemporaryDir empty;
+    std::string name = "zelmor", resources = "--resources=" + empty.path().toStdString();
+    char* argv[] = {name.data(), resources.data(), nullptr};
+    engine::testing::ShowRefusalsOffscreen(true);
+    ::testing::internal::CaptureStderr();
+    const int rc = engine::RunProgram(2, argv, zelmor::main, zelmor::callbacks);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    engine::testing::ShowRefusalsOffscreen(false);
+    EXPECT_EQ(rc, -1);
+    ASSERT_EQ(engine::PopupLog().size(), 1u);
+    EXPECT_EQ(engine::PopupLog()[0].title, "Zelmor cannot start");
+    EXPECT_EQ(engine::PopupLog()[0].message + "\n", err);
 }
