@@ -84,8 +84,8 @@ void TimerControl::setVisible(bool) {
 }
 
 void TimerControl::setInterval(double seconds) {
-    if (!(seconds > 0) || !std::isfinite(seconds)) return;
-    interval_ = seconds;
+    if (!(seconds > 0)) return;
+    interval_ = std::clamp(seconds, kShortestInterval, kLongestInterval);
     restart();
 }
 
@@ -118,9 +118,15 @@ void TimerControl::expire() {
     const auto now = Clock::now();
     const auto period = this->period();
     const auto tolerance = std::min<Clock::duration>(period / 2, std::chrono::microseconds(500));
-    // Deadlines that fell due while a callback ran are not delivered afterwards either.
+    // Deadlines that fell due while a callback ran are delivered once, now, right after it:
+    // never lost, never piled up.
     const auto [busyStart, busyEnd] = engine::LastCallbackSpan();
-    if (next_ >= busyStart && next_ <= busyEnd) next_ += period * ((busyEnd - next_) / period + 1);
+    if (next_ >= busyStart && next_ <= busyEnd) {
+        next_ += period * ((busyEnd - next_) / period + 1);
+        arm();
+        emit due();
+        return;
+    }
     if (now + tolerance < next_) {
         arm();
         return;

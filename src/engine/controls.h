@@ -72,6 +72,8 @@ class TimerControl : public QWidget {
     void setRunning(bool on);
     void setVisible(bool) override;  // never shown
     static constexpr std::chrono::milliseconds kCatchUpLimit{50};
+    // Intervals are held to this range: one microsecond to one day.
+    static constexpr double kShortestInterval = 1e-6, kLongestInterval = 86400.0;
   signals:
     void due();
 

@@ -1,18 +1,16 @@
 #include "engine/hardware_ports.h"
 
+#include "engine/dialogs.h"
+
 #include <fcntl.h>
-#include <grp.h>
-#include <linux/capability.h>
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <dirent.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -92,6 +90,26 @@ std::vector<KernelPort> ListKernelPorts(const std::string& procRoot) {
     return ports;
 }
 
+std::vector<std::uint16_t> ParallelPortBases(const std::string& procRoot) {
+    std::vector<std::uint16_t> bases;
+    for (const KernelPort& k : ListKernelPorts(procRoot)) bases.push_back(k.base);
+    // "  0378-037a : parport0": ranges the kernel's drivers reserved for a parallel port.
+    std::ifstream ioports(procRoot + "/ioports");
+    std::string line;
+    while (std::getline(ioports, line)) {
+        const auto colon = line.find(" : ");
+        if (colon == std::string::npos || line.compare(colon + 3, 7, "parport") != 0) continue;
+        unsigned long from = 0;
+        std::istringstream range(line.substr(0, colon));
+        if (range >> std::hex >> from && from > 0 && from <= 0xFFFF)
+            bases.push_back(static_cast<std::uint16_t>(from));
+    }
+    if (bases.empty()) bases = {0x3BC, 0x378, 0x278};  // the only bases a PC's ports ever had
+    std::sort(bases.begin(), bases.end());
+    bases.erase(std::unique(bases.begin(), bases.end()), bases.end());
+    return bases;
+}
+
 PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
                         const std::vector<KernelPort>& kernelPorts) {
     PortTable table;
@@ -146,6 +164,18 @@ void HardwarePorts::pause(double seconds) {
 std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string& devDir,
                                              const std::vector<KernelPort>& kernelPorts,
                                              PortTable table, std::string& error) {
+    auto drives = [&](std::uint16_t word) {
+        return std::any_of(kernelPorts.begin(), kernelPorts.end(),
+                           [&](const KernelPort& k) { return k.base == word; });
+    };
+    // A BIOS table that lists none of the kernel's ports (a stale table, a PCI card) would
+    // leave nothing to choose from although the kernel drives a port: list the kernel's.
+    if (!kernelPorts.empty() && std::none_of(table.words.begin(), table.words.end(), drives)) {
+        table.words = {};
+        for (std::size_t i = 0; i < kernelPorts.size() && i < 3; ++i)
+            table.words[i] = kernelPorts[i].base;
+        table.source = "the kernel's parallel ports (the BIOS table lists none the kernel drives)";
+    }
     std::unique_ptr<PpdevPorts> ports(new PpdevPorts(sys, table));
     for (auto& word : ports->table_.words) {
         if (word == 0) continue;
@@ -155,6 +185,9 @@ std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string
             word = 0;  // no device to reach it through: show it as absent
             continue;
         }
+        if (ports->find(word)) continue;  // listed twice: one device, opened once
+        // Opened now, while start-up may still hold the privilege that opening needs; claimed
+        // only when the converter is bound to it, so that other ports stay free.
         const std::string device = devDir + "/parport" + std::to_string(kernel->number);
         const int fd = sys.open(device.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) {
@@ -163,13 +196,7 @@ std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string
                                          e == ENOENT ? SetupStep::noDevice : SetupStep::openDevice);
             return nullptr;
         }
-        if (sys.ioctl(fd, PPEXCL, nullptr) != 0 || sys.ioctl(fd, PPCLAIM, nullptr) != 0) {
-            const int e = errno;
-            sys.close(fd);
-            error = DescribeSetupFailure("ppdev", device, e, SetupStep::claimPort);
-            return nullptr;
-        }
-        ports->ports_.push_back({word, fd, device});
+        ports->ports_.push_back({word, fd, device, Port::State::open});
     }
     if (ports->ports_.empty()) {
         error = DescribeSetupFailure("ppdev", devDir + "/parport*", ENOENT, SetupStep::noDevice);
@@ -180,32 +207,54 @@ std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string
 
 PpdevPorts::~PpdevPorts() {
     for (auto& p : ports_) {
-        sys_.ioctl(p.fd, PPRELEASE, nullptr);
+        if (p.state == Port::State::claimed) sys_.ioctl(p.fd, PPRELEASE, nullptr);
         sys_.close(p.fd);
     }
 }
 
-void PpdevPorts::write(std::uint16_t address, std::uint8_t value) {
-    for (auto& p : ports_) {
-        if (address == p.base) {
-            sys_.ioctl(p.fd, PPWDATA, &value);
-            return;
-        }
+PpdevPorts::Port* PpdevPorts::find(std::uint16_t base) {
+    for (auto& p : ports_)
+        if (p.base == base) return &p;
+    return nullptr;
+}
+
+bool PpdevPorts::usable(Port& p) {
+    if (p.state == Port::State::claimed) return true;
+    if (p.state == Port::State::refused) return false;
+    if (sys_.ioctl(p.fd, PPEXCL, nullptr) != 0 || sys_.ioctl(p.fd, PPCLAIM, nullptr) != 0) {
+        p.state = Port::State::refused;
+        const std::string line =
+            DescribeSetupFailure("ppdev", p.device, errno, SetupStep::claimPort);
+        MessagePopup("Port unavailable",
+                     (line + " Until then the port reads as if nothing were attached.").c_str());
+        return false;
     }
-    ++refused_;
+    p.state = Port::State::claimed;
+    ceiling_ = ScanCeiling(*this, static_cast<std::uint16_t>(p.base + 1));
+    if (claimed_) claimed_();
+    return true;
+}
+
+void PpdevPorts::write(std::uint16_t address, std::uint8_t value) {
+    Port* p = find(address);
+    if (!p) {
+        ++refused_;
+        return;
+    }
+    if (usable(*p)) sys_.ioctl(p->fd, PPWDATA, &value);
 }
 
 std::uint8_t PpdevPorts::read(std::uint16_t address) {
-    for (auto& p : ports_) {
-        if (address == p.base + 1) {
-            // The raw status register, the inverted busy line included, as an in() gives it.
-            unsigned char status = 0xFF;
-            sys_.ioctl(p.fd, PPRSTATUS, &status);
-            return status;
-        }
+    Port* p = address > 0 ? find(static_cast<std::uint16_t>(address - 1)) : nullptr;
+    if (!p) {
+        ++refused_;
+        return 0xFF;
     }
-    ++refused_;
-    return 0xFF;
+    // The raw status register, the inverted busy line included, as an in() gives it; a port
+    // that could not be claimed reads as a floating bus.
+    unsigned char status = 0xFF;
+    if (usable(*p)) sys_.ioctl(p->fd, PPRSTATUS, &status);
+    return status;
 }
 
 std::string PpdevPorts::describe() const {
@@ -215,12 +264,24 @@ std::string PpdevPorts::describe() const {
 }
 
 std::unique_ptr<DirectPorts> DirectPorts::Open(SystemCalls& sys, PortTable table,
+                                               const std::vector<std::uint16_t>& parallelBases,
                                                std::string& error) {
     std::unique_ptr<DirectPorts> ports(new DirectPorts(sys, table));
-    for (auto word : ports->table_.words) {
+    for (auto& word : ports->table_.words) {
         if (word == 0) continue;
-        if (sys.ioperm(word, 3, 1) != 0) {
-            error = DescribeSetupFailure("direct", "I/O ports " + hex(word) + "-" + hex(word + 2u),
+        // A table word is only an address in memory: never take permission for a port the
+        // kernel does not know as a parallel port (an interrupt controller, PCI configuration).
+        if (std::find(parallelBases.begin(), parallelBases.end(), word) == parallelBases.end()) {
+            ports->notes_ += (ports->notes_.empty() ? "" : "; ") + hex(word) +
+                             " is not a parallel port the kernel knows, not used";
+            word = 0;
+            continue;
+        }
+        if (std::find(ports->bases_.begin(), ports->bases_.end(), word) != ports->bases_.end())
+            continue;
+        // Data and status registers only: the control register is never written.
+        if (sys.ioperm(word, 2, 1) != 0) {
+            error = DescribeSetupFailure("direct", "I/O ports " + hex(word) + "-" + hex(word + 1u),
                                          errno, SetupStep::ioperm);
             return nullptr;
         }
@@ -235,20 +296,16 @@ std::unique_ptr<DirectPorts> DirectPorts::Open(SystemCalls& sys, PortTable table
     return ports;
 }
 
-bool DirectPorts::opened(std::uint16_t address) const {
-    return std::any_of(bases_.begin(), bases_.end(),
-                       [&](std::uint16_t b) { return address >= b && address < b + 3; });
-}
-
 void DirectPorts::write(std::uint16_t address, std::uint8_t value) {
-    if (opened(address))
+    if (std::find(bases_.begin(), bases_.end(), address) != bases_.end())
         sys_.outb(value, address);
     else
         ++refused_;  // an out instruction there would fault: ioperm covers only these ports
 }
 
 std::uint8_t DirectPorts::read(std::uint16_t address) {
-    if (opened(address)) return sys_.inb(address);
+    if (address > 0 && std::find(bases_.begin(), bases_.end(), address - 1) != bases_.end())
+        return sys_.inb(address);
     ++refused_;
     return 0xFF;
 }
@@ -259,41 +316,9 @@ std::string DirectPorts::describe() const {
     return s;
 }
 
-std::string DropPrivileges() {
-    uid_t uid = getuid();
-    gid_t gid = getgid();
-    if (uid == 0) {
-        const char* sudoUid = std::getenv("SUDO_UID");
-        const char* sudoGid = std::getenv("SUDO_GID");
-        if (sudoUid && sudoGid && std::atol(sudoUid) > 0) {
-            uid = static_cast<uid_t>(std::atol(sudoUid));
-            gid = static_cast<gid_t>(std::atol(sudoGid));
-        }
-    }
-    if (uid == 0)
-        return "direct: started as root with no user to return to; start zelmor from your own "
-               "account, through sudo, or give the binary the capability "
-               "(sudo setcap cap_sys_rawio+ep zelmor)";
-    if (geteuid() == 0 && setgroups(0, nullptr) != 0)
-        return std::string("direct: cannot drop supplementary groups: ") + std::strerror(errno);
-    if (setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0)
-        return std::string("direct: cannot return to the real user: ") + std::strerror(errno);
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct none[2] = {};
-    if (syscall(SYS_capset, &header, none) != 0)
-        return std::string("direct: cannot drop capabilities: ") + std::strerror(errno);
-    if (setuid(0) == 0 || seteuid(0) == 0 || (gid != 0 && setgid(0) == 0))
-        return "direct: privileges could be regained after dropping them; refusing to go on";
-    return {};
-}
-
 std::string DescribeSetupFailure(const std::string& backend, const std::string& device, int error,
                                  SetupStep step, const std::string& lockdownPath) {
     std::string line = backend + ": " + device + ": " + std::strerror(error) + ". ";
-    if (step == SetupStep::noDevice && backend == "direct")
-        return line +
-               "The port table lists no parallel port: check the port is enabled in the "
-               "firmware set-up, or use --io=simulated.";
     if (step == SetupStep::noDevice)
         return line +
                "No parallel port device: load the parport_pc and ppdev modules "
@@ -302,10 +327,12 @@ std::string DescribeSetupFailure(const std::string& backend, const std::string& 
         return line +
                "Port I/O is not available in this container or virtual machine: run "
                "zelmor on the PC with the port, or use --io=simulated.";
-    if (step == SetupStep::claimPort)
+    if (step == SetupStep::claimPort && (error == ENXIO || error == EBUSY))
         return line +
                "Another driver holds the port (lp, the printing system): unload it "
                "(sudo modprobe -r lp) or stop the printing service, then start again.";
+    if (step == SetupStep::claimPort && error == EINTR)
+        return line + "The claim was interrupted: choose the port again.";
     if (error == EACCES && step == SetupStep::openDevice)
         return line + "Add your user to group lp (sudo usermod -aG lp $USER) and log in again.";
     if (error == EPERM || error == EACCES) {
@@ -329,7 +356,7 @@ double ScanCeiling(PortBackend& ports, std::uint16_t statusAddress) {
     for (int i = 0; i < kReads; ++i) ports.read(statusAddress);
     const double perAccess =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kReads;
-    return perAccess > 0 ? 1.0 / (568 * perAccess) : 0;
+    return perAccess > 0 ? 1.0 / (kAccessesPerScan * perAccess) : 0;
 }
 
 }  // namespace engine

@@ -1,13 +1,14 @@
 // Port back ends for a real parallel port on Linux, and what they need at start-up: the
-// kernel's list of ports, the BIOS port table, the privilege drop, the error to show.
+// kernel's list of ports, the BIOS port table, the error to show.
 //   ppdev  - /dev/parportN through the ppdev driver; access through group lp, no root.
-//   direct - ioperm() and in/out instructions; needs CAP_SYS_RAWIO, dropped right after.
+//   direct - ioperm() and in/out instructions; needs CAP_SYS_RAWIO, given up before any window.
 // Both serve the data register (write) and the status register (read) of the ports they
 // opened, and refuse every other access: it is counted and never reaches the hardware.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ struct KernelPort {
 // procRoot/sys/dev/parport/parportN/base-addr ("888\t1912" is a port at 0x378).
 std::vector<KernelPort> ListKernelPorts(const std::string& procRoot = "/proc");
 
+// The bases the kernel knows as parallel ports (its parport devices and the parport ranges
+// of procRoot/ioports); when it lists none, the three standard bases 0x3BC, 0x378, 0x278.
+std::vector<std::uint16_t> ParallelPortBases(const std::string& procRoot = "/proc");
+
 // The three words of the BIOS port table (LPT1-LPT3) and where they came from.
 struct PortTable {
     std::array<std::uint16_t, 3> words{};
@@ -68,8 +73,11 @@ class HardwarePorts : public PortBackend {
 
 class PpdevPorts final : public HardwarePorts {
   public:
-    // Opens and claims devDir/parportN for every port of the table the kernel knows; table
-    // entries the kernel has no device for are served as absent. nullptr and error on failure.
+    // Opens devDir/parportN for every port of the table the kernel knows, once each; table
+    // entries the kernel has no device for are served as absent, and a table that lists none
+    // of the kernel's ports gives way to the kernel's list. nullptr and error on failure.
+    // A port is claimed (exclusively) at its first access, and only then: if the claim is
+    // refused, a popup names the device and the reason, and the port reads as a floating bus.
     static std::unique_ptr<PpdevPorts> Open(SystemCalls& sys, const std::string& devDir,
                                             const std::vector<KernelPort>& kernelPorts,
                                             PortTable table, std::string& error);
@@ -77,37 +85,45 @@ class PpdevPorts final : public HardwarePorts {
     void write(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t read(std::uint16_t address) override;
     std::string describe() const override;
+    // Scans per second the claimed port allows, measured when it was claimed; 0 before.
+    double ceiling() const { return ceiling_; }
+    void onClaimed(std::function<void()> f) { claimed_ = std::move(f); }
 
   private:
     struct Port {
         std::uint16_t base;
         int fd;
         std::string device;
+        enum class State { open, claimed, refused } state;
     };
     PpdevPorts(SystemCalls& sys, PortTable table) : HardwarePorts(std::move(table)), sys_(sys) {}
+    Port* find(std::uint16_t base);
+    bool usable(Port& p);  // claims it on first use
     SystemCalls& sys_;
     std::vector<Port> ports_;
+    double ceiling_ = 0;
+    std::function<void()> claimed_;
 };
 
 class DirectPorts final : public HardwarePorts {
   public:
-    // Takes I/O permission for the three registers of each port the table lists, and no other.
-    static std::unique_ptr<DirectPorts> Open(SystemCalls& sys, PortTable table, std::string& error);
+    // Takes I/O permission for the data and status registers of each port the table lists
+    // that is also among parallelBases, and no other; other table words are served as absent
+    // and named in notes().
+    static std::unique_ptr<DirectPorts> Open(SystemCalls& sys, PortTable table,
+                                             const std::vector<std::uint16_t>& parallelBases,
+                                             std::string& error);
     void write(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t read(std::uint16_t address) override;
     std::string describe() const override;
+    const std::string& notes() const { return notes_; }
 
   private:
     DirectPorts(SystemCalls& sys, PortTable table) : HardwarePorts(std::move(table)), sys_(sys) {}
-    bool opened(std::uint16_t address) const;
     SystemCalls& sys_;
     std::vector<std::uint16_t> bases_;
+    std::string notes_;
 };
-
-// Gives up every privilege for good: supplementary groups, gid and uid go back to the real
-// user (the one who called sudo, when started through it), capabilities are cleared, and
-// regaining root is tried and must fail. Returns the reason on failure, empty on success.
-std::string DropPrivileges();
 
 enum class SetupStep { openDevice, claimPort, noDevice, ioperm };
 // One line: the back end, the device, the system's error text, and what to do about it.
@@ -115,8 +131,10 @@ std::string DescribeSetupFailure(const std::string& backend, const std::string& 
                                  SetupStep step,
                                  const std::string& lockdownPath = "/sys/kernel/security/lockdown");
 
-// Times a burst of status reads and gives the scans per second the back end allows: one scan
-// is 568 port accesses.
+// Port accesses the converter link makes in one eight-channel scan: 416 writes, 144 reads
+// and the strobe polls, which end at the first on a converter that answers at once.
+constexpr int kAccessesPerScan = 568;
+// Times a burst of status reads and gives the scans per second the back end allows.
 double ScanCeiling(PortBackend& ports, std::uint16_t statusAddress);
 
 }  // namespace engine

@@ -3,10 +3,45 @@
 #include <cstring>
 
 namespace engine {
+
+std::string Printable(const std::string& bytes) {
+    // Control characters and bytes that are not UTF-8 are written as \xNN, so that a value
+    // quoted in a message cannot split its line or steer the terminal.
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = s[i];
+        std::size_t len = c < 0x80           ? 1
+                          : (c >> 5) == 0x6  ? 2
+                          : (c >> 4) == 0xE  ? 3
+                          : (c >> 3) == 0x1E ? 4
+                                             : 0;
+        bool valid = len > 0 && i + len <= n;
+        for (std::size_t k = 1; valid && k < len; ++k) valid = (s[i + k] & 0xC0) == 0x80;
+        if (valid && len == 1 && c >= 0x20 && c != 0x7F) {
+            out += static_cast<char>(c);
+        } else if (valid && len > 1 && !(len == 2 && c < 0xC2)) {
+            out.append(bytes, i, len);
+        } else {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xF];
+            len = 1;
+        }
+        i += len;
+    }
+    return out;
+}
+
 namespace {
 
-bool startsWith(const std::string& s, const char* prefix) {
-    return s.compare(0, std::strlen(prefix), prefix) == 0;
+// The value of "--name=value", or nothing when arg is not that option.
+std::optional<std::string> valueOf(const std::string& arg, const char* name) {
+    const std::size_t n = std::strlen(name);
+    if (arg.compare(0, n, name) != 0 || arg.size() < n + 1 || arg[n] != '=') return std::nullopt;
+    return arg.substr(n + 1);
 }
 
 }  // namespace
@@ -14,45 +49,51 @@ bool startsWith(const std::string& s, const char* prefix) {
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options) {
     options = EngineOptions{};
-    for (int i = 0; i < argc; ++i) {
+    bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false;
+    auto once = [](bool& seen, const char* name) -> std::optional<std::string> {
+        if (seen) return std::string(name) + " is given twice";
+        seen = true;
+        return std::nullopt;
+    };
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i] ? argv[i] : "";
-        if (i == 0) {
-            options.programArgs.push_back(arg);
-        } else if (arg == "--help") {
+        if (arg == "--help") {
+            if (auto e = once(seenHelp, "--help")) return e;
             options.help = true;
-        } else if (startsWith(arg, "--io=") || arg == "--io") {
-            const std::string v = arg.size() > 5 ? arg.substr(5) : "";
-            if (v == "simulated") {
+        } else if (auto v = valueOf(arg, "--io")) {
+            if (auto e = once(seenIo, "--io")) return e;
+            if (*v == "simulated")
                 options.io = EngineOptions::Io::simulated;
-            } else if (v == "ppdev") {
+            else if (*v == "ppdev")
                 options.io = EngineOptions::Io::ppdev;
-            } else if (v == "direct") {
+            else if (*v == "direct")
                 options.io = EngineOptions::Io::direct;
-            } else {
-                return "--io takes simulated, ppdev or direct (got \"" + v + "\")";
-            }
-        } else if (startsWith(arg, "--sim-fault=") || arg == "--sim-fault") {
-            const std::string v = arg.size() > 12 ? arg.substr(12) : "";
-            if (v == "none")
+            else
+                return "--io takes simulated, ppdev or direct (got \"" + Printable(*v) + "\")";
+        } else if (auto v = valueOf(arg, "--sim-fault")) {
+            if (auto e = once(seenFault, "--sim-fault")) return e;
+            if (*v == "none")
                 options.fault = SimFault::none;
-            else if (v == "unplugged")
+            else if (*v == "unplugged")
                 options.fault = SimFault::unplugged;
-            else if (v == "unpowered")
+            else if (*v == "unpowered")
                 options.fault = SimFault::unpowered;
-            else if (v == "strobe-stuck")
+            else if (*v == "strobe-stuck")
                 options.fault = SimFault::strobeStuck;
-            else if (v == "noisy")
+            else if (*v == "noisy")
                 options.fault = SimFault::noisy;
             else
                 return "--sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy "
                        "(got \"" +
-                       v + "\")";
-        } else if (startsWith(arg, "--resources=") || arg == "--resources") {
-            const std::string v = arg.size() > 12 ? arg.substr(12) : "";
-            if (v.empty()) return "--resources needs a folder: --resources=DIR";
-            options.resourceDir = v;
+                       Printable(*v) + "\")";
+        } else if (auto v = valueOf(arg, "--resources")) {
+            if (auto e = once(seenResources, "--resources")) return e;
+            if (v->empty()) return "--resources needs a folder: --resources=DIR";
+            options.resourceDir = *v;
         } else {
-            options.programArgs.push_back(arg);
+            // The program takes no arguments, and a misspelt engine option must not quietly
+            // start the simulated converter in place of the port that was meant.
+            return "unknown option \"" + Printable(arg) + "\"";
         }
     }
     if (options.io != EngineOptions::Io::simulated && options.fault != SimFault::none)
@@ -70,7 +111,8 @@ const char* EngineOptionsHelp() {
            "  --sim-fault=KIND   fault of the simulated converter: none (default), unplugged,\n"
            "                     unpowered, strobe-stuck or noisy\n"
            "  --resources=DIR    load the panel resources from DIR only\n"
-           "  --help             print this and exit\n";
+           "  --help             print this and exit\n"
+           "Each option at most once; there are no others.\n";
 }
 
 }  // namespace engine

@@ -1,9 +1,8 @@
-// The engine's own command-line options; everything else goes on to the program.
+// The engine's own command-line options. The program takes none, so anything else is refused.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "engine/simulated_bench.h"
 
@@ -14,12 +13,15 @@ struct EngineOptions {
     SimFault fault = SimFault::none;
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
     bool help = false;
-    std::vector<std::string> programArgs;  // argv[0] first
 };
 
 // Fills options from the command line; returns the reason when an engine option is invalid.
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options);
 const char* EngineOptionsHelp();
+
+// Bytes as they may be quoted in a one-line message: control characters and invalid UTF-8
+// escaped as \xNN.
+std::string Printable(const std::string& bytes);
 
 }  // namespace engine

@@ -1,8 +1,11 @@
 #include "engine/panels.h"
 
+#include <sys/stat.h>
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QEvent>
 #include <QEventLoop>
@@ -16,13 +19,17 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QUiLoader>
+
 #include <chrono>
 #include <climits>
 #include <cmath>
 #include <iostream>
+#include <set>
 #include <utility>
 
 #include "engine/controls.h"
+#include "engine/options.h"
+#include "engine/resource_check.h"
 
 namespace engine {
 namespace {
@@ -35,7 +42,8 @@ std::string statusText;
 std::string lastLoadError;
 StatusTone statusTone = StatusTone::plain;
 int depth = 0;
-long droppedTicks = 0;
+long deferredTicks = 0;
+std::set<std::pair<int, int>> pendingTicks;  // panel, control
 std::chrono::steady_clock::time_point lastCallbackStart{}, lastCallbackEnd{};
 QEventLoop* loop = nullptr;
 PopupResponder responder;
@@ -122,6 +130,17 @@ class FrameLimiter : public QObject {
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Delivers the ticks deferred during a callback once it has ended; while one still runs
+// (the popup's loop came round first), tries again on the next pass.
+void deliverPendingTicks() {
+    if (depth > 0) {
+        QTimer::singleShot(1, qApp, deliverPendingTicks);
+        return;
+    }
+    const auto due = std::exchange(pendingTicks, {});
+    for (const auto& [panel, control] : due) DispatchControlEvent(panel, control, EVENT_TIMER_TICK);
+}
+
 void afterCallback() {
     if (depth == 0 && QuitRequested() && loop) loop->exit(0);
 }
@@ -144,35 +163,38 @@ int guarded(Call&& call) {
 }
 
 // Says why a panel could not be loaded, in one line, and gives LoadPanel's failure result.
-int loadError(const QString& path, const QString& reason) {
-    lastLoadError = "zelmor engine: cannot load panel from \"" + path.toStdString() +
-                    "\": " + reason.toStdString();
+int loadError(const std::string& path, const QString& reason) {
+    lastLoadError = "zelmor engine: cannot load panel from \"" + Printable(path) +
+                    "\": " + Printable(reason.toStdString());
     std::cerr << lastLoadError << std::endl;
     return kLoadFailed;
 }
 
 // Where a resource was looked for in vain, when more than one folder was tried.
-QStringList notFoundIn;
+std::vector<std::string> notFoundIn;
 
-QString findResource(const char* fileName) {
+// The resource's path as bytes: a folder given on the command line need not be UTF-8.
+std::string findResource(const char* fileName) {
     notFoundIn.clear();
-    const QString name = QString::fromUtf8(fileName);
-    if (QFileInfo(name).isAbsolute()) return name;
-    QStringList folders;
+    const std::string name = fileName ? fileName : "";
+    if (!name.empty() && name[0] == '/') return name;
+    std::vector<std::string> folders;
     if (!resourceFolder.empty()) {
-        folders << QString::fromStdString(resourceFolder);
+        folders.push_back(resourceFolder);
     } else {
         // Next to the executable in the build tree; in the data folder that lies the same way
         // from the executable as it did at install time, wherever the tree was installed.
         const QDir exe(QCoreApplication::applicationDirPath());
-        folders << exe.path()
-                << QDir::cleanPath(exe.filePath(QStringLiteral(ZELMOR_DATA_FROM_BIN)));
+        folders.push_back(QFile::encodeName(exe.path()).toStdString());
+        folders.push_back(
+            QFile::encodeName(QDir::cleanPath(exe.filePath(QStringLiteral(ZELMOR_DATA_FROM_BIN))))
+                .toStdString());
     }
-    for (const QString& f : folders) {
-        const QString path = QDir(f).filePath(name);
-        if (QFileInfo::exists(path)) return path;
+    for (const std::string& f : folders) {
+        struct stat st {};
+        if (::stat((f + "/" + name).c_str(), &st) == 0) return f + "/" + name;
     }
-    if (folders.size() == 1) return QDir(folders.front()).filePath(name);
+    if (folders.size() == 1) return folders.front() + "/" + name;
     notFoundIn = folders;
     return name;
 }
@@ -363,7 +385,13 @@ int DispatchControlEvent(int panel, int control, int event) {
     Control* c = FindControl(panel, control);
     if (!c || !c->callback) return 0;
     if (depth > 0) {
-        if (event == EVENT_TIMER_TICK) ++droppedTicks;
+        // A tick that falls due inside another callback (a popup's loop runs timers) waits
+        // for it to end; however many fall due meanwhile, one is delivered.
+        if (event == EVENT_TIMER_TICK) {
+            ++deferredTicks;
+            if (pendingTicks.insert({panel, control}).second && pendingTicks.size() == 1)
+                QTimer::singleShot(0, qApp, deliverPendingTicks);
+        }
         return 0;
     }
     CtrlCallbackPtr callback = c->callback;
@@ -389,8 +417,8 @@ std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time
 LastCallbackSpan() {
     return {lastCallbackStart, lastCallbackEnd};
 }
-long DroppedTicks() {
-    return droppedTicks;
+long DeferredTicks() {
+    return deferredTicks;
 }
 void SetResourceFolder(const std::string& folder) {
     resourceFolder = folder;
@@ -427,24 +455,39 @@ void RegisterCallbacks(const CallbackTable& table) {
 
 using namespace engine;
 
+// Qt's warnings while a panel loads: each is a fault of the resource.
+QStringList loaderWarnings;
+
 int LoadPanel(int parent, const char* fileName, int panelResourceId) {
-    const QString path = findResource(fileName ? fileName : "");
+    const std::string path = findResource(fileName);
     if (parent != 0) return loadError(path, "only top-level panels (parent 0) exist");
-    if (!notFoundIn.isEmpty())
-        return loadError(path, "found neither in \"" + notFoundIn.join("\" nor in \"") + "\"");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return loadError(path, file.errorString());
+    if (!notFoundIn.empty()) {
+        std::string where;
+        for (const auto& f : notFoundIn) where += (where.empty() ? "\"" : "\" nor in \"") + f;
+        return loadError(path, QString::fromStdString("found neither in " + where + "\""));
+    }
+    QByteArray bytes;
+    if (QString why = ReadResourceFile(path, bytes); !why.isEmpty()) return loadError(path, why);
+    if (QString why = CheckPanelXml(bytes); !why.isEmpty()) return loadError(path, why);
 
     PanelLoader loader;
-    // The loader reports a broken file through Qt's warnings as well; one line is enough.
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    std::unique_ptr<QWidget> window(loader.load(&file));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    loaderWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { loaderWarnings << text; });
+    std::unique_ptr<QWidget> window(loader.load(&buffer));
     qInstallMessageHandler(previous);
     if (!window) {
         const QString why = loader.errorString();
         return loadError(path, why.isEmpty() ? "not a panel resource" : why);
     }
+    // An unknown widget class, a property the widget lacks: the loader goes on with a
+    // substitute, and the panel would look whole while a control is missing.
+    if (!loaderWarnings.isEmpty()) return loadError(path, loaderWarnings.front().simplified());
+    // A dialog ends its own way on Escape, and the program would never hear of it.
+    if (qobject_cast<QDialog*>(window.get()))
+        return loadError(path, "its top level is a dialog, which cannot be a panel");
     if (window->property("panelId").toInt() != panelResourceId)
         return loadError(path, QString("holds no panel with resource ID %1").arg(panelResourceId));
 
@@ -613,8 +656,19 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     if (!chart) return error;
     const int traces = chart->traceCount();
     if (dataType != VAL_DOUBLE || !array || numberOfPoints <= 0 || startingIndex < 0 ||
-        skipCount < 0 || numberOfPoints % traces != 0)
+        skipCount < 0)
         return kBadValue;
+    if (numberOfPoints % traces != 0) {
+        // Said once per chart: a chart built for another number of traces would otherwise
+        // simply stay empty.
+        static std::set<std::pair<int, int>> told;
+        if (told.insert({panel, control}).second)
+            std::cerr << "zelmor engine: chart " << chart->objectName().toStdString() << " has "
+                      << traces << " traces; " << numberOfPoints
+                      << " values are not a whole number of scans, and nothing is plotted"
+                      << std::endl;
+        return kBadValue;
+    }
     const double* first = array + startingIndex;
     if (skipCount == 0) {
         // The usual case, one scan after another: append straight from the caller's array.

@@ -35,13 +35,15 @@ Control* FindControl(int panel, int control);
 // Every panel is kept until the run ends; this ends it (before the application object goes).
 void DiscardAllPanels();
 
-// Delivers an event to a callback, unless a callback is already running: then it is dropped,
-// so that callbacks never nest. Returns the callback's result, 0 when none ran.
+// Delivers an event to a callback, unless a callback is already running, so that callbacks
+// never nest: then a timer tick waits until it has ended and is delivered once however many
+// fell due meanwhile; any other event is dropped. Returns the callback's result, 0 when none
+// ran.
 int DispatchControlEvent(int panel, int control, int event);
 int DispatchPanelEvent(int panel, int event);
 int DispatchCommand(CommandCallbackPtr command);
-// Ticks that fell due while a callback ran and were therefore not delivered.
-long DroppedTicks();
+// Ticks that fell due while a callback ran and were folded into one late delivery.
+long DeferredTicks();
 
 // Where LoadPanel looks: only in folder when it is not empty, else next to the executable
 // and then in the installed data folder.

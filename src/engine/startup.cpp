@@ -17,29 +17,20 @@
 #include "engine/options.h"
 #include "engine/panels.h"
 #include "engine/port_io.h"
+#include "engine/privileges.h"
 #include "engine/simulated_bench.h"
 
 namespace engine {
 namespace {
 
-bool platformNamedOnCommandLine(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
-            return true;
-    return false;
-}
-
-bool displayAvailable(int argc, char* argv[]) {
+bool displayAvailable() {
 #if defined(__linux__)
     auto set = [](const char* name) {
         const char* v = std::getenv(name);
         return v && *v;
     };
-    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY") ||
-           platformNamedOnCommandLine(argc, argv);
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 #else
-    (void)argc;
-    (void)argv;
     return true;
 #endif
 }
@@ -90,24 +81,27 @@ std::unique_ptr<HardwarePorts> OpenHardware(EngineOptions::Io io, std::string& e
     const std::vector<KernelPort> kernel = ListKernelPorts();
     PortTable table = ReadPortTable(sys, "/dev/mem", kernel);
     if (io == EngineOptions::Io::ppdev) return PpdevPorts::Open(sys, "/dev", kernel, table, error);
-    std::unique_ptr<HardwarePorts> ports = DirectPorts::Open(sys, table, error);
-    if (ports) {
-        error = DropPrivileges();
-        if (!error.empty()) return nullptr;
-    }
-    return ports;
+    return DirectPorts::Open(sys, table, ParallelPortBases(), error);
 }
 
-std::string HardwareStatus(HardwarePorts& ports, EngineOptions::Io io) {
-    std::uint16_t first = 0;
-    for (auto w : ports.table().words)
-        if (w && !first) first = w;
-    const double ceiling = ScanCeiling(ports, static_cast<std::uint16_t>(first + 1));
+std::string HardwareStatus(HardwarePorts& ports) {
     std::ostringstream s;
-    s << "Port " << ports.describe() << " through "
-      << (io == EngineOptions::Io::ppdev ? "ppdev" : "direct port access")
-      << " \u2014 addresses from " << ports.table().source << " \u2014 at most "
-      << static_cast<long>(ceiling) << " scans/s";
+    s << "Port " << ports.describe();
+    if (auto* ppdev = dynamic_cast<PpdevPorts*>(&ports)) {
+        s << " through ppdev \u2014 addresses from " << ports.table().source;
+        if (ppdev->ceiling() > 0)
+            s << " \u2014 at most " << static_cast<long>(ppdev->ceiling()) << " scans/s";
+    } else {
+        std::uint16_t first = 0;
+        for (auto w : ports.table().words)
+            if (w && !first) first = w;
+        s << " through direct port access \u2014 addresses from " << ports.table().source
+          << " \u2014 at most "
+          << static_cast<long>(ScanCeiling(ports, static_cast<std::uint16_t>(first + 1)))
+          << " scans/s";
+        const std::string& notes = static_cast<DirectPorts&>(ports).notes();
+        if (!notes.empty()) s << " \u2014 " << notes;
+    }
     return s.str();
 }
 
@@ -152,15 +146,16 @@ void ShowRefusalsOffscreen(bool show) {
 int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTable& table) {
     EngineOptions options;
     if (auto error = ParseEngineOptions(argc, argv, options)) {
-        std::cerr << "zelmor: " << *error << " (see --help)" << std::endl;
+        std::cerr << "zelmor: " << *error << "\n\nUsage: zelmor [engine options]\n\n"
+                  << EngineOptionsHelp() << std::flush;
         return -1;
     }
     if (options.help) {
         std::cout << "Usage: zelmor [engine options]\n\n" << EngineOptionsHelp();
         return 0;
     }
-    if (!displayAvailable(argc, argv)) {
-        const std::string command = CommandLine(argc, argv);
+    if (!displayAvailable()) {
+        const std::string command = Printable(CommandLine(argc, argv));
         std::cerr << "zelmor: no display to show the panels on (DISPLAY is not set). Run it in a "
                      "desktop session, under Xvfb (xvfb-run -a "
                   << command << "), or without a screen (QT_QPA_PLATFORM=offscreen " << command
@@ -168,32 +163,42 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         return -1;
     }
 
-    // The port back end comes first: direct port access drops its privileges before Qt starts.
+    // The port back end first, while whatever privilege it needs is still there; then every
+    // privilege goes, before Qt reads a single setting.
     SteadyClock clock;
     SimulatedBench bench(clock);
     std::unique_ptr<HardwarePorts> hardware;
-    std::string status, refusal;
+    std::string refusal;
     if (options.io == EngineOptions::Io::simulated) {
         bench.setFault(options.fault);
         UsePortBackend(&bench);
-        status = "Simulated converter \u2014 voltages generated, not measured";
     } else {
         std::string error;
         hardware = OpenHardware(options.io, error);
-        if (hardware) {
+        if (hardware)
             UsePortBackend(hardware.get());
-            status = HardwareStatus(*hardware, options.io);
-        } else {
+        else
             refusal = "zelmor: " + error;
-            std::cerr << refusal << std::endl;
-        }
     }
+    const std::string privileges = GiveUpPrivileges(
+        options.io == EngineOptions::Io::direct ? RootSession::refused : RootSession::stays);
+    if (!privileges.empty()) {
+        // Still privileged: no window, not even to say so.
+        std::cerr << "zelmor: " << (refusal.empty() ? privileges : refusal) << std::endl;
+        UsePortBackend(nullptr);
+        return -1;
+    }
+    if (!refusal.empty()) std::cerr << refusal << std::endl;
 
     EnsureRuntimeFolder();
     QuietPlatformChatter();
+    // Qt is given none of the operator's arguments: the engine's options are not its own, and
+    // its own (a platform plugin path, a style sheet) are not for the operator to slip in.
     // Tests run the start-up inside their own application object.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
     std::optional<QApplication> app;
-    if (!QCoreApplication::instance()) app.emplace(argc, argv);
+    if (!QCoreApplication::instance()) app.emplace(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtFront();
     if (!refusal.empty()) {
@@ -201,17 +206,21 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         InstallDialogFront(nullptr);
         return -1;
     }
-    SetStatusLine(status, options.io == EngineOptions::Io::simulated ? StatusTone::notice
-                                                                     : StatusTone::plain);
+    if (hardware) {
+        SetStatusLine(HardwareStatus(*hardware));
+        if (auto* ppdev = dynamic_cast<PpdevPorts*>(hardware.get()))
+            ppdev->onClaimed([ppdev] { SetStatusLine(HardwareStatus(*ppdev)); });
+    } else {
+        SetStatusLine("Simulated converter \u2014 voltages generated, not measured",
+                      StatusTone::notice);
+    }
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);
     TakeLastLoadError();
 
-    std::vector<char*> programArgv;
-    for (auto& a : options.programArgs) programArgv.push_back(a.data());
-    programArgv.push_back(nullptr);
-    const int result = programMain(static_cast<int>(programArgv.size() - 1), programArgv.data());
+    char* programArgv[] = {argv[0], nullptr};
+    const int result = programMain(1, programArgv);
     if (result == -1) {
         const std::string line = TakeLastLoadError();
         if (!line.empty()) ShowRefusal(line);

@@ -1,5 +1,7 @@
 #include "engine/strip_chart.h"
 
+#include "engine/resource_check.h"
+
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -47,7 +49,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
 }
 
 void StripChart::setTraceCount(int n) {
-    n = std::clamp(n, 1, 64);
+    n = std::clamp(n, 1, engine::kMaxChartTraces);
     live_.reset(n, live_.capacity());
     snapshot_.reset(n, live_.capacity());
     hidden_.assign(static_cast<std::size_t>(n), false);
@@ -55,7 +57,7 @@ void StripChart::setTraceCount(int n) {
 }
 
 void StripChart::setHistory(int points) {
-    points = std::clamp(points, 2, 1 << 20);
+    points = std::clamp(points, 2, engine::kMaxChartHistory);
     live_.reset(live_.traces(), points);
     snapshot_.reset(live_.traces(), points);
     update();

@@ -1,5 +1,16 @@
+#include <grp.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <cstring>
+#include <fstream>
 
 #include "engine/startup.h"
 #include "program_fixture.h"
@@ -145,4 +156,56 @@ TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
     ASSERT_EQ(engine::PopupLog().size(), 1u);
     EXPECT_EQ(engine::PopupLog()[0].title, "Zelmor cannot start");
     EXPECT_EQ(engine::PopupLog()[0].message + "\n", err);
+}
+
+namespace {
+// The real binary started as root would start it, with a rise set up by raise() in the child;
+// after start-up, what /proc says of the running process's ids and capabilities.
+std::string RunningIdentity(const std::function<void()>& raise) {
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        raise();
+        execl(ZELMOR_BINARY, ZELMOR_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    QTest::qWait(2500);
+    std::ifstream status("/proc/" + std::to_string(child) + "/status");
+    std::string line, identity;
+    while (std::getline(status, line))
+        if (line.rfind("Uid:", 0) == 0 || line.rfind("Gid:", 0) == 0 ||
+            line.rfind("Groups:", 0) == 0 || line.rfind("Cap", 0) == 0)
+            identity += line + "\n";
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return identity;
+}
+}  // namespace
+
+TEST_F(Program, TheRealBinaryKeepsNoPrivilegeOnceItsWindowsOpen) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to start it with privileges";
+    const char* dropped =
+        "Uid:\t65534\t65534\t65534\t65534\nGid:\t65534\t65534\t65534\t65534\nGroups:\t \n"
+        "CapInh:\t0000000000000000\nCapPrm:\t0000000000000000\nCapEff:\t0000000000000000\n";
+    // Through sudo, with a SUDO_GID that would have kept group root.
+    std::string identity = RunningIdentity([] {
+        setenv("SUDO_UID", "65534", 1);
+        setenv("SUDO_GID", "0", 1);
+    });
+    EXPECT_EQ(identity.substr(0, std::strlen(dropped)), dropped) << identity;
+    // As an ordinary user holding cap_sys_rawio, as a file capability would give it.
+    identity = RunningIdentity([] {
+        unsetenv("SUDO_UID");
+        setgroups(0, nullptr);
+        prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0);
+        setresgid(65534, 65534, 65534);
+        setresuid(65534, 65534, 65534);
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct rawio[2] = {};
+        rawio[0].effective = rawio[0].permitted = rawio[0].inheritable = 1u << CAP_SYS_RAWIO;
+        syscall(SYS_capset, &header, rawio);
+        prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_SYS_RAWIO, 0, 0);
+    });
+    EXPECT_EQ(identity.substr(0, std::strlen(dropped)), dropped) << identity;
+    EXPECT_NE(identity.find("CapAmb:\t0000000000000000"), std::string::npos) << identity;
 }
