@@ -220,7 +220,7 @@ PpdevPorts::Port* PpdevPorts::find(std::uint16_t base) {
 
 bool PpdevPorts::usable(Port& p) {
     if (p.state == Port::State::claimed) return true;
-    if (p.state == Port::State::refused) return false;
+    if (p.state == Port::State::refused || p.state == Port::State::lost) return false;
     if (sys_.ioctl(p.fd, PPEXCL, nullptr) != 0 || sys_.ioctl(p.fd, PPCLAIM, nullptr) != 0) {
         p.state = Port::State::refused;
         const std::string line =
@@ -235,13 +235,21 @@ bool PpdevPorts::usable(Port& p) {
     return true;
 }
 
+void PpdevPorts::lose(Port& p) {
+    p.state = Port::State::lost;
+    const std::string line = "ppdev: " + p.device + " stopped answering (" + std::strerror(errno) +
+                             "): it now reads as if nothing were attached. Check the card and "
+                             "the driver (dmesg), then start zelmor again.";
+    if (lost_) lost_(line);
+}
+
 void PpdevPorts::write(std::uint16_t address, std::uint8_t value) {
     Port* p = find(address);
     if (!p) {
         ++refused_;
         return;
     }
-    if (usable(*p)) sys_.ioctl(p->fd, PPWDATA, &value);
+    if (usable(*p) && sys_.ioctl(p->fd, PPWDATA, &value) != 0) lose(*p);
 }
 
 std::uint8_t PpdevPorts::read(std::uint16_t address) {
@@ -253,7 +261,10 @@ std::uint8_t PpdevPorts::read(std::uint16_t address) {
     // The raw status register, the inverted busy line included, as an in() gives it; a port
     // that could not be claimed reads as a floating bus.
     unsigned char status = 0xFF;
-    if (usable(*p)) sys_.ioctl(p->fd, PPRSTATUS, &status);
+    if (usable(*p) && sys_.ioctl(p->fd, PPRSTATUS, &status) != 0) {
+        lose(*p);
+        status = 0xFF;
+    }
     return status;
 }
 
@@ -333,6 +344,10 @@ std::string DescribeSetupFailure(const std::string& backend, const std::string& 
                "(sudo modprobe -r lp) or stop the printing service, then start again.";
     if (step == SetupStep::claimPort && error == EINTR)
         return line + "The claim was interrupted: choose the port again.";
+    if ((error == ENXIO || error == ENODEV) && step == SetupStep::openDevice)
+        return line +
+               "No port answers behind this device: check that parport_pc found the port "
+               "(dmesg) and that the port is enabled in the firmware set-up.";
     if (error == EACCES && step == SetupStep::openDevice)
         return line + "Add your user to group lp (sudo usermod -aG lp $USER) and log in again.";
     if (error == EPERM || error == EACCES) {

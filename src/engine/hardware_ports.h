@@ -88,21 +88,27 @@ class PpdevPorts final : public HardwarePorts {
     // Scans per second the claimed port allows, measured when it was claimed; 0 before.
     double ceiling() const { return ceiling_; }
     void onClaimed(std::function<void()> f) { claimed_ = std::move(f); }
+    // A claimed port that stops answering (the card removed, the module unloaded) is said
+    // once, in one line naming the device and the system's error; it then reads as a
+    // floating bus and is not asked again.
+    void onLost(std::function<void(const std::string&)> f) { lost_ = std::move(f); }
 
   private:
     struct Port {
         std::uint16_t base;
         int fd;
         std::string device;
-        enum class State { open, claimed, refused } state;
+        enum class State { open, claimed, refused, lost } state;
     };
     PpdevPorts(SystemCalls& sys, PortTable table) : HardwarePorts(std::move(table)), sys_(sys) {}
     Port* find(std::uint16_t base);
     bool usable(Port& p);  // claims it on first use
+    void lose(Port& p);
     SystemCalls& sys_;
     std::vector<Port> ports_;
     double ceiling_ = 0;
     std::function<void()> claimed_;
+    std::function<void(const std::string&)> lost_;
 };
 
 class DirectPorts final : public HardwarePorts {

@@ -208,10 +208,17 @@ bool supportedControl(QWidget* w) {
 void showStatus(QLabel* label) {
     label->setText(QString::fromStdString(statusText));
     // A notice is a badge nobody can miss: for instance, that the voltages are not measured.
-    label->setStyleSheet(statusTone == StatusTone::notice
-                             ? "QLabel { background: #f0ad4e; color: black; font-weight: bold; "
-                               "padding: 2px 6px; border-radius: 3px; }"
-                             : "");
+    // An alarm says the measurement itself has failed: the port stopped answering.
+    const char* style = "";
+    if (statusTone == StatusTone::notice)
+        style =
+            "QLabel { background: #f0ad4e; color: black; font-weight: bold; padding: 2px 6px; "
+            "border-radius: 3px; }";
+    else if (statusTone == StatusTone::alarm)
+        style =
+            "QLabel { background: #c9302c; color: white; font-weight: bold; padding: 2px 6px; "
+            "border-radius: 3px; }";
+    label->setStyleSheet(style);
 }
 
 void addStatusLine(Panel& p) {

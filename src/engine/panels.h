@@ -51,8 +51,8 @@ void SetResourceFolder(const std::string& folder);
 // The line the last failed LoadPanel printed (empty when none failed since the last call).
 std::string TakeLastLoadError();
 // A line the engine shows at the foot of every panel, present and future (empty: none); a
-// notice stands out as a badge.
-enum class StatusTone { plain, notice };
+// notice stands out as a badge, an alarm more so.
+enum class StatusTone { plain, notice, alarm };
 void SetStatusLine(const std::string& text, StatusTone tone = StatusTone::plain);
 
 // Shows popups as modal message boxes and ends the event loop on a quit request.

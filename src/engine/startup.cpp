@@ -208,8 +208,13 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     }
     if (hardware) {
         SetStatusLine(HardwareStatus(*hardware));
-        if (auto* ppdev = dynamic_cast<PpdevPorts*>(hardware.get()))
+        if (auto* ppdev = dynamic_cast<PpdevPorts*>(hardware.get())) {
             ppdev->onClaimed([ppdev] { SetStatusLine(HardwareStatus(*ppdev)); });
+            ppdev->onLost([](const std::string& line) {
+                std::cerr << "zelmor: " << line << std::endl;
+                SetStatusLine(line, StatusTone::alarm);
+            });
+        }
     } else {
         SetStatusLine("Simulated converter \u2014 voltages generated, not measured",
                       StatusTone::notice);

@@ -1,0 +1,326 @@
+// A test-only stand-in for the kernel's side of the parallel port, loaded with LD_PRELOAD
+// into an unmodified zelmor or test binary. It follows the kernel's documented interface, not
+// what our back end expects of it:
+//   /proc/sys/dev/parport/parportN/base-addr  the kernel's ports ("888\t1912")
+//   /dev/parportN                             ppdev: PPEXCL before PPCLAIM, a claim before
+//                                             any register access (EINVAL otherwise), the
+//                                             status register raw, as the port presents it
+//   /dev/mem                                  physical memory with a BIOS data area
+// Every other file goes through to the C library. Behind the port that has it, the data and
+// status registers are wired to the same wire-level simulated converter the engine uses.
+//
+// Set up from the environment, read again at each open, so a test can change it:
+//   ZELMOR_FAKE_PORTS=0:0x378,1:0x278    the kernel's ports (number:base)
+//   ZELMOR_FAKE_CONVERTER=0              the port the converter hangs on (default 0)
+//   ZELMOR_FAKE_BIOS=0x378,0x278,0       /dev/mem readable with these LPT1-3 words;
+//                                        unset: opening /dev/mem fails with EACCES
+//   ZELMOR_FAKE_OPEN_ERROR=EACCES        every /dev/parportN open fails so
+//   ZELMOR_FAKE_CLAIM_ERROR=1:EBUSY      port 1's claim is refused so
+//   ZELMOR_FAKE_FAIL_AFTER=N             from the Nth register access on, every ioctl fails
+//                                        with ENODEV (the card removed, the module unloaded)
+// An in-process test reads what was done with zelmor_fake_kernel_log() (one line per call),
+// and loses the port mid-run with zelmor_fake_kernel_fail_after(n).
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/ioctl.h>
+#include <linux/ppdev.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/simulated_bench.h"
+
+namespace {
+
+template <typename F>
+F real(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+struct Device {
+    int number = 0;
+    bool converter = false;  // the converter hangs on this port
+    bool exclusive = false, claimed = false;
+};
+
+struct Kernel {
+    std::recursive_mutex lock;
+    std::map<int, Device> devices;  // by descriptor
+    std::string log;
+    long accesses = 0;
+    long failAfter = -1;   // register accesses before the port is lost; -1: never
+    std::string procTree;  // a real folder that stands for /proc/sys/dev/parport
+    engine::SteadyClock clock;
+    engine::SimulatedBench converter{clock};
+};
+
+Kernel& kernel() {
+    static Kernel* k = new Kernel;  // never destroyed: calls may come during exit
+    return *k;
+}
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// "0:0x378,1:0x278" -> {0: 0x378, 1: 0x278}
+std::map<int, unsigned> ports() {
+    std::map<int, unsigned> result;
+    std::string spec = env("ZELMOR_FAKE_PORTS");
+    for (std::size_t at = 0; at < spec.size();) {
+        const std::size_t end = std::min(spec.find(',', at), spec.size());
+        const std::string item = spec.substr(at, end - at);
+        const std::size_t colon = item.find(':');
+        if (colon != std::string::npos)
+            result[std::atoi(item.c_str())] =
+                static_cast<unsigned>(std::strtoul(item.c_str() + colon + 1, nullptr, 0));
+        at = end + 1;
+    }
+    return result;
+}
+
+int errnoNamed(const std::string& name) {
+    static const std::map<std::string, int> names = {
+        {"EACCES", EACCES}, {"ENOENT", ENOENT}, {"EBUSY", EBUSY}, {"ENXIO", ENXIO},
+        {"ENODEV", ENODEV}, {"EINTR", EINTR},   {"EPERM", EPERM}, {"ENOTTY", ENOTTY}};
+    auto it = names.find(name);
+    return it == names.end() ? EIO : it->second;
+}
+
+// "1:EBUSY" for port 1 -> EBUSY; 0 when none.
+int claimErrorFor(int number) {
+    const std::string spec = env("ZELMOR_FAKE_CLAIM_ERROR");
+    const std::size_t colon = spec.find(':');
+    if (colon == std::string::npos || std::atoi(spec.c_str()) != number) return 0;
+    return errnoNamed(spec.substr(colon + 1));
+}
+
+// Writes the kernel's port list as a real folder, so that the C library's own directory and
+// file calls read it.
+std::string procTree() {
+    Kernel& k = kernel();
+    if (k.procTree.empty()) {
+        char folder[] = "/tmp/zelmor-fake-kernel-XXXXXX";
+        if (mkdtemp(folder)) k.procTree = folder;
+    }
+    auto realOpen = real<int (*)(const char*, int, ...)>("open");
+    if (DIR* old = real<DIR* (*)(const char*)>("opendir")(k.procTree.c_str())) {
+        while (dirent* e = readdir(old)) {
+            if (std::strncmp(e->d_name, "parport", 7) != 0) continue;
+            const std::string dir = k.procTree + "/" + e->d_name;
+            unlink((dir + "/base-addr").c_str());
+            rmdir(dir.c_str());
+        }
+        closedir(old);
+    }
+    for (const auto& [number, base] : ports()) {
+        const std::string dir = k.procTree + "/parport" + std::to_string(number);
+        mkdir(dir.c_str(), 0755);
+        const int fd = realOpen((dir + "/base-addr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string text = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
+        (void)!write(fd, text.data(), text.size());
+        close(fd);
+    }
+    return k.procTree;
+}
+
+const char kProcParport[] = "/proc/sys/dev/parport";
+
+// The stand-in path for a path under /proc/sys/dev/parport, or the path itself. The list is
+// written anew whenever the folder itself is opened, and read as it stands otherwise.
+std::string mapped(const char* path) {
+    if (path && std::strncmp(path, kProcParport, sizeof kProcParport - 1) == 0) {
+        std::lock_guard<std::recursive_mutex> hold(kernel().lock);
+        const bool folder = path[sizeof kProcParport - 1] == '\0' ||
+                            std::strcmp(path + sizeof kProcParport - 1, "/") == 0;
+        const std::string tree =
+            folder || kernel().procTree.empty() ? procTree() : kernel().procTree;
+        return tree + (path + sizeof kProcParport - 1);
+    }
+    return path ? path : "";
+}
+
+int memoryFile() {
+    const std::string spec = env("ZELMOR_FAKE_BIOS");
+    if (spec.empty()) return errno = EACCES, -1;
+    unsigned char memory[0x500] = {};
+    std::size_t at = 0;
+    for (int i = 0; i < 3 && at <= spec.size(); ++i) {
+        const unsigned word = static_cast<unsigned>(std::strtoul(spec.c_str() + at, nullptr, 0));
+        memory[0x408 + 2 * i] = static_cast<unsigned char>(word & 0xFF);
+        memory[0x409 + 2 * i] = static_cast<unsigned char>(word >> 8);
+        const std::size_t comma = spec.find(',', at);
+        at = comma == std::string::npos ? spec.size() + 1 : comma + 1;
+    }
+    const int fd = memfd_create("fake-mem", MFD_CLOEXEC);
+    (void)!pwrite(fd, memory, sizeof memory, 0);
+    return fd;
+}
+
+int openDevice(const char* path) {
+    const int number = std::atoi(path + std::strlen("/dev/parport"));
+    const std::string error = env("ZELMOR_FAKE_OPEN_ERROR");
+    if (!error.empty()) return errno = errnoNamed(error), -1;
+    if (!ports().count(number)) return errno = ENOENT, -1;
+    // A real descriptor keeps the number ours until it is closed.
+    const int fd = memfd_create(path, MFD_CLOEXEC);
+    Kernel& k = kernel();
+    std::lock_guard<std::recursive_mutex> hold(k.lock);
+    k.devices[fd] = Device{number, number == std::atoi(env("ZELMOR_FAKE_CONVERTER").c_str())};
+    const std::string failAfter = env("ZELMOR_FAKE_FAIL_AFTER");
+    k.failAfter = failAfter.empty() ? -1 : std::atol(failAfter.c_str());
+    k.log += "open " + std::string(path) + "\n";
+    return fd;
+}
+
+int maybeFake(const char* path, int& fd) {
+    if (!path) return 0;
+    if (std::strncmp(path, "/dev/parport", 12) == 0) return fd = openDevice(path), 1;
+    if (std::strcmp(path, "/dev/mem") == 0) return fd = memoryFile(), 1;
+    return 0;
+}
+
+int portIoctl(Kernel& k, int fd, Device& d, unsigned long request, void* arg) {
+    if (k.failAfter >= 0 && k.accesses >= k.failAfter) return errno = ENODEV, -1;
+    const bool converter = d.converter;
+    switch (request) {
+        case PPEXCL:
+            if (d.claimed) return errno = EINVAL, -1;  // too late once claimed
+            d.exclusive = true;
+            k.log += "PPEXCL " + std::to_string(d.number) + "\n";
+            return 0;
+        case PPCLAIM:
+            if (int e = claimErrorFor(d.number)) return errno = e, -1;
+            d.claimed = true;
+            k.log += "PPCLAIM " + std::to_string(d.number) + "\n";
+            return 0;
+        case PPRELEASE:
+            if (!d.claimed) return errno = EINVAL, -1;
+            d.claimed = false;
+            k.log += "PPRELEASE " + std::to_string(d.number) + "\n";
+            return 0;
+        case PPWDATA:
+        case PPRSTATUS:
+            if (!d.claimed) return errno = EINVAL, -1;
+            ++k.accesses;
+            if (request == PPWDATA) {
+                // Only the converter's port has anything on its data lines.
+                if (converter) k.converter.write(0x378, *static_cast<unsigned char*>(arg));
+            } else {
+                *static_cast<unsigned char*>(arg) =
+                    converter ? k.converter.read(0x379) : k.converter.read(0x279);
+            }
+            return 0;
+        default:
+            (void)fd;
+            return errno = ENOTTY, -1;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* zelmor_fake_kernel_log() {
+    Kernel& k = kernel();
+    std::lock_guard<std::recursive_mutex> hold(k.lock);
+    static std::string copy;
+    copy = k.log + "accesses " + std::to_string(k.accesses) + "\n";
+    return copy.c_str();
+}
+
+void zelmor_fake_kernel_reset() {
+    Kernel& k = kernel();
+    std::lock_guard<std::recursive_mutex> hold(k.lock);
+    k.log.clear();
+    k.accesses = 0;
+    k.failAfter = -1;
+}
+
+// From the nth register access on (counted from the start), the ports stop answering.
+void zelmor_fake_kernel_fail_after(long n) {
+    Kernel& k = kernel();
+    std::lock_guard<std::recursive_mutex> hold(k.lock);
+    k.failAfter = n;
+}
+
+int open(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = static_cast<mode_t>(va_arg(ap, int));
+        va_end(ap);
+    }
+    int fd = -1;
+    if (maybeFake(path, fd)) return fd;
+    return real<int (*)(const char*, int, ...)>("open")(mapped(path).c_str(), flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list ap;
+        va_start(ap, flags);
+        mode = static_cast<mode_t>(va_arg(ap, int));
+        va_end(ap);
+    }
+    int fd = -1;
+    if (maybeFake(path, fd)) return fd;
+    return real<int (*)(const char*, int, ...)>("open64")(mapped(path).c_str(), flags, mode);
+}
+
+FILE* fopen(const char* path, const char* mode) {
+    return real<FILE* (*)(const char*, const char*)>("fopen")(mapped(path).c_str(), mode);
+}
+
+FILE* fopen64(const char* path, const char* mode) {
+    return real<FILE* (*)(const char*, const char*)>("fopen64")(mapped(path).c_str(), mode);
+}
+
+DIR* opendir(const char* path) {
+    return real<DIR* (*)(const char*)>("opendir")(mapped(path).c_str());
+}
+
+int close(int fd) {
+    {
+        Kernel& k = kernel();
+        std::lock_guard<std::recursive_mutex> hold(k.lock);
+        auto it = k.devices.find(fd);
+        if (it != k.devices.end()) {
+            // The kernel releases a claim the program still holds when it closes the device.
+            k.log += "close " + std::to_string(it->second.number) +
+                     (it->second.claimed ? " (released)" : "") + "\n";
+            k.devices.erase(it);
+        }
+    }
+    return real<int (*)(int)>("close")(fd);
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+    va_list ap;
+    va_start(ap, request);
+    void* arg = va_arg(ap, void*);
+    va_end(ap);
+    Kernel& k = kernel();
+    {
+        std::lock_guard<std::recursive_mutex> hold(k.lock);
+        auto it = k.devices.find(fd);
+        if (it != k.devices.end()) return portIoctl(k, fd, it->second, request, arg);
+    }
+    return real<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, arg);
+}
+
+}  // extern "C"

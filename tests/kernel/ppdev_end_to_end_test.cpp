@@ -1,0 +1,198 @@
+// The ppdev back end end to end, as shipped: the start-up, the back end and the program run
+// unchanged, and their C library calls (open, ioctl, pread, the /proc files) reach the fake
+// kernel that this binary is run under (LD_PRELOAD; see fake_kernel.cpp).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+
+#include "engine/dialogs.h"
+#include "engine/simulated_bench.h"
+#include "engine/startup.h"
+#include "engine/test_interface.h"
+#include "link/basicIO.h"
+#include "ui/panel_ids.h"
+#include "ui/zelmor.h"
+
+using namespace engine::testing;
+using zelmor::lptPanel;
+using zelmor::mainPanel;
+
+namespace {
+
+std::string kernelLog() {
+    auto log = reinterpret_cast<const char* (*)()>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_log"));
+    return log ? log() : "no fake kernel: run this binary through CTest";
+}
+
+void setKernel(std::initializer_list<std::pair<const char*, const char*>> settings) {
+    for (const char* name :
+         {"ZELMOR_FAKE_PORTS", "ZELMOR_FAKE_CONVERTER", "ZELMOR_FAKE_BIOS",
+          "ZELMOR_FAKE_OPEN_ERROR", "ZELMOR_FAKE_CLAIM_ERROR", "ZELMOR_FAKE_FAIL_AFTER"})
+        unsetenv(name);
+    for (const auto& [name, value] : settings) setenv(name, value, 1);
+    if (auto reset = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_reset")))
+        reset();
+}
+
+long accesses() {
+    const std::string log = kernelLog();
+    const auto at = log.rfind("accesses ");
+    return at == std::string::npos ? -1 : std::atol(log.c_str() + at + 9);
+}
+
+double quantised(int channel) {
+    engine::ManualClock clock;
+    engine::SimulatedBench bench(clock);
+    return engine::SimulatedBench::quantise(bench.input(channel, 0)) * 2.5 / 4096;
+}
+
+class Ppdev : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_log"), nullptr)
+            << "run through CTest, which preloads the fake kernel";
+        ResetEngine(zelmor::callbacks);
+        zelmor::lptPanel = zelmor::mainPanel = 0;
+        zelmor::addr1 = zelmor::addr2 = zelmor::addr3 = zelmor::lpt = 0;
+        porta = 0;
+    }
+    void TearDown() override { ResetEngine(zelmor::callbacks); }
+
+    // The whole start-up with --io=ppdev; the script acts inside the program's event loop.
+    int start(const std::function<void()>& script) {
+        QTimer::singleShot(0, [&] {
+            script();
+            if (!engine::QuitRequested()) QuitUserInterface(0);
+        });
+        std::string name = "zelmor", io = "--io=ppdev",
+                    resources = "--resources=" ZELMOR_RESOURCES_DIR;
+        char* argv[] = {name.data(), io.data(), resources.data(), nullptr};
+        return engine::RunProgram(3, argv, zelmor::main, zelmor::callbacks);
+    }
+};
+
+}  // namespace
+
+TEST_F(Ppdev, TheKernelsPortsAreListedAndTheChosenOneScansWhatTheConverterPutsOnTheWire) {
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378,1:0x278"}});
+    const int rc = start([] {
+        EXPECT_EQ(ShownText(lptPanel, PORTS_LPT1), "0x378");
+        EXPECT_EQ(ShownText(lptPanel, PORTS_LPT2), "0x278");
+        EXPECT_TRUE(IsDimmed(lptPanel, PORTS_LPT3));
+        EXPECT_NE(
+            StatusLine(lptPanel).find("the kernel's parallel ports (/dev/mem: Permission denied)"),
+            std::string::npos)
+            << StatusLine(lptPanel);
+        EXPECT_EQ(kernelLog(), "open /dev/parport0\nopen /dev/parport1\naccesses 0\n");
+
+        ChooseItem(lptPanel, PORTS_SELECT, 0);
+        ASSERT_GE(mainPanel, 1);
+        EXPECT_EQ(Title(mainPanel), "ZELMOR on LPT (base address = 378h)");
+        EXPECT_NE(StatusLine(mainPanel).find("scans/s"), std::string::npos);
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH0), quantised(0));
+        EXPECT_EQ(Value(mainPanel, MAIN_CH7), quantised(7));
+        for (int ch = 1; ch < 7; ++ch) {
+            const double v = Value(mainPanel, MAIN_CH0 - ch);
+            EXPECT_EQ(v, engine::SimulatedBench::quantise(v) * 2.5 / 4096) << ch;
+            EXPECT_GT(v, 0) << ch;
+        }
+        const std::string log = kernelLog();
+        EXPECT_NE(log.find("PPEXCL 0\nPPCLAIM 0\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("PPCLAIM 1"), std::string::npos) << log;  // LPT2 left alone
+    });
+    EXPECT_EQ(rc, 0);
+    EXPECT_NE(kernelLog().find("PPRELEASE 0\nclose 0\n"), std::string::npos) << kernelLog();
+}
+
+TEST_F(Ppdev, ABiosTableIsShownAndACardAboveSevenFFFWorks) {
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0xEC00"}, {"ZELMOR_FAKE_BIOS", "0x3BC,0xEC00,0"}});
+    start([] {
+        EXPECT_TRUE(IsDimmed(lptPanel, PORTS_LPT1));  // 0x3BC: no device behind it
+        EXPECT_EQ(ShownText(lptPanel, PORTS_LPT2), "0xec00");
+        EXPECT_NE(StatusLine(lptPanel).find("from the BIOS table"), std::string::npos);
+        ChooseItem(lptPanel, PORTS_SELECT, 1);
+        ASSERT_GE(mainPanel, 1);
+        EXPECT_EQ(Title(mainPanel), "ZELMOR on LPT (base address = ec00h)");
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH7), quantised(7));
+    });
+}
+
+TEST_F(Ppdev, ABusyPortIsToldWhenChosenAndEndingBeforeAnyChoiceTouchesNothing) {
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378,1:0x278"}, {"ZELMOR_FAKE_CLAIM_ERROR", "0:EBUSY"}});
+    EXPECT_EQ(start([] { ChooseMenuItem(lptPanel, "Usci"); }), 0);
+    EXPECT_EQ(kernelLog(),
+              "open /dev/parport0\nopen /dev/parport1\nclose 0\nclose 1\naccesses 0\n");
+
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378,1:0x278"}, {"ZELMOR_FAKE_CLAIM_ERROR", "0:EBUSY"}});
+    start([] {
+        ChooseItem(lptPanel, PORTS_SELECT, 0);
+        ASSERT_EQ(engine::PopupLog().size(), 1u);
+        EXPECT_EQ(engine::PopupLog()[0].title, "Port unavailable");
+        EXPECT_NE(engine::PopupLog()[0].message.find("/dev/parport0: Device or resource busy"),
+                  std::string::npos);
+        ASSERT_GE(mainPanel, 1);
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH0), 0.0);  // a floating bus reads no code
+        EXPECT_EQ(engine::PopupLog().size(), 1u);
+        EXPECT_EQ(accesses(), 0);
+    });
+}
+
+TEST_F(Ppdev, APortLostDuringAcquisitionIsToldOnceAndReadsAsAFloatingBus) {
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}});
+    start([] {
+        ChooseItem(lptPanel, PORTS_SELECT, 0);
+        ASSERT_GE(mainPanel, 1);
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH7), quantised(7));
+        // The card goes away in the middle of the next scan.
+        auto failAfter =
+            reinterpret_cast<void (*)(long)>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_fail_after"));
+        ASSERT_TRUE(failAfter);
+        failAfter(accesses() + 100);
+        ::testing::internal::CaptureStderr();
+        for (int i = 0; i < 5; ++i) FireTimer(mainPanel, MAIN_TIMER);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_NE(StatusLine(mainPanel).find("/dev/parport0 stopped answering (No such device)"),
+                  std::string::npos)
+            << StatusLine(mainPanel);
+        EXPECT_EQ(Value(mainPanel, MAIN_CH7), 0.0);
+        const long after = accesses();
+        FireTimer(mainPanel, MAIN_TIMER);
+        EXPECT_EQ(accesses(), after);  // not asked again
+        EXPECT_EQ(zelmor::index, 7);   // and scanning goes on
+    });
+}
+
+TEST_F(Ppdev, EachRefusalOfTheKernelHasItsOwnLineAndFix) {
+    const struct {
+        std::pair<const char*, const char*> setting;
+        const char* fix;
+    } cases[] = {
+        {{"ZELMOR_FAKE_OPEN_ERROR", "EACCES"}, "usermod -aG lp"},
+        {{"ZELMOR_FAKE_OPEN_ERROR", "ENOENT"}, "modprobe parport_pc ppdev"},
+        {{"ZELMOR_FAKE_OPEN_ERROR", "ENXIO"}, "No port answers behind this device"},
+        {{"ZELMOR_FAKE_OPEN_ERROR", "ENODEV"}, "No port answers behind this device"},
+        {{"ZELMOR_FAKE_PORTS", ""}, "modprobe parport_pc ppdev"},
+    };
+    for (const auto& c : cases) {
+        setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}, c.setting});
+        QProcess p;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(ZELMOR_BINARY, {"--io=ppdev"});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 255) << c.setting.second;
+        EXPECT_TRUE(err.contains(c.fix)) << err.toStdString();
+        EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+    }
+}
