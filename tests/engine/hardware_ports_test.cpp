@@ -173,10 +173,10 @@ TEST(HardwarePorts, PpdevABusyPortStopsNeitherTheStartNorTheOtherPort) {
 
     // A BIOS table listing only a port the kernel does not drive gives way to the kernel's.
     FakeCalls other;
-    ports = PpdevPorts::Open(other, "/dev", {{0, 0x378}}, {{0x3BC, 0, 0}, "BIOS"}, error);
-    ASSERT_TRUE(ports) << error;
-    EXPECT_EQ(ports->table().words, (Words{0x378, 0, 0}));
-    EXPECT_NE(ports->table().source.find("kernel"), std::string::npos);
+    auto stale = PpdevPorts::Open(other, "/dev", {{0, 0x378}}, {{0x3BC, 0, 0}, "BIOS"}, error);
+    ASSERT_TRUE(stale) << error;
+    EXPECT_EQ(stale->table().words, (Words{0x378, 0, 0}));
+    EXPECT_NE(stale->table().source.find("kernel"), std::string::npos);
 }
 
 TEST(HardwarePorts, DirectTakesOnlyParallelPortsAndOnlyTheirDataAndStatusRegisters) {
