@@ -5,8 +5,10 @@
 #include <QTimer>
 #include <functional>
 
-#include "engine/panels.h"
-#include "engine/simulated_bench.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
+#include "engine/ports/simulated_converter.h"
 #include "engine/test_interface.h"
 #include "ui/zelmor.h"
 
@@ -33,9 +35,9 @@ constexpr int kTestPanelTimer = 9;
 
 // Runs the program on the simulated bench in real time; the script runs inside its event loop
 // and ends the program.
-inline void RunProgramOnBench(const std::function<void(engine::SimulatedBench&)>& script) {
+inline void RunProgramOnBench(const std::function<void(engine::SimulatedConverter&)>& script) {
     engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
+    engine::SimulatedConverter bench(clock);
     engine::UsePortBackend(&bench);
     engine::testing::ResetEngine(zelmor::callbacks);
     engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);

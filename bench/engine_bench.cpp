@@ -9,8 +9,10 @@
 #include "engine/controls.h"
 
 #include "bench_support.h"
-#include "engine/panels.h"
-#include "engine/simulated_bench.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
+#include "engine/ports/simulated_converter.h"
 #include "engine/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
@@ -30,7 +32,7 @@ BENCHMARK(BM_TickDispatch);
 
 void BM_ProgramScanTick(benchmark::State& state) {
     engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
+    engine::SimulatedConverter bench(clock);
     engine::UsePortBackend(&bench);
     engine::testing::ResetEngine(zelmor::callbacks);
     engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);

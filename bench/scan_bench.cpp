@@ -11,13 +11,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "engine/hardware_ports.h"
-#include "engine/simulated_bench.h"
+#include "engine/ports/ppdev.h"
+#include "engine/ports/simulated_converter.h"
 #include "link/basicIO.h"
 
-static void BM_ScanOnSimulatedBench(benchmark::State& state) {
+static void BM_ScanOnSimulatedConverter(benchmark::State& state) {
     engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
+    engine::SimulatedConverter bench(clock);
     engine::UsePortBackend(&bench);
     inizializeBus(0x378);
     const auto before = bench.writes() + bench.reads();
@@ -35,7 +35,7 @@ static void BM_ScanOnSimulatedBench(benchmark::State& state) {
     state.counters["scans_per_s"] = benchmark::Counter(scans, benchmark::Counter::kIsRate);
     engine::UsePortBackend(nullptr);
 }
-BENCHMARK(BM_ScanOnSimulatedBench);
+BENCHMARK(BM_ScanOnSimulatedConverter);
 
 static void BM_ScanThroughPpdev(benchmark::State& state) {
     if (!dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_log")) {
@@ -76,13 +76,13 @@ static void BM_OneSystemCall(benchmark::State& state) {
 BENCHMARK(BM_OneSystemCall);
 
 // The ceiling the status line shows for the simulated converter's back end, timed the same way.
-static void BM_CeilingOnSimulatedBench(benchmark::State& state) {
+static void BM_CeilingOnSimulatedConverter(benchmark::State& state) {
     engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
+    engine::SimulatedConverter bench(clock);
     double ceiling = 0;
     for (auto _ : state) ceiling = engine::ScanCeiling(bench, 0x379);
     state.counters["status_line_ceiling"] = ceiling;
 }
-BENCHMARK(BM_CeilingOnSimulatedBench)->Iterations(20);
+BENCHMARK(BM_CeilingOnSimulatedConverter)->Iterations(20);
 
 BENCHMARK_MAIN();

@@ -3,7 +3,9 @@
 
 #include <QApplication>
 
-#include "engine/panels.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
 #include "engine/startup.h"
 
 int main(int argc, char** argv) {

@@ -8,8 +8,10 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "engine/panels.h"
-#include "engine/simulated_bench.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
+#include "engine/ports/simulated_converter.h"
 #include "engine/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
@@ -38,7 +40,7 @@ int main(int argc, char* argv[]) {
     }
     const QString suffix = dark ? "-dark.png" : ".png";
     engine::SteadyClock clock;
-    engine::SimulatedBench bench(clock);
+    engine::SimulatedConverter bench(clock);
     engine::UsePortBackend(&bench);
     engine::testing::ResetEngine(zelmor::callbacks);
     engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);

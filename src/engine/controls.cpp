@@ -1,5 +1,7 @@
 #include "engine/controls.h"
 
+#include "engine/dispatch.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -164,11 +166,13 @@ QString LargeDisplay::shownText() const {
     return QString::number(value_, 'f', decimals_);
 }
 
+void LargeDisplay::bind(QSpinBox* selector, StripChart* colorSource) {
+    chooser_ = selector;
+    chart_ = colorSource;
+    showValue(value_);
+}
+
 QColor LargeDisplay::digitColor() const {
-    // A null name would match any control: no names, no colour binding.
-    if (selector_.isEmpty() || color_source_.isEmpty()) return palette().windowText().color();
-    if (!chooser_) chooser_ = window()->findChild<QSpinBox*>(selector_);
-    if (!chart_) chart_ = window()->findChild<StripChart*>(color_source_);
     if (chooser_ && chart_) return chart_->traceColor(chooser_->value());
     return palette().windowText().color();
 }
@@ -214,9 +218,7 @@ RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
 
 void RateMeter::showRate(int value) {
     setValue(std::clamp(value, minimum(), maximum()));
-    auto* requested =
-        requested_from_.isEmpty() ? nullptr : window()->findChild<QSpinBox*>(requested_from_);
-    const bool warn = requested && value < 0.9 * requested->value();
+    const bool warn = requested_ && value < 0.9 * requested_->value();
     if (warn == warning_) return;
     warning_ = warn;
     QPalette p = palette();

@@ -49,12 +49,6 @@ class NumericIndicator : public QDoubleSpinBox {
     int display_decimals_ = 4;
 };
 
-namespace engine {
-// When the last callback (a popup inside it included) began and returned.
-std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
-LastCallbackSpan();
-}  // namespace engine
-
 // A timer as a control: invisible, with a period in seconds. It keeps its deadlines (each
 // tick is due one period after the previous deadline, not after the moment it was handled),
 // so a 1 ms period really gives 1000 ticks a second. A deadline that falls due while a
@@ -111,6 +105,8 @@ class LargeDisplay : public QLCDNumber {
     double shownValue() const { return value_; }
     QString shownText() const;
     QColor digitColor() const;
+    // The controls named by selector and colorSource, found when the panel was loaded.
+    void bind(QSpinBox* selector, StripChart* colorSource);
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -119,9 +115,8 @@ class LargeDisplay : public QLCDNumber {
     QString unit_, selector_, color_source_;
     int decimals_ = 4;
     double value_ = 0;
-    // Found by name once, on the first value shown (the panel is complete by then).
-    mutable QPointer<QSpinBox> chooser_;
-    mutable QPointer<StripChart> chart_;
+    QPointer<QSpinBox> chooser_;
+    QPointer<StripChart> chart_;
 };
 
 // The achieved scan rate as a bar against its maximum and as a number. It turns to a warning
@@ -134,11 +129,14 @@ class RateMeter : public QProgressBar {
     explicit RateMeter(QWidget* parent = nullptr);
     QString requestedFrom() const { return requested_from_; }
     void setRequestedFrom(const QString& name) { requested_from_ = name; }
+    // The control named by requestedFrom, found when the panel was loaded.
+    void bind(QSpinBox* requested) { requested_ = requested; }
     // Sets the value, kept within the range, and the colour that goes with it.
     void showRate(int value);
     bool warning() const { return warning_; }
 
   private:
     QString requested_from_;
+    QPointer<QSpinBox> requested_;
     bool warning_ = false;
 };

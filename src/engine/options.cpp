@@ -72,20 +72,7 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                 return "--io takes simulated, ppdev or direct (got \"" + Printable(*v) + "\")";
         } else if (auto v = valueOf(arg, "--sim-fault")) {
             if (auto e = once(seenFault, "--sim-fault")) return e;
-            if (*v == "none")
-                options.fault = SimFault::none;
-            else if (*v == "unplugged")
-                options.fault = SimFault::unplugged;
-            else if (*v == "unpowered")
-                options.fault = SimFault::unpowered;
-            else if (*v == "strobe-stuck")
-                options.fault = SimFault::strobeStuck;
-            else if (*v == "noisy")
-                options.fault = SimFault::noisy;
-            else
-                return "--sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy "
-                       "(got \"" +
-                       Printable(*v) + "\")";
+            options.simFault = *v;
         } else if (auto v = valueOf(arg, "--resources")) {
             if (auto e = once(seenResources, "--resources")) return e;
             if (v->empty()) return "--resources needs a folder: --resources=DIR";
@@ -96,7 +83,7 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             return "unknown option \"" + Printable(arg) + "\"";
         }
     }
-    if (options.io != EngineOptions::Io::simulated && options.fault != SimFault::none)
+    if (options.io != EngineOptions::Io::simulated && seenFault)
         return "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev "
                "or --io=direct";
     return std::nullopt;

@@ -4,13 +4,11 @@
 #include <optional>
 #include <string>
 
-#include "engine/simulated_bench.h"
-
 namespace engine {
 
 struct EngineOptions {
     enum class Io { simulated, ppdev, direct } io = Io::simulated;
-    SimFault fault = SimFault::none;
+    std::string simFault;     // as given; the simulated converter reads it (empty: none)
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
     bool help = false;
 };

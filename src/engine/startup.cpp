@@ -13,12 +13,15 @@
 #include <unistd.h>
 #endif
 
-#include "engine/hardware_ports.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
 #include "engine/options.h"
-#include "engine/panels.h"
-#include "engine/port_io.h"
-#include "engine/privileges.h"
-#include "engine/simulated_bench.h"
+#include "engine/ports/direct.h"
+#include "engine/ports/port_io.h"
+#include "engine/ports/ppdev.h"
+#include "engine/ports/privileges.h"
+#include "engine/ports/simulated_converter.h"
+#include "engine/registry.h"
 
 namespace engine {
 namespace {
@@ -150,6 +153,13 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
                   << EngineOptionsHelp() << std::flush;
         return -1;
     }
+    if (!ParseSimFault(options.simFault)) {
+        std::cerr << "zelmor: --sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy "
+                     "(got \""
+                  << Printable(options.simFault) << "\")\n\nUsage: zelmor [engine options]\n\n"
+                  << EngineOptionsHelp() << std::flush;
+        return -1;
+    }
     if (options.help) {
         std::cout << "Usage: zelmor [engine options]\n\n" << EngineOptionsHelp();
         return 0;
@@ -166,12 +176,13 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     // The port back end first, while whatever privilege it needs is still there; then every
     // privilege goes, before Qt reads a single setting.
     SteadyClock clock;
-    SimulatedBench bench(clock);
+    std::unique_ptr<SimulatedConverter> simulated;
     std::unique_ptr<HardwarePorts> hardware;
     std::string refusal;
     if (options.io == EngineOptions::Io::simulated) {
-        bench.setFault(options.fault);
-        UsePortBackend(&bench);
+        simulated = std::make_unique<SimulatedConverter>(clock);
+        simulated->setFault(*ParseSimFault(options.simFault));
+        UsePortBackend(simulated.get());
     } else {
         std::string error;
         hardware = OpenHardware(options.io, error);
@@ -216,8 +227,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
             });
         }
     } else {
-        SetStatusLine("Simulated converter \u2014 voltages generated, not measured",
-                      StatusTone::notice);
+        SetStatusLine(kSimulatedStatus, StatusTone::notice);
     }
 
     SetResourceFolder(options.resourceDir);

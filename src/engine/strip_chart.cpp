@@ -1,5 +1,6 @@
 #include "engine/strip_chart.h"
 
+#include "engine/dispatch.h"
 #include "engine/resource_check.h"
 
 #include <QContextMenuEvent>
@@ -27,7 +28,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus);
     clock_.start();
 
-    display_clock_.setInterval(1000 / kFramesPerSecond);
+    display_clock_.setInterval(1000 / engine::kDisplayFramesPerSecond);
     connect(&display_clock_, &QTimer::timeout, this, [this] {
         if (!dirty_) {
             display_clock_.stop();  // nothing new: sleep until the next scan
@@ -189,17 +190,17 @@ int StripChart::pointAt(double x) const {
     return PointAtColumn(shown(), column, columns());
 }
 
-QString StripChart::readoutAt(double x) const {
+StripChart::Readout StripChart::readoutAt(double x) const {
+    Readout r;
     const int i = pointAt(x);
-    if (i < 0) return {};
+    if (i < 0) return r;
     const TraceHistory& h = shown();
-    const double age = h.time(i) - h.time(h.size() - 1);
-    QString text = QString::number(age, 'f', 3) + " s";
-    for (int t = 0; t < h.traces(); ++t) {
-        if (!traceVisible(t)) continue;
-        text += QString("\n%1  %2 %3").arg(traceName(t)).arg(h.at(t, i), 0, 'f', 4).arg(unit_);
-    }
-    return text;
+    r.time = QString::number(h.time(i) - h.time(h.size() - 1), 'f', 3) + " s";
+    for (int t = 0; t < h.traces(); ++t)
+        if (traceVisible(t))
+            r.values.push_back(
+                {t, QString("%1  %2 %3").arg(traceName(t)).arg(h.at(t, i), 0, 'f', 4).arg(unit_)});
+    return r;
 }
 
 void StripChart::resizeEvent(QResizeEvent*) {
@@ -229,13 +230,6 @@ void StripChart::mousePressEvent(QMouseEvent* event) {
 void StripChart::mouseMoveEvent(QMouseEvent* event) {
     hover_x_ = event->position().x();
     update();
-}
-
-void StripChart::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space)
-        setFrozen(!frozen_);
-    else
-        QWidget::keyPressEvent(event);
 }
 
 void StripChart::leaveEvent(QEvent*) {
@@ -364,24 +358,27 @@ void StripChart::paintEvent(QPaintEvent*) {
     if (i >= 0) {
         p.setPen(QPen(palette().text().color(), 1, Qt::DashLine));
         p.drawLine(QPointF(hover_x_, plot.top()), QPointF(hover_x_, plot.bottom()));
-        const QStringList lines = readoutAt(hover_x_).split('\n');
-        int w = 0;
-        for (const QString& l : lines) w = std::max(w, fm.horizontalAdvance(l));
-        QRectF box(0, 0, w + 12, lines.size() * fm.height() + 8);
+        const Readout readout = readoutAt(hover_x_);
+        int w = fm.horizontalAdvance(readout.time);
+        for (const auto& [t, line] : readout.values) w = std::max(w, fm.horizontalAdvance(line));
+        const int lines = 1 + static_cast<int>(readout.values.size());
+        QRectF box(0, 0, w + 12, lines * fm.height() + 8);
         const bool rightSide = hover_x_ + box.width() + 12 < plot.right();
         box.moveTopLeft(
             QPointF(rightSide ? hover_x_ + 8 : hover_x_ - box.width() - 8, plot.top() + 8));
         QColor back = palette().toolTipBase().color();
         back.setAlphaF(0.92);
         p.fillRect(box, back);
-        // The first line is the time; then one line per visible trace, in its colour.
-        int k = 0, t = -1;
-        for (const QString& l : lines) {
-            while (k > 0 && !traceVisible(++t)) {
-            }
-            p.setPen(k == 0 ? palette().toolTipText().color() : traceColor(t));
-            p.drawText(QPointF(box.left() + 6, box.top() + 4 + fm.ascent() + k * fm.height()), l);
-            ++k;
+        // The time first; then one line per visible trace, in its colour.
+        auto line = [&](int k) {
+            return QPointF(box.left() + 6, box.top() + 4 + fm.ascent() + k * fm.height());
+        };
+        p.setPen(palette().toolTipText().color());
+        p.drawText(line(0), readout.time);
+        int k = 1;
+        for (const auto& [t, text] : readout.values) {
+            p.setPen(traceColor(t));
+            p.drawText(line(k++), text);
         }
     }
 }

@@ -18,12 +18,6 @@
 
 class QToolButton;
 
-namespace engine {
-// The most pictures a second the screen is given: the chart's display clock and each panel's
-// paints keep to it.
-inline constexpr int kDisplayFramesPerSecond = 60;
-}  // namespace engine
-
 class StripChart : public QWidget {
     Q_OBJECT
     Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
@@ -34,8 +28,6 @@ class StripChart : public QWidget {
     Q_PROPERTY(QStringList traceNames READ traceNames WRITE setTraceNames)
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
   public:
-    static constexpr int kFramesPerSecond = engine::kDisplayFramesPerSecond;
-
     explicit StripChart(QWidget* parent = nullptr);
     int traceCount() const { return live_.traces(); }
     void setTraceCount(int n);
@@ -76,7 +68,11 @@ class StripChart : public QWidget {
     QToolButton* freezeButton() const { return freeze_; }
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
-    QString readoutAt(double x) const;
+    struct Readout {
+        QString time;                                 // "-1.234 s": before the newest point
+        std::vector<std::pair<int, QString>> values;  // visible trace, "CH1  1.2500 V"
+    };
+    Readout readoutAt(double x) const;
     long paints() const { return paints_; }
 
     QSize sizeHint() const override { return {560, 260}; }
@@ -88,7 +84,6 @@ class StripChart : public QWidget {
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
     void leaveEvent(QEvent*) override;
-    void keyPressEvent(QKeyEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
 
   private:

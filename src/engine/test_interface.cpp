@@ -5,11 +5,11 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QSpinBox>
 #include <QTest>
 #include <stdexcept>
 
+#include "engine/control_kinds.h"
 #include "engine/controls.h"
 
 namespace engine::testing {
@@ -96,16 +96,9 @@ void FireTimer(int panel, int control) {
 }
 
 std::string ShownText(int panel, int control) {
-    QWidget* w = widget(panel, control);
-    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) return spin->text().toStdString();
-    if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        return (combo->currentIndex() < 0 ? combo->placeholderText() : combo->currentText())
-            .toStdString();
-    }
-    if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->text().toStdString();
-    if (auto* big = qobject_cast<LargeDisplay*>(w)) return big->shownText().toStdString();
-    if (auto* label = qobject_cast<QLabel*>(w)) return label->text().toStdString();
-    throw std::invalid_argument("control shows no text");
+    Control* c = FindControl(panel, control);
+    if (!c) throw std::invalid_argument("no control " + std::to_string(control));
+    return c->kind->text(c->widget).toStdString();
 }
 
 double Value(int panel, int control) {
@@ -124,11 +117,11 @@ double Interval(int panel, int control) {
 }
 
 double MaxValue(int panel, int control) {
-    QWidget* w = widget(panel, control);
-    if (auto* s = qobject_cast<QSpinBox*>(w)) return s->maximum();
-    if (auto* d = qobject_cast<QDoubleSpinBox*>(w)) return d->maximum();
-    if (auto* bar = qobject_cast<QProgressBar*>(w)) return bar->maximum();
-    throw std::invalid_argument("control has no maximum");
+    Control* c = FindControl(panel, control);
+    double max = 0;
+    if (!c || !c->kind->maximum || !c->kind->maximum(c->widget, max))
+        throw std::invalid_argument("control has no maximum");
+    return max;
 }
 
 std::string Title(int panel) {

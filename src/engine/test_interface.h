@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/panels.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
 
 namespace engine::testing {
 

@@ -25,7 +25,7 @@
 #include <cstdint>
 
 #include "engine/dialogs.h"
-#include "engine/port_io.h"
+#include "engine/ports/port_io.h"
 
 int porta = 0;
 

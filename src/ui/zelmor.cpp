@@ -3,7 +3,7 @@
 #include <climits>
 
 #include "engine/fmt.h"
-#include "engine/port_io.h"
+#include "engine/ports/port_io.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 

@@ -2,6 +2,7 @@
 
 #include "engine/fmt.h"
 #include "engine/options.h"
+#include "engine/ports/simulated_converter.h"
 
 TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
     char title[100];
@@ -44,7 +45,7 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndRefusesEverythingElse) {
     const char* args[] = {"zelmor", "--sim-fault=unpowered", "--resources=/tmp/r",
                           "--io=simulated"};
     ASSERT_FALSE(engine::ParseEngineOptions(4, args, o));
-    EXPECT_EQ(o.fault, engine::SimFault::unpowered);
+    EXPECT_EQ(o.simFault, "unpowered");
     EXPECT_EQ(o.resourceDir, "/tmp/r");
 
     const char* ppdev[] = {"zelmor", "--io=ppdev"};
@@ -55,11 +56,16 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndRefusesEverythingElse) {
 
     // Misspelt, unknown, empty, Qt's own, and repeated: none may quietly start the simulator.
     for (const char* bad : {"--io=parallel", "--io", "-io=ppdev", "--IO=ppdev", "--io-ppdev",
-                            "--resource=/tmp", "--resources=", "--sim-fault=smoke", "extra", "",
+                            "--resource=/tmp", "--resources=", "extra", "",
                             "-platform", "-stylesheet=/dev/zero", "--help=1"}) {
         const char* argv[] = {"zelmor", bad};
         ASSERT_TRUE(engine::ParseEngineOptions(2, argv, o)) << bad;
     }
+    // The simulated converter reads its own fault.
+    EXPECT_EQ(engine::ParseSimFault("strobe-stuck"), engine::SimFault::strobeStuck);
+    EXPECT_EQ(engine::ParseSimFault(""), engine::SimFault::none);
+    EXPECT_FALSE(engine::ParseSimFault("smoke"));
+
     const char* twice[] = {"zelmor", "--io=ppdev", "--io=simulated"};
     auto error = engine::ParseEngineOptions(3, twice, o);
     ASSERT_TRUE(error);

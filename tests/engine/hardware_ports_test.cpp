@@ -15,7 +15,8 @@
 #include <map>
 
 #include "engine/dialogs.h"
-#include "engine/hardware_ports.h"
+#include "engine/ports/direct.h"
+#include "engine/ports/ppdev.h"
 
 namespace fs = std::filesystem;
 using namespace engine;

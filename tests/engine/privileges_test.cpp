@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "engine/privileges.h"
+#include "engine/ports/privileges.h"
 
 using engine::GiveUpPrivileges;
 using engine::RootSession;

@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/simulated_bench.h"
+#include "engine/ports/simulated_converter.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ struct Kernel {
     long failAfter = -1;   // register accesses before the port is lost; -1: never
     std::string procTree;  // a real folder that stands for /proc/sys/dev/parport
     engine::SteadyClock clock;
-    engine::SimulatedBench converter{clock};
+    engine::SimulatedConverter converter{clock};
 };
 
 Kernel& kernel() {

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "engine/dialogs.h"
-#include "engine/simulated_bench.h"
+#include "engine/ports/simulated_converter.h"
 #include "engine/startup.h"
 #include "engine/test_interface.h"
 #include "link/basicIO.h"
@@ -46,8 +46,8 @@ long accesses() {
 
 double quantised(int channel) {
     engine::ManualClock clock;
-    engine::SimulatedBench bench(clock);
-    return engine::SimulatedBench::quantise(bench.input(channel, 0)) * 2.5 / 4096;
+    engine::SimulatedConverter bench(clock);
+    return engine::SimulatedConverter::quantise(bench.input(channel, 0)) * 2.5 / 4096;
 }
 
 class Ppdev : public ::testing::Test {
@@ -98,7 +98,7 @@ TEST_F(Ppdev, TheKernelsPortsAreListedAndTheChosenOneScansWhatTheConverterPutsOn
         EXPECT_EQ(Value(mainPanel, MAIN_CH7), quantised(7));
         for (int ch = 1; ch < 7; ++ch) {
             const double v = Value(mainPanel, MAIN_CH0 - ch);
-            EXPECT_EQ(v, engine::SimulatedBench::quantise(v) * 2.5 / 4096) << ch;
+            EXPECT_EQ(v, engine::SimulatedConverter::quantise(v) * 2.5 / 4096) << ch;
             EXPECT_GT(v, 0) << ch;
         }
         const std::string log = kernelLog();

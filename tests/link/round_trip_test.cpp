@@ -1,12 +1,12 @@
 // Codes pushed through the simulated converter and the link come back exact.
 #include <gtest/gtest.h>
 
-#include "engine/simulated_bench.h"
+#include "engine/ports/simulated_converter.h"
 #include "link/basicIO.h"
 #include "scripted_port.h"
 
 using engine::SimFault;
-using engine::SimulatedBench;
+using engine::SimulatedConverter;
 
 namespace {
 
@@ -25,7 +25,7 @@ class RoundTrip : public ::testing::Test {
     }
 
     engine::ManualClock clock;
-    SimulatedBench bench{clock};
+    SimulatedConverter bench{clock};
     UsePort use{bench};
 };
 
@@ -51,9 +51,9 @@ TEST_F(RoundTrip, ASweepOfEveryCodeComesBackExact) {
         ASSERT_EQ(getVolt(5), voltsOf(code)) << "code " << code;
     }
     // A real converter's transfer function at its ends.
-    EXPECT_EQ(SimulatedBench::quantise(-0.2), 0);
-    EXPECT_EQ(SimulatedBench::quantise(1.25), 2048);
-    EXPECT_EQ(SimulatedBench::quantise(2.5), 4095);
+    EXPECT_EQ(SimulatedConverter::quantise(-0.2), 0);
+    EXPECT_EQ(SimulatedConverter::quantise(1.25), 2048);
+    EXPECT_EQ(SimulatedConverter::quantise(2.5), 4095);
 }
 
 TEST_F(RoundTrip, OneScanIs568AccessesOnTheConverterPortOnly) {
@@ -87,7 +87,7 @@ TEST_F(RoundTrip, AStuckStrobeTimesOutButTheCodeStillArrives) {
 TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     auto readings = [](std::uint32_t seed) {
         engine::ManualClock c;
-        SimulatedBench b(c, seed);
+        SimulatedConverter b(c, seed);
         engine::UsePortBackend(&b);
         b.setFault(SimFault::noisy);
         b.setInput(0, [](double) { return 1.0; });
@@ -98,7 +98,7 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     const auto first = readings(7);
     EXPECT_EQ(first, readings(7));
     const auto wrong = std::count_if(first.begin(), first.end(), [](double v) {
-        return v != SimulatedBench::quantise(1.0) * kStep;
+        return v != SimulatedConverter::quantise(1.0) * kStep;
     });
     EXPECT_GT(wrong, 10);
     EXPECT_LT(wrong, 190);
@@ -106,7 +106,7 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
 
 TEST(SimulatedPorts, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     engine::ManualClock clock;
-    SimulatedBench bench(clock);
+    SimulatedConverter bench(clock);
     UsePort use(bench);
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
     EXPECT_EQ(getVolt(3), 2.4993896484375);

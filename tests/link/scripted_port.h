@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/dialogs.h"
-#include "engine/port_io.h"
+#include "engine/ports/port_io.h"
 
 struct ScriptedPort final : engine::PortBackend {
     struct Write {

@@ -6,7 +6,9 @@
 #include <QTest>
 
 #include "engine/controls.h"
-#include "engine/panels.h"
+#include "engine/dispatch.h"
+#include "engine/loader.h"
+#include "engine/registry.h"
 #include "program_fixture.h"
 
 using namespace engine::testing;

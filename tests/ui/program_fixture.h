@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "engine/simulated_bench.h"
+#include "engine/ports/simulated_converter.h"
 #include "engine/test_interface.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
@@ -55,10 +55,10 @@ class Program : public ::testing::Test {
     }
 
     double expectedVolts(int channel) const {
-        return engine::SimulatedBench::quantise(bench.input(channel, clock.now())) * 2.5 / 4096;
+        return engine::SimulatedConverter::quantise(bench.input(channel, clock.now())) * 2.5 / 4096;
     }
 
     engine::ManualClock clock;
-    engine::SimulatedBench bench{clock};
+    engine::SimulatedConverter bench{clock};
     bool endedByProgram = false;
 };

@@ -1,4 +1,4 @@
-#include "engine/privileges.h"
+#include "engine/ports/privileges.h"
 
 #include <grp.h>
 #include <linux/capability.h>

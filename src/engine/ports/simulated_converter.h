@@ -1,5 +1,5 @@
-// The simulated bench: a PC with two parallel ports and the eight-channel converter wired to
-// the first, seen only through port accesses, as the converter link sees real hardware.
+// The simulated converter: a PC with two parallel ports and the eight-channel converter wired
+// to the first, seen only through port accesses, as the converter link sees real hardware.
 //
 // The converter hears nothing but the levels written to the data register of port 0x378:
 //   bit 7 clock, bit 5 data into the converter, bits 0-4 and 6 fixed lines it ignores.
@@ -21,9 +21,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
-#include "engine/port_io.h"
+#include "engine/ports/port_io.h"
 
 namespace engine {
 
@@ -65,6 +67,14 @@ enum class SimFault {
     noisy,        // data line out of the converter flips now and then (seeded)
 };
 
+// The fault named on the command line (--sim-fault=): none, unplugged, unpowered,
+// strobe-stuck or noisy; nothing when the name is none of those.
+std::optional<SimFault> ParseSimFault(const std::string& name);
+
+// What every panel's status line says while the simulated converter stands in for the board.
+inline constexpr const char* kSimulatedStatus =
+    "Simulated converter \u2014 voltages generated, not measured";
+
 struct PortAccess {
     std::uint16_t address;
     bool write;
@@ -74,20 +84,20 @@ struct PortAccess {
     }
 };
 
-class SimulatedBench final : public PortBackend {
+class SimulatedConverter final : public PortBackend {
   public:
     static constexpr std::uint16_t kConverterPort = 0x378;
     static constexpr std::uint16_t kEmptyPort = 0x278;
     static constexpr int kChannels = 8;
 
-    explicit SimulatedBench(Clock& clock, std::uint32_t seed = 1);
+    explicit SimulatedConverter(Clock& clock, std::uint32_t seed = 1);
 
     void write(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t read(std::uint16_t address) override;
     bool readPhysical(std::uint32_t address, void* buffer, std::size_t count) override;
     void pause(double seconds) override { clock_.pause(seconds); }
 
-    // The converter's inputs: volts as a function of the bench's time.
+    // The converter's inputs: volts as a function of the clock's time.
     using Signal = std::function<double(double seconds)>;
     void setInput(int channel, Signal signal);
     double input(int channel, double seconds) const;
@@ -107,8 +117,6 @@ class SimulatedBench final : public PortBackend {
     void clearAccesses() { log_.clear(); }
     // Last byte written to the data register at a port base (0 when never written).
     std::uint8_t dataRegister(std::uint16_t base) const;
-
-    Clock& clock() { return clock_; }
 
   private:
     void converterSees(std::uint8_t dataRegister);

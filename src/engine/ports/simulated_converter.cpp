@@ -1,10 +1,19 @@
-#include "engine/simulated_bench.h"
+#include "engine/ports/simulated_converter.h"
 
 #include <chrono>
 #include <cmath>
 #include <thread>
 
 namespace engine {
+
+std::optional<SimFault> ParseSimFault(const std::string& name) {
+    if (name.empty() || name == "none") return SimFault::none;
+    if (name == "unplugged") return SimFault::unplugged;
+    if (name == "unpowered") return SimFault::unpowered;
+    if (name == "strobe-stuck") return SimFault::strobeStuck;
+    if (name == "noisy") return SimFault::noisy;
+    return std::nullopt;
+}
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -50,10 +59,11 @@ double SteadyClock::now() const {
 }
 
 void SteadyClock::pause(double seconds) {
-    if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    SleepFor(seconds);
 }
 
-SimulatedBench::SimulatedBench(Clock& clock, std::uint32_t seed) : clock_(clock), rng_(seed) {
+SimulatedConverter::SimulatedConverter(Clock& clock, std::uint32_t seed)
+    : clock_(clock), rng_(seed) {
     // The BIOS lists LPT1 at 0x378 and LPT2 at 0x278, no LPT3 (little-endian words).
     bios_area_[0x08] = 0x78;
     bios_area_[0x09] = 0x03;
@@ -77,29 +87,29 @@ SimulatedBench::SimulatedBench(Clock& clock, std::uint32_t seed) : clock_(clock)
     inputs_[7] = [](double) { return 2.49; };
 }
 
-void SimulatedBench::setInput(int channel, Signal signal) {
+void SimulatedConverter::setInput(int channel, Signal signal) {
     if (channel >= 0 && channel < kChannels && signal) inputs_[channel] = std::move(signal);
 }
 
-double SimulatedBench::input(int channel, double seconds) const {
+double SimulatedConverter::input(int channel, double seconds) const {
     if (channel < 0 || channel >= kChannels) return 0;
     return inputs_[channel](seconds);
 }
 
-int SimulatedBench::quantise(double volts) {
+int SimulatedConverter::quantise(double volts) {
     double code = std::floor(volts * 4096.0 / 2.5);
     if (!(code >= 0)) return 0;  // negative or NaN
     if (code > 4095) return 4095;
     return static_cast<int>(code);
 }
 
-std::uint8_t SimulatedBench::dataRegister(std::uint16_t base) const {
+std::uint8_t SimulatedConverter::dataRegister(std::uint16_t base) const {
     if (base == kConverterPort) return data_[0];
     if (base == kEmptyPort) return data_[1];
     return 0;
 }
 
-void SimulatedBench::write(std::uint16_t address, std::uint8_t value) {
+void SimulatedConverter::write(std::uint16_t address, std::uint8_t value) {
     ++writes_;
     if (recording_) log_.push_back({address, true, value});
     switch (address) {
@@ -121,7 +131,7 @@ void SimulatedBench::write(std::uint16_t address, std::uint8_t value) {
     }
 }
 
-std::uint8_t SimulatedBench::read(std::uint16_t address) {
+std::uint8_t SimulatedConverter::read(std::uint16_t address) {
     ++reads_;
     std::uint8_t value;
     switch (address) {
@@ -152,7 +162,7 @@ std::uint8_t SimulatedBench::read(std::uint16_t address) {
     return value;
 }
 
-bool SimulatedBench::readPhysical(std::uint32_t address, void* buffer, std::size_t count) {
+bool SimulatedConverter::readPhysical(std::uint32_t address, void* buffer, std::size_t count) {
     auto* out = static_cast<std::uint8_t*>(buffer);
     for (std::size_t i = 0; i < count; ++i) {
         std::uint64_t a = static_cast<std::uint64_t>(address) + i;
@@ -161,7 +171,7 @@ bool SimulatedBench::readPhysical(std::uint32_t address, void* buffer, std::size
     return true;
 }
 
-std::uint8_t SimulatedBench::converterStatus() {
+std::uint8_t SimulatedConverter::converterStatus() {
     switch (fault_) {
         case SimFault::unplugged:
             return 0x7F;
@@ -176,7 +186,7 @@ std::uint8_t SimulatedBench::converterStatus() {
     return status;
 }
 
-void SimulatedBench::converterSees(std::uint8_t value) {
+void SimulatedConverter::converterSees(std::uint8_t value) {
     if (fault_ == SimFault::unplugged || fault_ == SimFault::unpowered) {
         clock_line_ = (value & kClock) != 0;
         return;
@@ -187,7 +197,7 @@ void SimulatedBench::converterSees(std::uint8_t value) {
     clock_line_ = clock;
 }
 
-void SimulatedBench::risingEdge(bool dataIn) {
+void SimulatedConverter::risingEdge(bool dataIn) {
     switch (phase_) {
         case Phase::idle:
             if (dataIn) {
@@ -216,7 +226,7 @@ void SimulatedBench::risingEdge(bool dataIn) {
     }
 }
 
-void SimulatedBench::fallingEdge() {
+void SimulatedConverter::fallingEdge() {
     if (phase_ != Phase::readout || pulse_ == 0) return;
     bool bit = false;
     if (pulse_ >= 2 && pulse_ <= 9) bit = (code_ >> (11 - (pulse_ - 2))) & 1;
@@ -226,7 +236,7 @@ void SimulatedBench::fallingEdge() {
     if (pulse_ == 18) phase_ = Phase::idle;
 }
 
-bool SimulatedBench::nextNoise() {
+bool SimulatedConverter::nextNoise() {
     rng_ = mix(rng_);
     return static_cast<double>(rng_ >> 11) * 0x1.0p-53 < kNoiseRate;
 }

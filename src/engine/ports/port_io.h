@@ -22,7 +22,9 @@ class PortBackend {
 // Binds every later access to backend (not owned). nullptr leaves an empty bus: writes are
 // lost, reads give 0xFF, physical memory cannot be read, pauses sleep for real.
 void UsePortBackend(PortBackend* backend);
-PortBackend* CurrentPortBackend();
+
+// A real pause: sleeps for that many seconds; nothing for none, a negative or a NaN.
+void SleepFor(double seconds);
 
 }  // namespace engine
 
