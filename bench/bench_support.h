@@ -7,8 +7,8 @@
 
 #include "engine/dispatch.h"
 #include "engine/loader.h"
-#include "engine/registry.h"
 #include "engine/ports/simulated_converter.h"
+#include "engine/registry.h"
 #include "engine/test_interface.h"
 #include "ui/zelmor.h"
 

@@ -55,9 +55,9 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndRefusesEverythingElse) {
     EXPECT_TRUE(engine::ParseEngineOptions(3, faultyHardware, o));
 
     // Misspelt, unknown, empty, Qt's own, and repeated: none may quietly start the simulator.
-    for (const char* bad : {"--io=parallel", "--io", "-io=ppdev", "--IO=ppdev", "--io-ppdev",
-                            "--resource=/tmp", "--resources=", "extra", "",
-                            "-platform", "-stylesheet=/dev/zero", "--help=1"}) {
+    for (const char* bad :
+         {"--io=parallel", "--io", "-io=ppdev", "--IO=ppdev", "--io-ppdev", "--resource=/tmp",
+          "--resources=", "extra", "", "-platform", "-stylesheet=/dev/zero", "--help=1"}) {
         const char* argv[] = {"zelmor", bad};
         ASSERT_TRUE(engine::ParseEngineOptions(2, argv, o)) << bad;
     }
