@@ -1,5 +1,5 @@
-// What the benchmarks share: callbacks for the engine's test panel, and the program run on a
-// live simulated bench.
+// What the benchmarks share: callbacks for the engine's test panel, and the program run on the
+// simulated converter in real time.
 #pragma once
 
 #include <QTimer>
@@ -10,6 +10,7 @@
 #include "engine/ports/simulated_converter.h"
 #include "engine/registry.h"
 #include "engine/test_interface.h"
+#include "support/program_on_simulator.h"
 #include "ui/zelmor.h"
 
 namespace support {
@@ -33,20 +34,12 @@ inline const engine::CallbackTable kTestPanelCallbacks = {
     {"TickCb", CountTick}, {"CtrlCb", Nothing}, {"PanelCb", NothingPanel}, {"MenuCb", NoCommand}};
 constexpr int kTestPanelTimer = 9;
 
-// Runs the program on the simulated bench in real time; the script runs inside its event loop
-// and ends the program.
-inline void RunProgramOnBench(const std::function<void(engine::SimulatedConverter&)>& script) {
+// Runs the program on the simulated converter in real time; the script runs inside its event
+// loop and ends the program.
+inline void RunProgramOnSimulator(const std::function<void(engine::SimulatedConverter&)>& script) {
     engine::SteadyClock clock;
-    engine::SimulatedConverter bench(clock);
-    engine::UsePortBackend(&bench);
-    engine::testing::ResetEngine(zelmor::callbacks);
-    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
-    QTimer::singleShot(0, [&] { script(bench); });
-    char name[] = "zelmor";
-    char* args[] = {name, nullptr};
-    zelmor::main(1, args);
-    engine::DiscardAllPanels();
-    engine::UsePortBackend(nullptr);
+    ProgramOnSimulator program(clock);
+    program.run([&] { script(program.converter); }, ProgramOnSimulator::Ending::byScript);
 }
 
 }  // namespace support

@@ -32,10 +32,7 @@ BENCHMARK(BM_TickDispatch);
 
 void BM_ProgramScanTick(benchmark::State& state) {
     engine::SteadyClock clock;
-    engine::SimulatedConverter bench(clock);
-    engine::UsePortBackend(&bench);
-    engine::testing::ResetEngine(zelmor::callbacks);
-    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
+    ProgramOnSimulator program(clock);
     zelmor::lptPanel = LoadPanel(0, "Parallela.uir", PORTS);
     zelmor::Inizialize();
     engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
@@ -46,8 +43,6 @@ void BM_ProgramScanTick(benchmark::State& state) {
         engine::testing::FireTimer(zelmor::mainPanel, MAIN_TIMER);
         if (++n % 1000 == 0) QCoreApplication::processEvents();  // let the chart paint
     }
-    engine::DiscardAllPanels();
-    engine::UsePortBackend(nullptr);
 }
 BENCHMARK(BM_ProgramScanTick);
 

@@ -80,7 +80,7 @@ void programRates(double seconds) {
     std::printf(
         "requested/s  scans/s  (%%)     MAIN_RATE readings          CPU %%  chart paints/s  "
         "RSS start..end KiB\n");
-    support::RunProgramOnBench([&](engine::SimulatedConverter& bench) {
+    support::RunProgramOnSimulator([&](engine::SimulatedConverter& bench) {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         const int panel = zelmor::mainPanel;
         for (int r : kRates) {
@@ -120,7 +120,7 @@ void programRates(double seconds) {
 
 // The program at 1000 scans/s for a long while: resident memory once a minute.
 void soak(double seconds) {
-    support::RunProgramOnBench([&](engine::SimulatedConverter& bench) {
+    support::RunProgramOnSimulator([&](engine::SimulatedConverter& bench) {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         engine::FindPanel(zelmor::mainPanel)->window->show();
         engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "1000");

@@ -8,13 +8,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "engine/dispatch.h"
-#include "engine/loader.h"
-#include "engine/ports/simulated_converter.h"
-#include "engine/registry.h"
-#include "engine/test_interface.h"
+#include "support/program_on_simulator.h"
 #include "ui/panel_ids.h"
-#include "ui/zelmor.h"
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -40,12 +35,7 @@ int main(int argc, char* argv[]) {
     }
     const QString suffix = dark ? "-dark.png" : ".png";
     engine::SteadyClock clock;
-    engine::SimulatedConverter bench(clock);
-    engine::UsePortBackend(&bench);
-    engine::testing::ResetEngine(zelmor::callbacks);
-    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
-    engine::SetStatusLine("Simulated converter \u2014 voltages generated, not measured",
-                          engine::StatusTone::notice);
+    ProgramOnSimulator program(clock);
 
     auto shoot = [&](int panel, const char* name) {
         QWidget* w = engine::FindPanel(panel)->window.get();
@@ -54,20 +44,19 @@ int main(int argc, char* argv[]) {
         if (!w->grab().save(path)) std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::printf("%s\n", qPrintable(path));
     };
-    QTimer::singleShot(300, [&] {
-        shoot(zelmor::lptPanel, "port-panel");
-        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
-        engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "50");
-        engine::testing::PressEnter(zelmor::mainPanel, MAIN_SAMPLES);
-        SetCtrlVal(zelmor::mainPanel, MAIN_CHANNEL, 1);
-        QTimer::singleShot(8500, [&] {
-            shoot(zelmor::mainPanel, "main-panel");
-            QuitUserInterface(0);
-        });
-    });
-    char name[] = "zelmor";
-    char* args[] = {name, nullptr};
-    const int rc = zelmor::main(1, args);
-    engine::DiscardAllPanels();
-    return rc;
+    return program.run(
+        [&] {
+            QTimer::singleShot(300, [&] {
+                shoot(zelmor::lptPanel, "port-panel");
+                engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+                engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "50");
+                engine::testing::PressEnter(zelmor::mainPanel, MAIN_SAMPLES);
+                SetCtrlVal(zelmor::mainPanel, MAIN_CHANNEL, 1);
+                QTimer::singleShot(8500, [&] {
+                    shoot(zelmor::mainPanel, "main-panel");
+                    QuitUserInterface(0);
+                });
+            });
+        },
+        ProgramOnSimulator::Ending::byScript);
 }

@@ -27,7 +27,7 @@ TEST_F(Program, ThePortPanelShowsTheBiosTableAndEndingThereTouchesNoPort) {
         EXPECT_FALSE(IsDimmed(lptPanel, PORTS_LPT1));
         EXPECT_TRUE(IsDimmed(lptPanel, PORTS_LPT3));
         EXPECT_EQ(ShownText(lptPanel, PORTS_SELECT), "Choose a port…");
-        EXPECT_EQ(StatusLine(lptPanel), "Simulated converter");
+        EXPECT_EQ(StatusLine(lptPanel), engine::kSimulatedStatus);
         ChooseMenuItem(lptPanel, "Usci");
     });
     EXPECT_EQ(rc, 0);
@@ -65,7 +65,7 @@ TEST_F(Program, ChoosingLpt1BindsThePortOpensTheMainPanelAndHidesThePortPanel) {
         EXPECT_TRUE(IsShown(mainPanel));
         EXPECT_FALSE(IsShown(lptPanel));
         EXPECT_EQ(Title(mainPanel), "ZELMOR on LPT (base address = 378h)");
-        EXPECT_EQ(StatusLine(mainPanel), "Simulated converter");
+        EXPECT_EQ(StatusLine(mainPanel), engine::kSimulatedStatus);
         ChooseMenuItem(mainPanel, "About");
         ClosePanel(mainPanel);
     });
