@@ -11,5 +11,4 @@ scripts/build.sh build
 ctest --test-dir build --output-on-failure -j2
 scripts/build.sh build-sanitize -DZELMOR_SANITIZE=ON -DZELMOR_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0 \
     ctest --test-dir build-sanitize --output-on-failure -j2

@@ -11,21 +11,10 @@
 #include <QTemporaryDir>
 #include <fstream>
 
+#include "panel_text.h"
 #include "recording_callbacks.h"
 
 namespace {
-
-std::string goodPanel() {
-    std::ifstream in(ZELMOR_TEST_PANELS "/good.uir");
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    const auto at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
 
 const char* kSelectorId = R"(<widget class="QComboBox" name="selector">
       <property name="controlId" stdset="0">
@@ -40,15 +29,15 @@ const char* kChartTraces = R"(<property name="traceCount">
       </property>)";
 
 std::string withChartProperty(const std::string& name, const std::string& value) {
-    return replaced(
-        goodPanel(), kChartTraces,
+    return Replaced(
+        GoodPanel(), kChartTraces,
         std::string(kChartTraces) + "<property name=\"" + name + "\">" + value + "</property>");
 }
 
 }  // namespace
 
 TEST_F(EngineTest, HostileResourcesAreRefusedAtOnceWithOneLine) {
-    const std::string good = goodPanel();
+    const std::string good = GoodPanel();
     std::string deep = "<widget class=\"QWidget\" name=\"central\">";
     for (int i = 0; i < 20000; ++i) deep += "<widget class=\"QWidget\" name=\"w\">";
     for (int i = 0; i < 20000; ++i) deep += "</widget>";
@@ -58,44 +47,44 @@ TEST_F(EngineTest, HostileResourcesAreRefusedAtOnceWithOneLine) {
         const char* fault;
     } cases[] = {
         {"unknown_class.uir",
-         replaced(good, R"(class="QComboBox" name="selector")",
+         Replaced(good, R"(class="QComboBox" name="selector")",
                   R"(class="NoSuchWidget" name="selector")"),
          "NoSuchWidget"},
         {"selector_without_id.uir",
-         replaced(good, kSelectorId, R"(<widget class="QComboBox" name="selector">)"),
+         Replaced(good, kSelectorId, R"(<widget class="QComboBox" name="selector">)"),
          "selector (QComboBox) has no ID"},
         {"timer_without_id.uir",
-         replaced(good, kTimerId, R"(<widget class="TimerControl" name="timer">)"),
+         Replaced(good, kTimerId, R"(<widget class="TimerControl" name="timer">)"),
          "timer (TimerControl) has no ID"},
-        {"double_id.uir", replaced(good, "<number>2</number>", "<double>2.4</double>"),
+        {"double_id.uir", Replaced(good, "<number>2</number>", "<double>2.4</double>"),
          "whole number"},
-        {"bool_id.uir", replaced(good, "<number>2</number>", "<bool>true</bool>"), "whole number"},
-        {"empty_callback.uir", replaced(good, "<string>CtrlCb</string>", "<string></string>"),
+        {"bool_id.uir", Replaced(good, "<number>2</number>", "<bool>true</bool>"), "whole number"},
+        {"empty_callback.uir", Replaced(good, "<string>CtrlCb</string>", "<string></string>"),
          "callback must name a function"},
         {"nan_range.uir", withChartProperty("yMinimum", "<double>nan</double>"), "finite"},
         {"upside_down_range.uir", withChartProperty("yMinimum", "<double>3</double>"), "below"},
         {"many_traces.uir",
-         replaced(good, kChartTraces, replaced(kChartTraces, "<number>3<", "<number>64<")),
+         Replaced(good, kChartTraces, Replaced(kChartTraces, "<number>3<", "<number>64<")),
          "traceCount"},
         {"long_history.uir",
-         replaced(good, "<number>5</number>\n      </property>\n     </widget>",
+         Replaced(good, "<number>5</number>\n      </property>\n     </widget>",
                   "<number>1000000</number>\n      </property>\n     </widget>"),
          "history"},
         {"zero_interval.uir",
-         replaced(good, "<double>0.010000000000000</double>", "<double>0</double>"), "interval"},
-        {"deep.uir", replaced(good, R"(<widget class="QWidget" name="central">)", deep),
+         Replaced(good, "<double>0.010000000000000</double>", "<double>0</double>"), "interval"},
+        {"deep.uir", Replaced(good, R"(<widget class="QWidget" name="central">)", deep),
          "nested more than"},
         {"image.uir",
-         replaced(
+         Replaced(
              good, R"(<widget class="QWidget" name="central">)",
              R"(<widget class="QWidget" name="central"><widget class="QLabel" name="pic"><property name="pixmap"><pixmap>/dev/zero</pixmap></property></widget>)"),
          "another file"},
         {"style_url.uir",
-         replaced(
+         Replaced(
              good, R"(<property name="windowTitle">)",
              R"(<property name="styleSheet"><string>* { background: url(/dev/zero) }</string></property><property name="windowTitle">)"),
          "another file"},
-        {"dialog.uir", replaced(good, R"(class="QMainWindow")", R"(class="QDialog")"), ""},
+        {"dialog.uir", Replaced(good, R"(class="QMainWindow")", R"(class="QDialog")"), ""},
         {"huge.uir", good + std::string(5 << 20, ' '), "more than a panel resource can be"},
     };
     QTemporaryDir dir;
@@ -132,7 +121,7 @@ TEST_F(EngineTest, AFolderInAnyEncodingWorksAndNamesAreQuotedSafely) {
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString() + "/latin1-\xe9\xff";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-    std::ofstream(folder + "/good.uir", std::ios::binary) << goodPanel();
+    std::ofstream(folder + "/good.uir", std::ios::binary) << GoodPanel();
     engine::SetResourceFolder(folder);
     EXPECT_GE(LoadPanel(0, "good.uir", 1), 1);
 
