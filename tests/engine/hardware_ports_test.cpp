@@ -14,7 +14,6 @@
 #include <fstream>
 #include <map>
 
-#include "engine/dialogs.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/ppdev.h"
 
@@ -149,37 +148,6 @@ TEST(HardwarePorts, PpdevWritesTheDataRegisterReadsTheRawStatusAndRefusesTheRest
     EXPECT_FALSE(ports->readPhysical(0xF0000, bios, 6));
 }
 
-TEST(HardwarePorts, PpdevABusyPortStopsNeitherTheStartNorTheOtherPort) {
-    FakeCalls sys;
-    sys.claimErrors[101] = ENXIO;  // a printer driver holds parport1 exclusively
-    std::string error;
-    const std::vector<KernelPort> kernel = {{0, 0x378}, {1, 0x278}};
-    auto ports = PpdevPorts::Open(sys, "/dev", kernel, {{0x378, 0x278, 0x378}, "BIOS"}, error);
-    ASSERT_TRUE(ports) << error;
-    EXPECT_EQ(sys.opened, (std::vector<std::string>{"/dev/parport0", "/dev/parport1"}));
-
-    ClearPopupLog();
-    ports->write(0x278, 0x1F);
-    EXPECT_EQ(ports->read(0x279), 0xFF);  // floating bus
-    ports->write(0x278, 0x1F);
-    ASSERT_EQ(PopupLog().size(), 1u);  // told once, not once per access
-    EXPECT_NE(PopupLog()[0].message.find("/dev/parport1"), std::string::npos);
-    EXPECT_NE(PopupLog()[0].message.find("Another driver holds the port"), std::string::npos);
-    EXPECT_EQ(sys.claims(101), 1);
-
-    ports->write(0x378, 0x1F);
-    EXPECT_EQ(ports->read(0x379), 0x3F);
-    EXPECT_EQ(sys.written, (std::vector<std::pair<int, std::uint8_t>>{{100, 0x1F}}));
-    ClearPopupLog();
-
-    // A BIOS table listing only a port the kernel does not drive gives way to the kernel's.
-    FakeCalls other;
-    auto stale = PpdevPorts::Open(other, "/dev", {{0, 0x378}}, {{0x3BC, 0, 0}, "BIOS"}, error);
-    ASSERT_TRUE(stale) << error;
-    EXPECT_EQ(stale->table().words, (Words{0x378, 0, 0}));
-    EXPECT_NE(stale->table().source.find("kernel"), std::string::npos);
-}
-
 TEST(HardwarePorts, DirectTakesOnlyParallelPortsAndOnlyTheirDataAndStatusRegisters) {
     TempTree proc;
     proc.write("ioports",
@@ -238,14 +206,9 @@ TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
     EXPECT_EQ(DescribeSetupFailure("direct", "x", EPERM, SetupStep::ioperm, "/none").find("ppdev"),
               std::string::npos);
 
-    // And the back ends give them.
+    // And direct gives them (ppdev's are checked against the fake kernel).
     FakeCalls sys;
     std::string error;
-    sys.openErrors["/dev/parport0"] = EACCES;
-    EXPECT_FALSE(PpdevPorts::Open(sys, "/dev", {{0, 0x378}}, {{0x378, 0, 0}, ""}, error));
-    EXPECT_NE(error.find("usermod -aG lp"), std::string::npos);
-    EXPECT_FALSE(PpdevPorts::Open(sys, "/dev", {}, {{0x378, 0, 0}, ""}, error));
-    EXPECT_NE(error.find("modprobe"), std::string::npos);
     EXPECT_FALSE(DirectPorts::Open(sys, {{0x378, 0, 0}, ""}, {0x378}, error));
     EXPECT_NE(error.find("setcap"), std::string::npos);
 }

@@ -123,6 +123,15 @@ TEST_F(Ppdev, ABiosTableIsShownAndACardAboveSevenFFFWorks) {
     });
 }
 
+TEST_F(Ppdev, ABiosTableOfPortsTheKernelDoesNotDriveGivesWayToTheKernelsList) {
+    setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}, {"ZELMOR_FAKE_BIOS", "0x3BC,0,0"}});
+    start([] {
+        EXPECT_EQ(ShownText(lptPanel, PORTS_LPT1), "0x378");
+        EXPECT_NE(StatusLine(lptPanel).find("the BIOS table lists none the kernel drives"),
+                  std::string::npos);
+    });
+}
+
 TEST_F(Ppdev, ABusyPortIsToldWhenChosenAndEndingBeforeAnyChoiceTouchesNothing) {
     setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378,1:0x278"}, {"ZELMOR_FAKE_CLAIM_ERROR", "0:EBUSY"}});
     EXPECT_EQ(start([] { ChooseMenuItem(lptPanel, "Usci"); }), 0);
