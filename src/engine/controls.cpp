@@ -218,7 +218,7 @@ RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
 
 void RateMeter::showRate(int value) {
     setValue(std::clamp(value, minimum(), maximum()));
-    const bool warn = requested_ && value < 0.9 * requested_->value();
+    const bool warn = timer_ && value < 0.9 / timer_->interval();
     if (warn == warning_) return;
     warning_ = warn;
     QPalette p = palette();

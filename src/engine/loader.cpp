@@ -111,7 +111,8 @@ std::string findResource(const char* fileName) {
 }
 
 // Binds the controls that name another control of the panel (the large display its channel
-// selector and the chart whose colours it takes, the rate meter its requested rate) once,
+// selector and the chart whose colours it takes, the rate meter the timer whose rate it
+// holds the achieved one against) once,
 // here; a name the panel does not have is a fault of the resource.
 QString bindCrossReferences(QWidget* window) {
     auto find = [window](const QString& name, auto* type) -> decltype(type) {
@@ -130,11 +131,11 @@ QString bindCrossReferences(QWidget* window) {
         large->bind(selector, chart);
     }
     for (auto* meter : window->findChildren<RateMeter*>()) {
-        auto* requested = find(meter->requestedFrom(), static_cast<QSpinBox*>(nullptr));
-        if (!meter->requestedFrom().isEmpty() && !requested)
-            return QString("control %1 names requestedFrom \"%2\", which the panel does not have")
-                .arg(meter->objectName(), meter->requestedFrom());
-        meter->bind(requested);
+        auto* timer = find(meter->rateOf(), static_cast<TimerControl*>(nullptr));
+        if (!meter->rateOf().isEmpty() && !timer)
+            return QString("control %1 names rateOf \"%2\", which the panel does not have")
+                .arg(meter->objectName(), meter->rateOf());
+        meter->bind(timer);
     }
     return {};
 }

@@ -1,6 +1,5 @@
 #include "engine/strip_chart.h"
 
-#include "engine/dispatch.h"
 #include "engine/resource_check.h"
 
 #include <QContextMenuEvent>
@@ -27,16 +26,6 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     clock_.start();
-
-    display_clock_.setInterval(1000 / engine::kDisplayFramesPerSecond);
-    connect(&display_clock_, &QTimer::timeout, this, [this] {
-        if (!dirty_) {
-            display_clock_.stop();  // nothing new: sleep until the next scan
-            return;
-        }
-        dirty_ = false;
-        update();
-    });
 
     freeze_ = new QToolButton(this);
     freeze_->setText(tr("Freeze"));
@@ -95,8 +84,9 @@ void StripChart::appendScan(const double* values) {
 
 void StripChart::appendScan(const double* values, double seconds) {
     live_.append(values, seconds);
-    dirty_ = true;
-    if (!display_clock_.isActive()) display_clock_.start();
+    // Painted with the rest of the window, in the window's next display frame: the chart and
+    // the indicators beside it always show the same scan.
+    if (!frozen_) update();
 }
 
 QColor StripChart::traceColor(int trace) const {

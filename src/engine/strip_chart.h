@@ -1,10 +1,10 @@
 // The strip chart: one trace per input, scrolling left, newest scan at the right edge.
-// Appending is O(1) and never paints; the chart repaints from its own display clock, at most
-// 60 times a second whatever the scan rate, drawing per pixel column the lowest and highest
-// point that falls there. A legend shows each trace's colour, name and live value (a click
-// hides or shows the trace); Space or the Freeze button holds the picture while the data goes
-// on; hovering reads out the time and the values under the cursor; the context menu switches
-// between the resource's fixed range and autoscale.
+// Appending is O(1) and never paints; the chart is painted with its window, in the window's
+// display frames (at most 60 a second whatever the scan rate), drawing per pixel column the
+// lowest and highest point that falls there. A legend shows each trace's colour, name and live
+// value (a click hides or shows the trace); Space or the Freeze button holds the picture while the
+// data goes on; hovering reads out the time and the values under the cursor; the context menu
+// switches between the resource's fixed range and autoscale.
 #pragma once
 
 #include <QElapsedTimer>
@@ -97,11 +97,10 @@ class StripChart : public QWidget {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false, dirty_ = false;
+    bool frozen_ = false, autoscale_ = false;
     double hover_x_ = -1;
     long paints_ = 0;
     QElapsedTimer clock_;
-    QTimer display_clock_;
     QToolButton* freeze_ = nullptr;
     QPixmap background_;
     std::pair<double, double> background_range_{0, 0};

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <set>
 
+#include "engine/dispatch.h"
 #include "engine/strip_chart.h"
 
 namespace {
@@ -16,6 +17,7 @@ struct Chart : ::testing::Test {
         chart.setTraceCount(8);
         chart.setHistory(100);
         chart.resize(600, 300);
+        engine::LimitFrames(&chart);  // as the chart's panel does
         chart.show();
     }
     void appendRamp(int scans) {

@@ -1,9 +1,12 @@
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSpinBox>
 
 #include <QTest>
+#include <functional>
+#include <set>
 
 #include "engine/controls.h"
 #include "engine/dispatch.h"
@@ -49,8 +52,17 @@ TEST_F(Program, TheStatisticsTickShowsTheScansSinceTheLastOneAndStartsCountingAf
         for (int i = 0; i < 9; ++i) FireTimer(mainPanel, MAIN_TIMER);
         FireTimer(mainPanel, MAIN_STAT_TIMER);
         EXPECT_FALSE(meter->warning());
+        // A rate typed but not yet applied is no rate to fall short of.
+        TypeInto(mainPanel, MAIN_SAMPLES, "100");
         FireTimer(mainPanel, MAIN_STAT_TIMER);
         EXPECT_EQ(Value(mainPanel, MAIN_RATE), 0);
+        for (int i = 0; i < 10; ++i) FireTimer(mainPanel, MAIN_TIMER);
+        FireTimer(mainPanel, MAIN_STAT_TIMER);
+        EXPECT_FALSE(meter->warning());
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        for (int i = 0; i < 10; ++i) FireTimer(mainPanel, MAIN_TIMER);
+        FireTimer(mainPanel, MAIN_STAT_TIMER);
+        EXPECT_TRUE(meter->warning());  // 10 made, 100 applied
     });
 }
 
@@ -209,5 +221,51 @@ TEST_F(Program, SpaceFreezesTheChartFromAnywhereInThePanelWhileScanningGoesOn) {
         EXPECT_EQ(chart->data().size() - chart->shown().size(), 1);
         EXPECT_EQ(Value(mainPanel, MAIN_CH1), expectedVolts(1));  // the indicators go on
         EXPECT_EQ(Value(mainPanel, MAIN_SAMPLES), 10);            // the space typed nothing
+    });
+}
+
+TEST_F(Program, EveryFrameShowsOneScanInTheIndicatorsTheLargeDisplayAndTheChart) {
+    // What each widget last painted. After a scan, once the indicator has painted it, the
+    // chart and the large display must show that same scan: a chart painted on a clock of its
+    // own would still show an older one.
+    struct Painted : QObject {
+        std::function<double()> value;
+        double last = -1;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) {
+                last = value();
+                ++paints;
+            }
+            return false;
+        }
+    };
+    run([&] {
+        openMainPanel();
+        SetCtrlVal(mainPanel, MAIN_CHANNEL, 4);
+        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
+        Painted inChart, inIndicator, inLarge;
+        inChart.value = [chart] {
+            return chart->data().size() ? chart->data().trace(4).back() : -1;
+        };
+        inIndicator.value = [&] { return Value(mainPanel, MAIN_CH4); };
+        inLarge.value = [&] { return Value(mainPanel, MAIN_VOLTAGE); };
+        chart->installEventFilter(&inChart);
+        engine::FindControl(mainPanel, MAIN_CH4)->widget->installEventFilter(&inIndicator);
+        engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget->installEventFilter(&inLarge);
+        QTest::qWait(50);
+        for (int scan = 0; scan < 30; ++scan) {
+            clock.pause(0.0137);  // the ramp moves on every scan
+            FireTimer(mainPanel, MAIN_TIMER);
+            const int before = inIndicator.paints;
+            QElapsedTimer waited;
+            waited.start();
+            while (inIndicator.paints == before && waited.elapsed() < 200)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            ASSERT_GT(inIndicator.paints, before);
+            EXPECT_EQ(inIndicator.last, Value(mainPanel, MAIN_CH4));
+            EXPECT_EQ(inChart.last, inIndicator.last) << "scan " << scan;
+            EXPECT_EQ(inLarge.last, inIndicator.last) << "scan " << scan;
+        }
     });
 }
