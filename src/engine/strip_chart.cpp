@@ -1,5 +1,6 @@
 #include "engine/strip_chart.h"
 
+#include "engine/chart_scale.h"
 #include "engine/resource_check.h"
 
 #include <QContextMenuEvent>
@@ -17,6 +18,7 @@ namespace {
 const char* const kDefaultColors[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
                                       "#9467bd", "#8c564b", "#e377c2", "#17becf"};
 constexpr int kMargin = 6;
+constexpr double kInset = 2;
 
 }  // namespace
 
@@ -138,8 +140,8 @@ std::pair<double, double> StripChart::shownRange() const {
         }
     }
     if (!(low <= high)) return {y_min_, y_max_};  // nothing to scale to
-    const double pad = high > low ? 0.05 * (high - low) : 0.05 * (std::fabs(high) + 1);
-    return {low - pad, high + pad};
+    const engine::ChartScale scale = engine::NiceScale(low, high);
+    return {scale.low, scale.high};
 }
 
 void StripChart::layoutChanged() {
@@ -241,6 +243,13 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == automatic) setAutoscale(true);
 }
 
+double StripChart::yOf(double value, const std::pair<double, double>& range) const {
+    // Inset from the frame, so that a trace at either end of the range is drawn clear of it.
+    const QRectF plot = plotArea().adjusted(0, kInset, 0, -kInset);
+    const double span = range.second > range.first ? range.second - range.first : 1;
+    return plot.bottom() - std::clamp((value - range.first) / span, 0.0, 1.0) * plot.height();
+}
+
 // Everything that changes only with the size, the palette or the range: drawn once into a
 // pixmap at the screen's pixel density, then copied on every frame.
 void StripChart::paintBackground(const std::pair<double, double>& range) {
@@ -256,17 +265,19 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     const QColor text = palette().text().color();
     QColor grid = text;
     grid.setAlphaF(0.18);
-    const double span = range.second > range.first ? range.second - range.first : 1;
-    const int lines = 5;
-    for (int k = 0; k <= lines; ++k) {
-        const double v = range.first + span * k / lines;
-        const double y = plot.bottom() - plot.height() * k / lines;
+    // A grid line and a label on every 1-2-5 step inside the range.
+    const engine::ChartScale scale = engine::NiceScale(range.first, range.second);
+    for (double v = std::ceil(range.first / scale.step - 1e-9) * scale.step;
+         v <= range.second + scale.step * 1e-9; v += scale.step) {
+        const double y = yOf(v, range);
         p.setPen(QPen(grid, 1));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(palette().windowText().color());
-        p.drawText(QRectF(0, y - fm.height() / 2.0, plot.left() - kMargin, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(v, 'f', 2) + (unit_.isEmpty() ? "" : " " + unit_));
+        const double shown = std::fabs(v) < scale.step * 1e-6 ? 0.0 : v;  // no "-0.0"
+        p.drawText(
+            QRectF(0, y - fm.height() / 2.0, plot.left() - kMargin, fm.height()),
+            Qt::AlignRight | Qt::AlignVCenter,
+            QString::number(shown, 'f', scale.decimals) + (unit_.isEmpty() ? "" : " " + unit_));
     }
     p.setPen(QPen(grid, 1));
     for (int k = 1; k < 10; ++k) {
@@ -311,13 +322,10 @@ void StripChart::paintEvent(QPaintEvent*) {
     // Traces.
     const QRectF plot = plotArea();
     const TraceHistory& h = shown();
-    const double span = range.second > range.first ? range.second - range.first : 1;
-    auto yOf = [&](double v) {
-        return plot.bottom() - std::clamp((v - range.first) / span, 0.0, 1.0) * plot.height();
-    };
+    auto yOf = [&](double v) { return this->yOf(v, range); };
     const qreal dpr = devicePixelRatioF();
     const int cols = columns();
-    p.setClipRect(plot);
+    p.setClipRect(plot.adjusted(-1, -1, 1, 1));
     QPolygonF line;
     for (int t = 0; t < h.traces(); ++t) {
         if (!traceVisible(t)) continue;

@@ -73,6 +73,8 @@ class StripChart : public QWidget {
         std::vector<std::pair<int, QString>> values;  // visible trace, "CH1  1.2500 V"
     };
     Readout readoutAt(double x) const;
+    // The height in the widget at which a value of the range is drawn.
+    double yOf(double value, const std::pair<double, double>& range) const;
     long paints() const { return paints_; }
 
     QSize sizeHint() const override { return {560, 260}; }

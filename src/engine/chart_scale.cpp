@@ -1,0 +1,33 @@
+#include "engine/chart_scale.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace engine {
+
+ChartScale NiceScale(double low, double high) {
+    if (!std::isfinite(low) || !std::isfinite(high)) return {};
+    if (low > high) std::swap(low, high);
+    double span = high - low;
+    if (span <= 0) span = low != 0 ? std::fabs(low) * 0.2 : 1;  // one value: a little room
+    // The smallest 1-2-5 step that covers the span in at most eight steps.
+    const double magnitude = std::pow(10.0, std::floor(std::log10(span / 8)));
+    double step = magnitude;
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        step = m * magnitude;
+        if (span / step <= 8) break;
+    }
+    ChartScale s;
+    s.step = step;
+    s.low = std::floor(low / step + 1e-9) * step;
+    s.high = std::ceil(high / step - 1e-9) * step;
+    if (s.high - s.low < step) s.high = s.low + step;  // one value sits on a line, not an edge
+    if (s.low == high) s.low -= step;
+    if (low >= 0) s.low = std::max(s.low, 0.0);
+    if (high <= 0) s.high = std::min(s.high, 0.0);
+    if (s.high <= s.low) s.high = s.low + step;
+    s.decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+    return s;
+}
+
+}  // namespace engine

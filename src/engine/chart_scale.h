@@ -1,0 +1,16 @@
+// The vertical scale of a chart: grid steps of 1, 2 or 5 times a power of ten, as anyone
+// reading a plot expects, and a range widened to whole steps.
+#pragma once
+
+namespace engine {
+
+struct ChartScale {
+    double low = 0, high = 1, step = 0.2;
+    int decimals = 1;  // for tick labels: enough to tell the steps apart
+};
+
+// A scale of about four to eight steps that holds low..high. It never reaches below zero
+// when low is not below zero (nor above zero when high is not above it).
+ChartScale NiceScale(double low, double high);
+
+}  // namespace engine

@@ -1,0 +1,33 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/chart_scale.h"
+
+using engine::NiceScale;
+
+TEST(ChartScale, StepsOfOneTwoOrFiveAndNeverBelowZeroWithoutAValueThere) {
+    const struct {
+        double low, high;
+        double wantLow, wantHigh, wantStep;
+        int decimals;
+    } cases[] = {
+        {0.0, 2.49, 0.0, 2.5, 0.5, 1},     // the whole converter range
+        {0.02, 2.61, 0.0, 3.0, 0.5, 1},    // no tick below zero for data above it
+        {1.2, 1.25, 1.2, 1.25, 0.01, 2},   // a small swing gets fine steps
+        {2.49, 2.49, 2.4, 2.5, 0.1, 1},    // one value: a line either side
+        {0.0, 0.0, 0.0, 0.2, 0.2, 1},      // all zero, as an unplugged input reads
+        {-1.3, -0.2, -1.4, -0.2, 0.2, 1},  // below zero only: never above it
+        {-0.3, 0.4, -0.3, 0.4, 0.1, 1},   {0.0, 1000.0, 0.0, 1000.0, 200.0, 0},
+    };
+    for (const auto& c : cases) {
+        const engine::ChartScale s = NiceScale(c.low, c.high);
+        EXPECT_NEAR(s.low, c.wantLow, 1e-12) << c.low << ".." << c.high;
+        EXPECT_NEAR(s.high, c.wantHigh, 1e-12) << c.low << ".." << c.high;
+        EXPECT_NEAR(s.step, c.wantStep, 1e-12) << c.low << ".." << c.high;
+        EXPECT_EQ(s.decimals, c.decimals) << c.low << ".." << c.high;
+    }
+    // Nonsense in gives a usable scale out.
+    const engine::ChartScale s = NiceScale(std::nan(""), 1);
+    EXPECT_LT(s.low, s.high);
+}
