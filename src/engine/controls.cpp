@@ -2,6 +2,7 @@
 
 #include "engine/dispatch.h"
 
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
@@ -60,6 +61,11 @@ NumericIndicator::NumericIndicator(QWidget* parent) : QDoubleSpinBox(parent) {
     setButtonSymbols(QAbstractSpinBox::NoButtons);
     setFocusPolicy(Qt::NoFocus);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Read-only, and looking it: no edit box, the window's own background.
+    setFrame(false);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Window));
+    setPalette(p);
 }
 
 void NumericIndicator::setDisplayDecimals(int d) {
@@ -145,44 +151,57 @@ void TimerControl::expire() {
 
 // ---- LargeDisplay ----
 
-LargeDisplay::LargeDisplay(QWidget* parent) : QLCDNumber(parent) {
-    setSegmentStyle(QLCDNumber::Flat);
+LargeDisplay::LargeDisplay(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
-    setDigitCount(6);
-    showValue(0);
+    digits_ = new QLCDNumber(this);
+    digits_->setSegmentStyle(QLCDNumber::Flat);
+    digits_->setFrameShape(QFrame::NoFrame);
+    unit_ = new QLabel(this);
+    unit_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 4, 8, 4);
+    row->setSpacing(4);
+    row->addWidget(digits_, 1);
+    row->addWidget(unit_, 0);
+    showText();
 }
 
 void LargeDisplay::setUnit(const QString& u) {
-    unit_ = u;
-    update();
+    unit_->setText(u);
 }
 
 void LargeDisplay::setDecimals(int d) {
     decimals_ = std::clamp(d, 0, 10);
-    showValue(value_);
+    showText();
 }
 
 QString LargeDisplay::shownText() const {
+    if (!shown_) return "-." + QString(decimals_, '-');
     return QString::number(value_, 'f', decimals_);
 }
 
 void LargeDisplay::bind(QSpinBox* selector, StripChart* colorSource) {
     chooser_ = selector;
     chart_ = colorSource;
-    showValue(value_);
+    showText();
 }
 
 QColor LargeDisplay::digitColor() const {
     if (chooser_ && chart_) return chart_->traceColor(chooser_->value());
-    return palette().windowText().color();
+    return QPalette().windowText().color();
 }
 
 void LargeDisplay::showValue(double value) {
     value_ = value;
-    // One blank digit cell at the right, where the unit goes.
-    const QString digits = shownText() + (unit_.isEmpty() ? "" : " ");
-    if (digitCount() < digits.size() - digits.count('.')) setDigitCount(digits.size());
-    display(digits);
+    shown_ = true;
+    showText();
+}
+
+void LargeDisplay::showText() {
+    const QString text = shownText();
+    const int cells = static_cast<int>(text.size());  // the point takes a cell of its own
+    if (digits_->digitCount() != cells) digits_->setDigitCount(cells);
+    digits_->display(text);
     const QColor c = digitColor();
     if (palette().color(QPalette::WindowText) != c) {
         QPalette p = palette();
@@ -193,20 +212,13 @@ void LargeDisplay::showValue(double value) {
     }
 }
 
-void LargeDisplay::paintEvent(QPaintEvent* event) {
-    QLCDNumber::paintEvent(event);
-    if (unit_.isEmpty()) return;
-    // The unit fills the blank last digit cell, at half the digits' height.
-    const QRect inside = contentsRect();
-    const int cell = inside.width() / std::max(1, digitCount());
-    QPainter p(this);
-    QFont f = font();
-    f.setPixelSize(std::max(8, inside.height() / 2));
+void LargeDisplay::resizeEvent(QResizeEvent* event) {
+    // The unit at about half the digits' height.
+    QFont f = unit_->font();
+    f.setPixelSize(std::max(8, contentsRect().height() * 2 / 5));
     f.setBold(true);
-    p.setFont(f);
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawText(QRect(inside.right() - cell, inside.top(), cell, inside.height() - 4),
-               Qt::AlignCenter | Qt::AlignBottom, unit_);
+    unit_->setFont(f);
+    QFrame::resizeEvent(event);
 }
 
 // ---- RateMeter ----

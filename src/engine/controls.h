@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <QLCDNumber>
+#include <QLabel>
 #include <QProgressBar>
 
 #include "engine/strip_chart.h"
@@ -83,9 +84,10 @@ class TimerControl : public QWidget {
     QTimer timer_;
 };
 
-// The chosen channel in large LCD digits, with its unit, in the colour its trace has on the
-// chart: `selector` names the control that picks the channel, `colorSource` the chart.
-class LargeDisplay : public QLCDNumber {
+// The chosen channel in large LCD digits, with its unit beside them (never over them), in the
+// colour its trace has on the chart: `selector` names the control that picks the channel,
+// `colorSource` the chart. Before the first value it shows dashes, not a zero nobody measured.
+class LargeDisplay : public QFrame {
     Q_OBJECT
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
     Q_PROPERTY(QString selector READ selector WRITE setSelector)
@@ -93,7 +95,7 @@ class LargeDisplay : public QLCDNumber {
     Q_PROPERTY(int decimals READ decimals WRITE setDecimals)
   public:
     explicit LargeDisplay(QWidget* parent = nullptr);
-    QString unit() const { return unit_; }
+    QString unit() const { return unit_->text(); }
     void setUnit(const QString& u);
     QString selector() const { return selector_; }
     void setSelector(const QString& s) { selector_ = s; }
@@ -109,12 +111,16 @@ class LargeDisplay : public QLCDNumber {
     void bind(QSpinBox* selector, StripChart* colorSource);
 
   protected:
-    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
   private:
-    QString unit_, selector_, color_source_;
+    void showText();
+    QLCDNumber* digits_;
+    QLabel* unit_;
+    QString selector_, color_source_;
     int decimals_ = 4;
     double value_ = 0;
+    bool shown_ = false;  // a value has been given
     QPointer<QSpinBox> chooser_;
     QPointer<StripChart> chart_;
 };

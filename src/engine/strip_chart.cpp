@@ -16,7 +16,7 @@
 namespace {
 
 const char* const kDefaultColors[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                      "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+                                      "#9467bd", "#8c564b", "#e377c2", "#0f8c99"};
 constexpr int kMargin = 6;
 constexpr double kInset = 2;
 

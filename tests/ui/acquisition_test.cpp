@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLCDNumber>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSpinBox>
 
@@ -252,7 +254,9 @@ TEST_F(Program, EveryFrameShowsOneScanInTheIndicatorsTheLargeDisplayAndTheChart)
         inLarge.value = [&] { return Value(mainPanel, MAIN_VOLTAGE); };
         chart->installEventFilter(&inChart);
         engine::FindControl(mainPanel, MAIN_CH4)->widget->installEventFilter(&inIndicator);
-        engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget->installEventFilter(&inLarge);
+        engine::FindControl(mainPanel, MAIN_VOLTAGE)
+            ->widget->findChild<QLCDNumber*>()
+            ->installEventFilter(&inLarge);
         QTest::qWait(50);
         for (int scan = 0; scan < 30; ++scan) {
             clock.pause(0.0137);  // the ramp moves on every scan
@@ -266,6 +270,32 @@ TEST_F(Program, EveryFrameShowsOneScanInTheIndicatorsTheLargeDisplayAndTheChart)
             EXPECT_EQ(inIndicator.last, Value(mainPanel, MAIN_CH4));
             EXPECT_EQ(inChart.last, inIndicator.last) << "scan " << scan;
             EXPECT_EQ(inLarge.last, inIndicator.last) << "scan " << scan;
+        }
+    });
+}
+
+TEST_F(Program, AnEnlargedWindowGoesToTheChartAndTheLargeDisplayNeverHidesADigit) {
+    run([&] {
+        openMainPanel();
+        QWidget* window = engine::FindPanel(mainPanel)->window.get();
+        QWidget* large = engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget;
+        EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE), "-.----");  // nothing measured yet
+        const QSize small = window->size();
+        window->resize(1100, 850);
+        QCoreApplication::processEvents();
+        QWidget* chart = engine::FindControl(mainPanel, MAIN_CHART)->widget;
+        EXPECT_GT(chart->height(), 850 - small.height() + 200);  // the chart took the height
+        EXPECT_LT(engine::FindControl(mainPanel, MAIN_CHANNEL)->widget->width(), 100);
+        EXPECT_LT(engine::FindControl(mainPanel, MAIN_SAMPLES)->widget->width(), 150);
+        FireTimer(mainPanel, MAIN_TIMER);
+        // The unit sits beside the digits, at any width.
+        for (int width : {1100, 700}) {
+            window->resize(width, 850);
+            QCoreApplication::processEvents();
+            const QRect digits = large->findChild<QLCDNumber*>()->geometry();
+            const QRect unit = large->findChild<QLabel*>()->geometry();
+            EXPECT_GE(unit.left(), digits.right()) << width;
+            EXPECT_LE(unit.right(), large->contentsRect().right()) << width;
         }
     });
 }
