@@ -1,7 +1,9 @@
 #include "engine/control_kinds.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QKeyEvent>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <algorithm>
@@ -33,8 +35,29 @@ int comboSet(QWidget* w, double v) {
     combo->setCurrentIndex(static_cast<int>(v));
     return kOk;
 }
+// On a closed list, the keys that would step through it (arrows, a letter) open it instead:
+// browsing must not choose, for a choice can bind hardware. Enter or a click chooses.
+class BrowseOpensTheList : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* combo = static_cast<QComboBox*>(watched);
+        if (event->type() == QEvent::Wheel) return !combo->view()->isVisible();
+        if (event->type() != QEvent::KeyPress || combo->view()->isVisible()) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool steps = key->key() == Qt::Key_Up || key->key() == Qt::Key_Down ||
+                           key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown ||
+                           key->key() == Qt::Key_Home || key->key() == Qt::Key_End ||
+                           (!key->text().isEmpty() && key->text().at(0).isLetterOrNumber());
+        if (!steps) return false;
+        combo->showPopup();
+        return true;
+    }
+};
+
 void comboWire(QWidget* w, std::function<void(int)> send) {
     auto* combo = static_cast<QComboBox*>(w);
+    combo->installEventFilter(new BrowseOpensTheList(combo));
     QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [send] {
         if (!ProgramChanging()) send(EVENT_VAL_CHANGED);
     });

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,6 +56,27 @@ TEST_F(Program, AnAbsentPortIsRefusedAndThePortPanelStaysForAnotherChoice) {
         ChooseMenuItem(mainPanel, "Usci");
     });
     EXPECT_TRUE(endedByProgram);
+}
+
+TEST_F(Program, BrowsingThePortListWithKeysChoosesNothingUntilEnter) {
+    run([&] {
+        auto* combo = qobject_cast<QComboBox*>(engine::FindControl(lptPanel, PORTS_SELECT)->widget);
+        combo->setFocus();
+        for (int key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_L}) {
+            QTest::keyClick(combo, static_cast<Qt::Key>(key));
+            EXPECT_EQ(mainPanel, 0) << "a browse bound a port";
+            EXPECT_TRUE(bench.accesses().empty());
+            EXPECT_TRUE(combo->view()->isVisible()) << "the key opened the list instead";
+            QTest::keyClick(combo->view(), Qt::Key_Escape);  // and closing it chooses nothing
+            EXPECT_EQ(mainPanel, 0);
+        }
+        QTest::keyClick(combo, Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        EXPECT_EQ(mainPanel, 0);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        EXPECT_GE(mainPanel, 1);  // the deliberate choice
+        EXPECT_EQ(porta, 0x378);  // one step down the list: LPT1
+    });
 }
 
 TEST_F(Program, ChoosingLpt1BindsThePortOpensTheMainPanelAndHidesThePortPanel) {
