@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -26,7 +27,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(240, 140);
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);  // Tab reaches it: its menu and keys need no mouse
     clock_.start();
 
     freeze_ = new QToolButton(this);
@@ -230,17 +231,47 @@ void StripChart::leaveEvent(QEvent*) {
 }
 
 void StripChart::contextMenuEvent(QContextMenuEvent* event) {
+    // Also opened from the keyboard (the menu key, or Shift+F10), with the chart focused.
     QMenu menu(this);
     QAction* fixed =
-        menu.addAction(tr("Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
-    QAction* automatic = menu.addAction(tr("Autoscale"));
+        menu.addAction(tr("&Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
+    QAction* automatic = menu.addAction(tr("&Autoscale\tA"));
     fixed->setCheckable(true);
     automatic->setCheckable(true);
     fixed->setChecked(!autoscale_);
     automatic->setChecked(autoscale_);
-    QAction* chosen = menu.exec(event->globalPos());
+    menu.addSeparator();
+    std::vector<QAction*> traces;
+    for (int t = 0; t < traceCount(); ++t) {
+        QAction* a = menu.addAction(tr("Show %1").arg(traceName(t)) +
+                                    (t < 10 ? QString("\t%1").arg(t) : QString()));
+        a->setCheckable(true);
+        a->setChecked(traceVisible(t));
+        traces.push_back(a);
+    }
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse
+                          ? event->globalPos()
+                          : mapToGlobal(plotArea().center().toPoint());
+    QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
+    for (int t = 0; t < static_cast<int>(traces.size()); ++t)
+        if (chosen == traces[static_cast<std::size_t>(t)]) setTraceVisible(t, !traceVisible(t));
+}
+
+void StripChart::keyPressEvent(QKeyEvent* event) {
+    // With the chart focused: a digit shows or hides that trace, A switches autoscale.
+    const int key = event->key();
+    if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
+        key - Qt::Key_0 < traceCount()) {
+        setTraceVisible(key - Qt::Key_0, !traceVisible(key - Qt::Key_0));
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && key == Qt::Key_A) {
+        setAutoscale(!autoscale_);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 double StripChart::yOf(double value, const std::pair<double, double>& range) const {

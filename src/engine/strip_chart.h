@@ -87,6 +87,7 @@ class StripChart : public QWidget {
     void mouseMoveEvent(QMouseEvent*) override;
     void leaveEvent(QEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
+    void keyPressEvent(QKeyEvent*) override;
 
   private:
     void layoutChanged();

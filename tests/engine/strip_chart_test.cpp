@@ -67,6 +67,22 @@ TEST_F(Chart, ALegendClickHidesAndShowsATraceWhileItsDataGoesOn) {
     EXPECT_TRUE(chart.traceVisible(2));
 }
 
+TEST_F(Chart, TracesAndTheRangeAreReachableFromTheKeyboard) {
+    appendRamp(10);
+    chart.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
+    chart.setFocus();
+    QTest::keyClick(&chart, Qt::Key_3);
+    EXPECT_FALSE(chart.traceVisible(3));
+    EXPECT_TRUE(chart.traceVisible(2));
+    QTest::keyClick(&chart, Qt::Key_3);
+    EXPECT_TRUE(chart.traceVisible(3));
+    QTest::keyClick(&chart, Qt::Key_A);
+    EXPECT_TRUE(chart.autoscale());
+    QTest::keyClick(&chart, Qt::Key_A);
+    EXPECT_FALSE(chart.autoscale());
+}
+
 TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {
     appendRamp(20);
     chart.activateWindow();
