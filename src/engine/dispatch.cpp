@@ -164,6 +164,11 @@ std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time
 LastCallbackSpan() {
     return {lastCallbackStart, lastCallbackEnd};
 }
+double ScanStartSeconds() {
+    const auto at = depth > 0 ? lastCallbackStart : std::chrono::steady_clock::now();
+    return std::chrono::duration<double>(at.time_since_epoch()).count();
+}
+
 long DeferredTicks() {
     return deferredTicks;
 }

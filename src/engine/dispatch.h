@@ -31,6 +31,10 @@ long DeferredTicks();
 std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
 LastCallbackSpan();
 
+// When the scan being made began: the start of the running callback (the tick that makes
+// it), in seconds of the steady clock; now when no callback runs.
+double ScanStartSeconds();
+
 // While one lives, values change because the program set them: controls send no event.
 class ProgramChange {
   public:

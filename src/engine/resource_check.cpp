@@ -93,6 +93,10 @@ QString checkWidget(const Widget& w) {
         if (!number(w.properties, "history", history) || history != std::floor(history) ||
             history < 2 || history > kMaxChartHistory)
             return QString("%1: history must be 2 to %2 points").arg(who).arg(kMaxChartHistory);
+        if (traces * history > 8.0 * kMaxChartHistory)
+            return QString("%1: traceCount times history must be at most %2 points")
+                .arg(who)
+                .arg(8.0 * kMaxChartHistory, 0, 'f', 0);
         if (!number(w.properties, "yMinimum", low) || !number(w.properties, "yMaximum", high) ||
             !(low < high))
             return who + ": yMinimum and yMaximum must be finite, the minimum below the maximum";

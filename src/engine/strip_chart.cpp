@@ -28,7 +28,6 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     setMinimumSize(240, 140);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);  // Tab reaches it: its menu and keys need no mouse
-    clock_.start();
 
     freeze_ = new QToolButton(this);
     freeze_->setText(tr("Freeze"));
@@ -44,7 +43,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
 void StripChart::setTraceCount(int n) {
     n = std::clamp(n, 1, engine::kMaxChartTraces);
     live_.reset(n, live_.capacity());
-    snapshot_.reset(n, live_.capacity());
+    snapshot_.reset(n, 1);
     hidden_.assign(static_cast<std::size_t>(n), false);
     layoutChanged();
 }
@@ -52,8 +51,24 @@ void StripChart::setTraceCount(int n) {
 void StripChart::setHistory(int points) {
     points = std::clamp(points, 2, engine::kMaxChartHistory);
     live_.reset(live_.traces(), points);
-    snapshot_.reset(live_.traces(), points);
+    snapshot_.reset(live_.traces(), 1);
     update();
+}
+
+void StripChart::setResolution(double r) {
+    live_.reset(live_.traces(), live_.capacity(), r);
+    update();
+}
+
+void StripChart::setSpan(double seconds) {
+    if (!(seconds > 0) || !std::isfinite(seconds)) return;
+    span_ = seconds;
+    layoutChanged();
+}
+
+double StripChart::end() const {
+    const TraceHistory& h = shown();
+    return h.size() ? h.time(h.size() - 1) : 0;
 }
 
 void StripChart::setYMinimum(double v) {
@@ -79,10 +94,6 @@ void StripChart::setTraceNames(const QStringList& n) {
 void StripChart::setUnit(const QString& u) {
     unit_ = u;
     layoutChanged();
-}
-
-void StripChart::appendScan(const double* values) {
-    appendScan(values, static_cast<double>(clock_.nsecsElapsed()) * 1e-9);
 }
 
 void StripChart::appendScan(const double* values, double seconds) {
@@ -131,13 +142,12 @@ void StripChart::setAutoscale(bool on) {
 
 std::pair<double, double> StripChart::shownRange() const {
     if (!autoscale_) return {y_min_, y_max_};
-    const TraceHistory& h = shown();
     double low = INFINITY, high = -INFINITY;
-    for (int t = 0; t < h.traces(); ++t) {
+    for (int t = 0; t < traceCount(); ++t) {
         if (!traceVisible(t)) continue;
-        for (int i = 0; i < h.size(); ++i) {
-            low = std::min(low, h.at(t, i));
-            high = std::max(high, h.at(t, i));
+        for (const ColumnSpan& c : ReduceToColumns(shown(), t, 1, end(), span_)) {
+            low = std::min(low, c.low);
+            high = std::max(high, c.high);
         }
     }
     if (!(low <= high)) return {y_min_, y_max_};  // nothing to scale to
@@ -169,7 +179,7 @@ QRectF StripChart::plotArea() const {
         std::max(legendEntry(traceCount() - 1).bottom(), freeze_->geometry().bottom());
     const double top = legendBottom + kMargin + fm.height() / 2.0;
     return QRectF(left, top, width() - left - 2 * kMargin,
-                  height() - top - fm.height() / 2.0 - kMargin);
+                  height() - top - fm.height() - 2 * kMargin);
 }
 
 int StripChart::columns() const {
@@ -180,7 +190,7 @@ int StripChart::pointAt(double x) const {
     const QRectF plot = plotArea();
     if (x < plot.left() || x >= plot.right()) return -1;
     const int column = static_cast<int>((x - plot.left()) * devicePixelRatioF());
-    return PointAtColumn(shown(), column, columns());
+    return PointAtColumn(shown(), column, columns(), end(), span_);
 }
 
 StripChart::Readout StripChart::readoutAt(double x) const {
@@ -188,7 +198,7 @@ StripChart::Readout StripChart::readoutAt(double x) const {
     const int i = pointAt(x);
     if (i < 0) return r;
     const TraceHistory& h = shown();
-    r.time = QString::number(h.time(i) - h.time(h.size() - 1), 'f', 3) + " s";
+    r.time = QString::number(h.time(i) - end(), 'f', 3) + " s";
     for (int t = 0; t < h.traces(); ++t)
         if (traceVisible(t))
             r.values.push_back(
@@ -241,6 +251,15 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     fixed->setChecked(!autoscale_);
     automatic->setChecked(autoscale_);
     menu.addSeparator();
+    std::vector<std::pair<QAction*, double>> spans;
+    for (double seconds : kSpans) {
+        QAction* a = menu.addAction(seconds < 60 ? tr("Last %1 s").arg(seconds)
+                                                 : tr("Last %1 min").arg(seconds / 60));
+        a->setCheckable(true);
+        a->setChecked(seconds == span_);
+        spans.push_back({a, seconds});
+    }
+    menu.addSeparator();
     std::vector<QAction*> traces;
     for (int t = 0; t < traceCount(); ++t) {
         QAction* a = menu.addAction(tr("Show %1").arg(traceName(t)) +
@@ -255,6 +274,8 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
+    for (const auto& [action, seconds] : spans)
+        if (chosen == action) setSpan(seconds);
     for (int t = 0; t < static_cast<int>(traces.size()); ++t)
         if (chosen == traces[static_cast<std::size_t>(t)]) setTraceVisible(t, !traceVisible(t));
 }
@@ -274,11 +295,11 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-double StripChart::yOf(double value, const std::pair<double, double>& range) const {
+double StripChart::yOf(double value, const std::pair<double, double>& range, const QRectF& plot) {
     // Inset from the frame, so that a trace at either end of the range is drawn clear of it.
-    const QRectF plot = plotArea().adjusted(0, kInset, 0, -kInset);
+    const double bottom = plot.bottom() - kInset, height = plot.height() - 2 * kInset;
     const double span = range.second > range.first ? range.second - range.first : 1;
-    return plot.bottom() - std::clamp((value - range.first) / span, 0.0, 1.0) * plot.height();
+    return bottom - std::clamp((value - range.first) / span, 0.0, 1.0) * height;
 }
 
 // Everything that changes only with the size, the palette or the range: drawn once into a
@@ -288,6 +309,7 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     background_ = QPixmap((size() * dpr));
     background_.setDevicePixelRatio(dpr);
     background_range_ = range;
+    background_span_ = span_;
     QPainter p(&background_);
     p.fillRect(rect(), palette().window());
     const QRectF plot = plotArea();
@@ -300,7 +322,7 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     const engine::ChartScale scale = engine::NiceScale(range.first, range.second);
     for (double v = std::ceil(range.first / scale.step - 1e-9) * scale.step;
          v <= range.second + scale.step * 1e-9; v += scale.step) {
-        const double y = yOf(v, range);
+        const double y = yOf(v, range, plot);
         p.setPen(QPen(grid, 1));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         p.setPen(palette().windowText().color());
@@ -310,10 +332,19 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
             Qt::AlignRight | Qt::AlignVCenter,
             QString::number(shown, 'f', scale.decimals) + (unit_.isEmpty() ? "" : " " + unit_));
     }
-    p.setPen(QPen(grid, 1));
-    for (int k = 1; k < 10; ++k) {
-        const double x = plot.left() + plot.width() * k / 10;
-        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    // Time: a line and a label every 1-2-5 step back from now, at the right edge.
+    const engine::ChartScale time = engine::NiceScale(0, span_);
+    for (double ago = 0; ago <= span_ * (1 + 1e-9); ago += time.step) {
+        const double x = plot.right() - plot.width() * ago / span_;
+        p.setPen(QPen(grid, 1));
+        if (ago > 0) p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.setPen(palette().windowText().color());
+        const QString label =
+            ago == 0 ? tr("now") : "-" + QString::number(ago, 'f', time.decimals) + " s";
+        const double w = fm.horizontalAdvance(label);
+        p.drawText(QRectF(std::clamp(x - w / 2, 0.0, width() - w), plot.bottom() + kMargin / 2.0, w,
+                          fm.height()),
+                   Qt::AlignCenter, label);
     }
     p.setPen(QPen(text, 1));
     p.drawRect(plot);
@@ -322,7 +353,7 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
 void StripChart::paintEvent(QPaintEvent*) {
     ++paints_;
     const auto range = shownRange();
-    if (background_.isNull() || background_range_ != range ||
+    if (background_.isNull() || background_range_ != range || background_span_ != span_ ||
         background_.devicePixelRatio() != devicePixelRatioF())
         paintBackground(range);
     QPainter p(this);
@@ -353,22 +384,66 @@ void StripChart::paintEvent(QPaintEvent*) {
     // Traces.
     const QRectF plot = plotArea();
     const TraceHistory& h = shown();
-    auto yOf = [&](double v) { return this->yOf(v, range); };
+    auto yOf = [&](double v) { return StripChart::yOf(v, range, plot); };
     const qreal dpr = devicePixelRatioF();
     const int cols = columns();
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    QPolygonF line;
+    // Each column a bar from its lowest to its highest point, stretched to meet the column
+    // before it, written straight into an image of the plot's device pixels: however dense
+    // the data, that is one store per pixel. Where columns lie apart (fewer scans than
+    // columns), a line joins them.
+    const int rows = std::max(1, static_cast<int>(std::lround(plot.height() * dpr)));
+    // Bars are written into a column-major buffer, where each is one contiguous run, then
+    // turned into the image a tile at a time: both passes walk memory in order.
+    columnMajor_.assign(static_cast<std::size_t>(cols) * rows, 0);
+    auto row = [&](double v) {  // a value's pixel row in the image
+        return static_cast<int>(std::lround((yOf(v) - plot.top()) * dpr));
+    };
+    std::vector<QLineF> joins;
+    std::vector<std::pair<QColor, std::vector<QLineF>>> joinsByTrace;
     for (int t = 0; t < h.traces(); ++t) {
         if (!traceVisible(t)) continue;
-        line.clear();
-        for (const ColumnSpan& c : ReduceToColumns(h, t, cols)) {
-            const double x = plot.left() + (c.column + 0.5) / dpr;
-            line << QPointF(x, yOf(c.low));
-            if (c.high != c.low) line << QPointF(x, yOf(c.high));
+        joins.clear();
+        const QRgb color = traceColor(t).rgba();
+        const ColumnSpan* before = nullptr;
+        const std::vector<ColumnSpan> spans = ReduceToColumns(h, t, cols, end(), span_);
+        for (const ColumnSpan& c : spans) {
+            int top = row(c.high), bottom = row(c.low);
+            if (before && before->column == c.column - 1) {
+                top = std::min(top, row(before->low));
+                bottom = std::max(bottom, row(before->high));
+            } else if (before) {
+                joins.emplace_back((before->column + 0.5) / dpr,
+                                   row((before->low + before->high) / 2) / dpr,
+                                   (c.column + 0.5) / dpr, row((c.low + c.high) / 2) / dpr);
+            }
+            top = std::clamp(top, 0, rows - 1);
+            bottom = std::clamp(bottom, 0, rows - 1);
+            QRgb* run = columnMajor_.data() + static_cast<std::size_t>(c.column) * rows;
+            std::fill(run + top, run + bottom + 1, color);
+            before = &c;
         }
-        p.setPen(QPen(traceColor(t), 1));
-        p.drawPolyline(line);
+        if (!joins.empty()) joinsByTrace.push_back({traceColor(t), joins});
     }
+    if (traces_.size() != QSize(cols, rows))
+        traces_ = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);
+    traces_.setDevicePixelRatio(dpr);
+    constexpr int kTile = 16;
+    for (int y0 = 0; y0 < rows; y0 += kTile)
+        for (int x0 = 0; x0 < cols; x0 += kTile)
+            for (int y = y0; y < std::min(rows, y0 + kTile); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(traces_.scanLine(y));
+                for (int x = x0; x < std::min(cols, x0 + kTile); ++x)
+                    line[x] = columnMajor_[static_cast<std::size_t>(x) * rows + y];
+            }
+    if (!joinsByTrace.empty()) {
+        QPainter onImage(&traces_);
+        for (const auto& [color, lines] : joinsByTrace) {
+            onImage.setPen(QPen(color, 1));
+            onImage.drawLines(lines.data(), static_cast<int>(lines.size()));
+        }
+    }
+    p.drawImage(plot.topLeft(), traces_);
 
     // Frozen: say so plainly over the picture.
     if (frozen_) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QStringList>
 #include <QTimer>
@@ -27,6 +28,8 @@ class StripChart : public QWidget {
     Q_PROPERTY(QStringList traceColors READ traceColors WRITE setTraceColors)
     Q_PROPERTY(QStringList traceNames READ traceNames WRITE setTraceNames)
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
+    Q_PROPERTY(double resolution READ resolution WRITE setResolution)
+    Q_PROPERTY(double span READ span WRITE setSpan)
   public:
     explicit StripChart(QWidget* parent = nullptr);
     int traceCount() const { return live_.traces(); }
@@ -43,9 +46,16 @@ class StripChart : public QWidget {
     void setTraceNames(const QStringList& n);
     QString unit() const { return unit_; }
     void setUnit(const QString& u);
+    // The step values are kept in (see TraceHistory).
+    double resolution() const { return live_.resolution(); }
+    void setResolution(double r);
+    // The seconds shown, ending at the newest scan; the menu offers kSpans.
+    double span() const { return span_; }
+    void setSpan(double seconds);
+    static constexpr double kSpans[] = {1, 10, 60, 600};
 
-    // One point on each trace; values holds traceCount() of them.
-    void appendScan(const double* values);
+    // One point on each trace, taken at `seconds` (a steady clock's); values holds
+    // traceCount() of them.
     void appendScan(const double* values, double seconds);
     const TraceHistory& data() const { return live_; }
     // What the picture shows: the live data, or the snapshot taken when it froze.
@@ -73,8 +83,8 @@ class StripChart : public QWidget {
         std::vector<std::pair<int, QString>> values;  // visible trace, "CH1  1.2500 V"
     };
     Readout readoutAt(double x) const;
-    // The height in the widget at which a value of the range is drawn.
-    double yOf(double value, const std::pair<double, double>& range) const;
+    // The height in the widget at which a value of the range is drawn in the plot area.
+    static double yOf(double value, const std::pair<double, double>& range, const QRectF& plot);
     long paints() const { return paints_; }
 
     QSize sizeHint() const override { return {560, 260}; }
@@ -92,10 +102,13 @@ class StripChart : public QWidget {
   private:
     void layoutChanged();
     int columns() const;
+    // Where the shown span ends: the newest shown scan's time.
+    double end() const;
     void paintBackground(const std::pair<double, double>& range);
 
     TraceHistory live_{8, 500};
-    TraceHistory snapshot_{8, 500};
+    TraceHistory snapshot_{8, 1};
+    double span_ = 10;
     std::vector<bool> hidden_ = std::vector<bool>(8, false);
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
@@ -103,8 +116,10 @@ class StripChart : public QWidget {
     bool frozen_ = false, autoscale_ = false;
     double hover_x_ = -1;
     long paints_ = 0;
-    QElapsedTimer clock_;
     QToolButton* freeze_ = nullptr;
     QPixmap background_;
+    QImage traces_;                  // the traces' pixels, reused from frame to frame
+    std::vector<QRgb> columnMajor_;  // the same, a column after another
     std::pair<double, double> background_range_{0, 0};
+    double background_span_ = 0;
 };

@@ -1,19 +1,53 @@
 #include "engine/trace_history.h"
 
 #include <algorithm>
+#include <cmath>
 
-void TraceHistory::reset(int traces, int capacity) {
+void TraceHistory::reset(int traces, int capacity, double resolution) {
     traces_ = std::max(1, traces);
     capacity_ = std::max(1, capacity);
-    size_ = head_ = 0;
-    data_.assign(static_cast<std::size_t>(traces_) * capacity_, 0.0);
-    times_.assign(static_cast<std::size_t>(capacity_), 0.0);
+    resolution_ = resolution > 0 && std::isfinite(resolution) ? resolution : 2.5 / 4096;
+    size_ = 0;
+    total_ = 0;
+    codes_.clear();
+    times_.clear();
+    codes_.shrink_to_fit();
+    times_.shrink_to_fit();
+    blocks_.assign(static_cast<std::size_t>((capacity_ + kBlock - 1) / kBlock), Block{});
+    lows_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
+    highs_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
 }
 
 void TraceHistory::append(const double* scan, double seconds) {
-    std::copy(scan, scan + traces_, data_.begin() + static_cast<std::ptrdiff_t>(head_) * traces_);
-    times_[static_cast<std::size_t>(head_)] = seconds;
-    head_ = (head_ + 1) % capacity_;
+    const auto s = static_cast<std::size_t>(total_ % capacity_);
+    if (times_.size() <= s) {  // still filling: grow, doubling, but never past the capacity
+        if (times_.size() == times_.capacity()) {
+            const std::size_t more =
+                std::min<std::size_t>(capacity_, std::max<std::size_t>(1024, 2 * times_.size()));
+            times_.reserve(more);
+            codes_.reserve(more * static_cast<std::size_t>(traces_));
+        }
+        times_.push_back(0);
+        codes_.resize(codes_.size() + static_cast<std::size_t>(traces_));
+    }
+    times_[s] = seconds;
+    const std::size_t b = s / kBlock;
+    Block& block = blocks_[b];
+    const bool starts = s % kBlock == 0;
+    if (starts) block = Block{total_, 0, seconds, seconds};
+    for (int t = 0; t < traces_; ++t) {
+        const double steps = std::round(scan[t] / resolution_);
+        const auto c =
+            static_cast<std::int16_t>(std::isnan(steps) ? 0 : std::clamp(steps, -32767.0, 32767.0));
+        codes_[s * traces_ + static_cast<std::size_t>(t)] = c;
+        std::int16_t& low = lows_[b * traces_ + static_cast<std::size_t>(t)];
+        std::int16_t& high = highs_[b * traces_ + static_cast<std::size_t>(t)];
+        low = starts ? c : std::min(low, c);
+        high = starts ? c : std::max(high, c);
+    }
+    ++block.count;
+    block.lastTime = seconds;
+    ++total_;
     size_ = std::min(size_ + 1, capacity_);
 }
 
@@ -24,31 +58,108 @@ std::vector<double> TraceHistory::trace(int t) const {
     return v;
 }
 
-std::vector<ColumnSpan> ReduceToColumns(const TraceHistory& history, int trace, int columns) {
-    std::vector<ColumnSpan> spans;
-    const int n = history.size(), capacity = history.capacity();
-    if (n == 0 || columns <= 0 || trace < 0 || trace >= history.traces()) return spans;
-    spans.reserve(static_cast<std::size_t>(std::min(n, columns)));
-    for (int i = 0; i < n; ++i) {
-        const long position = capacity - n + i;
-        const int column = static_cast<int>(position * columns / capacity);
-        const double v = history.at(trace, i);
-        if (spans.empty() || spans.back().column != column) {
-            spans.push_back({column, v, v});
-        } else {
-            spans.back().low = std::min(spans.back().low, v);
-            spans.back().high = std::max(spans.back().high, v);
-        }
+int TraceHistory::firstAtOrAfter(double seconds) const {
+    int low = 0, high = size_;
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (time(mid) < seconds)
+            low = mid + 1;
+        else
+            high = mid;
     }
+    return low;
+}
+
+std::size_t TraceHistory::bytes() const {
+    return codes_.capacity() * sizeof(std::int16_t) + times_.capacity() * sizeof(double) +
+           blocks_.size() * sizeof(Block) + (lows_.size() + highs_.size()) * sizeof(std::int16_t);
+}
+
+namespace {
+
+int columnOf(double t, double start, double span, int columns) {
+    const double c = std::floor((t - start) / span * columns);
+    return static_cast<int>(std::clamp(c, 0.0, columns - 1.0));
+}
+
+}  // namespace
+
+std::vector<ColumnSpan> ReduceToColumns(const TraceHistory& history, int trace, int columns,
+                                        double end, double span) {
+    return history.reduce(trace, columns, end, span);
+}
+
+std::vector<ColumnSpan> TraceHistory::reduce(int trace, int columns, double end,
+                                             double span) const {
+    std::vector<ColumnSpan> spans;
+    if (size_ == 0 || columns <= 0 || !(span > 0) || trace < 0 || trace >= traces_) return spans;
+    const double start = end - span;
+    int i = firstAtOrAfter(start);
+    if (i >= size_) return spans;
+    spans.reserve(static_cast<std::size_t>(std::min(columns, size_ - i)));
+    // Walk the ring by slot, and the columns by their right edges: no division per point.
+    std::size_t s = slot(i);
+    long sequence = total_ - size_ + i;
+    int column = columnOf(times_[s], start, span, columns);
+    double edge = start + (column + 1) * span / columns;  // where the next column begins
+    std::int16_t low = 0, high = 0;
+    bool open = false;  // the current column holds points
+    auto close = [&] {
+        if (open) spans.push_back({column, low * resolution_, high * resolution_});
+        open = false;
+    };
+    auto take = [&](std::int16_t lo, std::int16_t hi) {
+        low = open ? std::min(low, lo) : lo;
+        high = open ? std::max(high, hi) : hi;
+        open = true;
+    };
+    auto moveTo = [&](double t) {
+        if (t < edge) return;
+        close();
+        column = std::max(column + 1, columnOf(t, start, span, columns));  // never back
+        edge = column == columns - 1 ? INFINITY : start + (column + 1) * span / columns;
+    };
+    const std::size_t cap = static_cast<std::size_t>(capacity_);
+    while (i < size_) {
+        const double t = times_[s];
+        if (t > end) break;
+        moveTo(t);
+        if (s % kBlock == 0) {
+            const std::size_t b = s / kBlock;
+            const Block& block = blocks_[b];
+            // A summary of exactly these points, all still held, all in this column.
+            if (block.first == sequence && i + block.count <= size_ && block.lastTime <= end &&
+                block.lastTime < edge) {
+                take(lows_[b * traces_ + trace], highs_[b * traces_ + trace]);
+                i += block.count;
+                sequence += block.count;
+                s = (s + static_cast<std::size_t>(block.count)) % cap;
+                continue;
+            }
+        }
+        const std::int16_t c = codes_[s * traces_ + static_cast<std::size_t>(trace)];
+        take(c, c);
+        ++i;
+        ++sequence;
+        if (++s == cap) s = 0;
+    }
+    close();
     return spans;
 }
 
-int PointAtColumn(const TraceHistory& history, int column, int columns) {
-    const int n = history.size(), capacity = history.capacity();
-    if (n == 0 || columns <= 0 || column < 0 || column >= columns) return -1;
-    // The last position at or left of this column: positions p with p * columns / capacity <=
-    // column run up to ((column + 1) * capacity - 1) / columns.
-    const long last = (static_cast<long>(column + 1) * capacity - 1) / columns;
-    const long i = last - (capacity - n);
-    return i >= 0 && i < n ? static_cast<int>(i) : -1;
+int PointAtColumn(const TraceHistory& history, int column, int columns, double end, double span) {
+    if (history.size() == 0 || columns <= 0 || column < 0 || column >= columns || !(span > 0))
+        return -1;
+    const double start = end - span;
+    const int first = history.firstAtOrAfter(start);
+    // The newest point whose column is at or left of this one.
+    int low = first, high = history.firstAtOrAfter(std::nextafter(end, INFINITY));
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (columnOf(history.time(mid), start, span, columns) <= column)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low - 1 >= first ? low - 1 : -1;
 }

@@ -7,6 +7,7 @@
 
 #include "engine/control_kinds.h"
 #include "engine/controls.h"
+#include "engine/dispatch.h"
 #include "engine/registry.h"
 #include "engine/strip_chart.h"
 
@@ -120,16 +121,17 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
         return kBadValue;
     }
     const double* first = array + startingIndex;
+    const double taken = ScanStartSeconds();
     if (skipCount == 0) {
         // The usual case, one scan after another: append straight from the caller's array.
-        for (int i = 0; i < numberOfPoints; i += traces) chart->appendScan(first + i);
+        for (int i = 0; i < numberOfPoints; i += traces) chart->appendScan(first + i, taken);
         return kOk;
     }
     std::vector<double> scan(static_cast<std::size_t>(traces));
     const long stride = static_cast<long>(skipCount) + 1;
     for (int i = 0; i < numberOfPoints; ++i) {
         scan[static_cast<std::size_t>(i % traces)] = first[i * stride];
-        if (i % traces == traces - 1) chart->appendScan(scan.data());
+        if (i % traces == traces - 1) chart->appendScan(scan.data(), taken);
     }
     return kOk;
 }

@@ -16,6 +16,7 @@ struct Chart : ::testing::Test {
     void SetUp() override {
         chart.setTraceCount(8);
         chart.setHistory(100);
+        chart.setResolution(0.0001);  // the ramp's values, exactly
         chart.resize(600, 300);
         engine::LimitFrames(&chart);  // as the chart's panel does
         chart.show();
@@ -100,19 +101,41 @@ TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {
 }
 
 TEST_F(Chart, HoverReadsOutTheTimeAndValuesOfThePointUnderTheCursor) {
-    appendRamp(100);  // a full history: point i holds 0.1 t + 0.001 i, at 0.01 i s
+    appendRamp(100);  // point i holds 0.1 t + 0.001 i, taken at 0.01 i s
+    chart.setSpan(1);
     const QRectF plot = chart.plotArea();
-    // At the right edge, the newest point; at the left edge, the oldest, 0.99 s before it.
+    // At the right edge, the newest point.
     StripChart::Readout r = chart.readoutAt(plot.right() - 0.5);
     EXPECT_EQ(r.time, "0.000 s");
     ASSERT_EQ(r.values.size(), 8u);
     EXPECT_EQ(r.values[3], (std::pair<int, QString>{3, "CH3  0.3990 V"}));
-    r = chart.readoutAt(plot.left() + 0.1);
-    EXPECT_EQ(r.time, "-0.990 s");
-    EXPECT_EQ(r.values[3].second, "CH3  0.3000 V");
-    EXPECT_EQ(r.values[0].second, "CH0  0.0000 V");
+    // A quarter of the way in, three quarters of the 1 s span before it: point 24.
+    r = chart.readoutAt(plot.left() + 0.25 * plot.width() + 1);
+    EXPECT_EQ(r.time, "-0.750 s");
+    EXPECT_EQ(r.values[3].second, "CH3  0.3240 V");
+    // Left of the first point, and outside the plot, nothing.
+    EXPECT_TRUE(chart.readoutAt(plot.left() + 1).time.isEmpty());
     EXPECT_EQ(chart.pointAt(plot.left() - 2), -1);
-    EXPECT_TRUE(chart.readoutAt(plot.left() - 2).time.isEmpty());
+}
+
+TEST_F(Chart, TheSpanIsTimeWhateverTheScanRate) {
+    // 2 s of scans at 50/s, then 2 s at 500/s: over a 4 s span each takes half the width.
+    chart.setHistory(2000);
+    for (int i = 0; i < 100; ++i) {
+        double scan[8] = {};
+        chart.appendScan(scan, 0.02 * i);
+    }
+    for (int i = 0; i < 1000; ++i) {
+        double scan[8] = {1.0};
+        chart.appendScan(scan, 2.0 + 0.002 * i);
+    }
+    chart.setSpan(4);
+    const QRectF plot = chart.plotArea();
+    ASSERT_EQ(chart.readoutAt(plot.left() + 0.45 * plot.width()).values.size(), 8u);
+    EXPECT_EQ(chart.readoutAt(plot.left() + 0.45 * plot.width()).values[0].second, "CH0  0.0000 V");
+    EXPECT_EQ(chart.readoutAt(plot.left() + 0.55 * plot.width()).values[0].second, "CH0  1.0000 V");
+    const QString time = chart.readoutAt(plot.left() + 0.55 * plot.width()).time;
+    EXPECT_NEAR(time.chopped(2).toDouble(), -1.8, 0.02) << time.toStdString();
 }
 
 TEST_F(Chart, AutoscaleFollowsTheDataAndTheFixedRangeIsTheResources) {
