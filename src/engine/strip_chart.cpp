@@ -143,9 +143,10 @@ void StripChart::setAutoscale(bool on) {
 std::pair<double, double> StripChart::shownRange() const {
     if (!autoscale_) return {y_min_, y_max_};
     double low = INFINITY, high = -INFINITY;
+    const std::vector<std::vector<ColumnSpan>> all = shown().reduce(1, end(), span_);
     for (int t = 0; t < traceCount(); ++t) {
         if (!traceVisible(t)) continue;
-        for (const ColumnSpan& c : ReduceToColumns(shown(), t, 1, end(), span_)) {
+        for (const ColumnSpan& c : all[static_cast<std::size_t>(t)]) {
             low = std::min(low, c.low);
             high = std::max(high, c.high);
         }
@@ -401,13 +402,13 @@ void StripChart::paintEvent(QPaintEvent*) {
     };
     std::vector<QLineF> joins;
     std::vector<std::pair<QColor, std::vector<QLineF>>> joinsByTrace;
+    const std::vector<std::vector<ColumnSpan>> all = h.reduce(cols, end(), span_);
     for (int t = 0; t < h.traces(); ++t) {
         if (!traceVisible(t)) continue;
         joins.clear();
         const QRgb color = traceColor(t).rgba();
         const ColumnSpan* before = nullptr;
-        const std::vector<ColumnSpan> spans = ReduceToColumns(h, t, cols, end(), span_);
-        for (const ColumnSpan& c : spans) {
+        for (const ColumnSpan& c : all[static_cast<std::size_t>(t)]) {
             int top = row(c.high), bottom = row(c.low);
             if (before && before->column == c.column - 1) {
                 top = std::min(top, row(before->low));

@@ -86,59 +86,69 @@ int columnOf(double t, double start, double span, int columns) {
 
 std::vector<ColumnSpan> ReduceToColumns(const TraceHistory& history, int trace, int columns,
                                         double end, double span) {
-    return history.reduce(trace, columns, end, span);
+    if (trace < 0 || trace >= history.traces()) return {};
+    return std::move(history.reduce(columns, end, span)[static_cast<std::size_t>(trace)]);
 }
 
-std::vector<ColumnSpan> TraceHistory::reduce(int trace, int columns, double end,
-                                             double span) const {
-    std::vector<ColumnSpan> spans;
-    if (size_ == 0 || columns <= 0 || !(span > 0) || trace < 0 || trace >= traces_) return spans;
+std::vector<std::vector<ColumnSpan>> TraceHistory::reduce(int columns, double end,
+                                                          double span) const {
+    std::vector<std::vector<ColumnSpan>> spans(static_cast<std::size_t>(traces_));
+    if (size_ == 0 || columns <= 0 || !(span > 0)) return spans;
     const double start = end - span;
     int i = firstAtOrAfter(start);
     if (i >= size_) return spans;
-    spans.reserve(static_cast<std::size_t>(std::min(columns, size_ - i)));
-    // Walk the ring by slot, and the columns by their right edges: no division per point.
+    for (auto& v : spans) v.reserve(static_cast<std::size_t>(std::min(columns, size_ - i)));
+    // One walk for every trace: the ring by slot, the columns by their right edges, so there
+    // is no division per point and the points are read in the order they lie in memory.
+    const auto n = static_cast<std::size_t>(traces_);
     std::size_t s = slot(i);
     long sequence = total_ - size_ + i;
     int column = columnOf(times_[s], start, span, columns);
     double edge = start + (column + 1) * span / columns;  // where the next column begins
-    std::int16_t low = 0, high = 0;
+    std::vector<std::int16_t> low(n), high(n);
     bool open = false;  // the current column holds points
     auto close = [&] {
-        if (open) spans.push_back({column, low * resolution_, high * resolution_});
+        if (!open) return;
+        for (std::size_t t = 0; t < n; ++t)
+            spans[t].push_back({column, low[t] * resolution_, high[t] * resolution_});
         open = false;
     };
-    auto take = [&](std::int16_t lo, std::int16_t hi) {
-        low = open ? std::min(low, lo) : lo;
-        high = open ? std::max(high, hi) : hi;
-        open = true;
-    };
-    auto moveTo = [&](double t) {
-        if (t < edge) return;
-        close();
-        column = std::max(column + 1, columnOf(t, start, span, columns));  // never back
-        edge = column == columns - 1 ? INFINITY : start + (column + 1) * span / columns;
+    auto take = [&](const std::int16_t* lo, const std::int16_t* hi) {
+        if (open) {
+            for (std::size_t t = 0; t < n; ++t) {
+                low[t] = std::min(low[t], lo[t]);
+                high[t] = std::max(high[t], hi[t]);
+            }
+        } else {
+            std::copy(lo, lo + n, low.begin());
+            std::copy(hi, hi + n, high.begin());
+            open = true;
+        }
     };
     const std::size_t cap = static_cast<std::size_t>(capacity_);
     while (i < size_) {
         const double t = times_[s];
         if (t > end) break;
-        moveTo(t);
+        if (t >= edge) {
+            close();
+            column = std::max(column + 1, columnOf(t, start, span, columns));  // never back
+            edge = column == columns - 1 ? INFINITY : start + (column + 1) * span / columns;
+        }
         if (s % kBlock == 0) {
             const std::size_t b = s / kBlock;
             const Block& block = blocks_[b];
             // A summary of exactly these points, all still held, all in this column.
             if (block.first == sequence && i + block.count <= size_ && block.lastTime <= end &&
                 block.lastTime < edge) {
-                take(lows_[b * traces_ + trace], highs_[b * traces_ + trace]);
+                take(&lows_[b * n], &highs_[b * n]);
                 i += block.count;
                 sequence += block.count;
                 s = (s + static_cast<std::size_t>(block.count)) % cap;
                 continue;
             }
         }
-        const std::int16_t c = codes_[s * traces_ + static_cast<std::size_t>(trace)];
-        take(c, c);
+        const std::int16_t* codes = &codes_[s * n];
+        take(codes, codes);
         ++i;
         ++sequence;
         if (++s == cap) s = 0;

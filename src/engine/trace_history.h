@@ -38,8 +38,8 @@ class TraceHistory {
     int firstAtOrAfter(double seconds) const;
     // Bytes held for the points and their summaries.
     std::size_t bytes() const;
-    // See ReduceToColumns.
-    std::vector<ColumnSpan> reduce(int trace, int columns, double end, double span) const;
+    // ReduceToColumns for every trace at once, in one walk over the points.
+    std::vector<std::vector<ColumnSpan>> reduce(int columns, double end, double span) const;
 
     std::int16_t code(int trace, int i) const { return codes_[slot(i) * traces_ + trace]; }
 
