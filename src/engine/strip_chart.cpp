@@ -66,6 +66,28 @@ void StripChart::setSpan(double seconds) {
     layoutChanged();
 }
 
+void StripChart::setStatisticsShown(bool on) {
+    statistics_shown_ = on;
+    update();
+}
+
+std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
+    std::vector<std::pair<int, QString>> lines;
+    const auto stats = shown().statistics(end(), span_);
+    for (int t = 0; t < traceCount(); ++t) {
+        const auto& st = stats[static_cast<std::size_t>(t)];
+        if (!traceVisible(t) || st.count == 0) continue;
+        lines.push_back({t, QString("%1  min %2  max %3  mean %4  p-p %5 %6")
+                                .arg(traceName(t))
+                                .arg(st.low, 0, 'f', 4)
+                                .arg(st.high, 0, 'f', 4)
+                                .arg(st.mean, 0, 'f', 4)
+                                .arg(st.high - st.low, 0, 'f', 4)
+                                .arg(unit_)});
+    }
+    return lines;
+}
+
 double StripChart::end() const {
     const TraceHistory& h = shown();
     return h.size() ? h.time(h.size() - 1) : 0;
@@ -251,6 +273,9 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     automatic->setCheckable(true);
     fixed->setChecked(!autoscale_);
     automatic->setChecked(autoscale_);
+    QAction* statistics = menu.addAction(tr("&Statistics of the span\tS"));
+    statistics->setCheckable(true);
+    statistics->setChecked(statistics_shown_);
     menu.addSeparator();
     std::vector<std::pair<QAction*, double>> spans;
     for (double seconds : kSpans) {
@@ -275,6 +300,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
+    if (chosen == statistics) setStatisticsShown(!statistics_shown_);
     for (const auto& [action, seconds] : spans)
         if (chosen == action) setSpan(seconds);
     for (int t = 0; t < static_cast<int>(traces.size()); ++t)
@@ -282,7 +308,8 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void StripChart::keyPressEvent(QKeyEvent* event) {
-    // With the chart focused: a digit shows or hides that trace, A switches autoscale.
+    // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
+    // statistics of the span.
     const int key = event->key();
     if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
         key - Qt::Key_0 < traceCount()) {
@@ -291,6 +318,10 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_A) {
         setAutoscale(!autoscale_);
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {
+        setStatisticsShown(!statistics_shown_);
         return;
     }
     QWidget::keyPressEvent(event);
@@ -445,6 +476,24 @@ void StripChart::paintEvent(QPaintEvent*) {
         }
     }
     p.drawImage(plot.topLeft(), traces_);
+
+    // Statistics of the span, on demand, in the top left corner.
+    if (statistics_shown_) {
+        const auto lines = statisticsLines();
+        int w = 0;
+        for (const auto& [t, line] : lines) w = std::max(w, fm.horizontalAdvance(line));
+        const QRectF box(plot.left() + 6, plot.top() + 6, w + 12,
+                         static_cast<double>(lines.size()) * fm.height() + 8);
+        QColor back = palette().toolTipBase().color();
+        back.setAlphaF(0.92);
+        if (!lines.empty()) p.fillRect(box, back);
+        int k = 0;
+        for (const auto& [t, line] : lines) {
+            p.setPen(traceColor(t));
+            p.drawText(QPointF(box.left() + 6, box.top() + 4 + fm.ascent() + k++ * fm.height()),
+                       line);
+        }
+    }
 
     // Frozen: say so plainly over the picture.
     if (frozen_) {

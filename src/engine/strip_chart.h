@@ -69,6 +69,11 @@ class StripChart : public QWidget {
     void setFrozen(bool on);
     bool autoscale() const { return autoscale_; }
     void setAutoscale(bool on);
+    // Statistics of the shown span, per visible trace, drawn over the plot when on:
+    // "CH1  min 0.2500  max 2.2500  mean 1.2500  p-p 2.0000 V".
+    bool statisticsShown() const { return statistics_shown_; }
+    void setStatisticsShown(bool on);
+    std::vector<std::pair<int, QString>> statisticsLines() const;
     // The vertical range drawn now.
     std::pair<double, double> shownRange() const;
 
@@ -113,7 +118,7 @@ class StripChart : public QWidget {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false;
+    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false;
     double hover_x_ = -1;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;

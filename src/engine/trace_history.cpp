@@ -16,6 +16,7 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     blocks_.assign(static_cast<std::size_t>((capacity_ + kBlock - 1) / kBlock), Block{});
     lows_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
     highs_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
+    sums_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
 }
 
 void TraceHistory::append(const double* scan, double seconds) {
@@ -44,6 +45,8 @@ void TraceHistory::append(const double* scan, double seconds) {
         std::int16_t& high = highs_[b * traces_ + static_cast<std::size_t>(t)];
         low = starts ? c : std::min(low, c);
         high = starts ? c : std::max(high, c);
+        std::int32_t& sum = sums_[b * traces_ + static_cast<std::size_t>(t)];
+        sum = starts ? c : sum + c;
     }
     ++block.count;
     block.lastTime = seconds;
@@ -72,7 +75,8 @@ int TraceHistory::firstAtOrAfter(double seconds) const {
 
 std::size_t TraceHistory::bytes() const {
     return codes_.capacity() * sizeof(std::int16_t) + times_.capacity() * sizeof(double) +
-           blocks_.size() * sizeof(Block) + (lows_.size() + highs_.size()) * sizeof(std::int16_t);
+           blocks_.size() * sizeof(Block) + (lows_.size() + highs_.size()) * sizeof(std::int16_t) +
+           sums_.size() * sizeof(std::int32_t);
 }
 
 namespace {
@@ -155,6 +159,47 @@ std::vector<std::vector<ColumnSpan>> TraceHistory::reduce(int columns, double en
     }
     close();
     return spans;
+}
+
+std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, double span) const {
+    const auto n = static_cast<std::size_t>(traces_);
+    std::vector<Statistics> result(n);
+    std::vector<std::int16_t> low(n), high(n);
+    std::vector<long long> sum(n, 0);
+    long count = 0;
+    const std::size_t cap = static_cast<std::size_t>(capacity_);
+    int i = firstAtOrAfter(end - span);
+    std::size_t s = i < size_ ? slot(i) : 0;
+    long sequence = total_ - size_ + i;
+    auto take = [&](const std::int16_t* lo, const std::int16_t* hi, const auto* sums, long k) {
+        for (std::size_t t = 0; t < n; ++t) {
+            low[t] = count ? std::min(low[t], lo[t]) : lo[t];
+            high[t] = count ? std::max(high[t], hi[t]) : hi[t];
+            sum[t] += sums[t];
+        }
+        count += k;
+    };
+    while (i < size_ && times_[s] <= end) {
+        const std::size_t b = s / kBlock;
+        const Block& block = blocks_[b];
+        if (s % kBlock == 0 && block.first == sequence && i + block.count <= size_ &&
+            block.lastTime <= end) {
+            take(&lows_[b * n], &highs_[b * n], &sums_[b * n], block.count);
+            i += block.count;
+            sequence += block.count;
+            s = (s + static_cast<std::size_t>(block.count)) % cap;
+            continue;
+        }
+        const std::int16_t* codes = &codes_[s * n];
+        take(codes, codes, codes, 1);
+        ++i;
+        ++sequence;
+        if (++s == cap) s = 0;
+    }
+    for (std::size_t t = 0; t < n && count; ++t)
+        result[t] = {low[t] * resolution_, high[t] * resolution_,
+                     static_cast<double>(sum[t]) / count * resolution_, count};
+    return result;
 }
 
 int PointAtColumn(const TraceHistory& history, int column, int columns, double end, double span) {

@@ -38,6 +38,13 @@ class TraceHistory {
     int firstAtOrAfter(double seconds) const;
     // Bytes held for the points and their summaries.
     std::size_t bytes() const;
+    // Lowest, highest and mean of each trace over the span of `span` seconds ending at `end`;
+    // count 0 when no point lies there.
+    struct Statistics {
+        double low = 0, high = 0, mean = 0;
+        long count = 0;
+    };
+    std::vector<Statistics> statistics(double end, double span) const;
     // ReduceToColumns for every trace at once, in one walk over the points.
     std::vector<std::vector<ColumnSpan>> reduce(int columns, double end, double span) const;
 
@@ -60,6 +67,7 @@ class TraceHistory {
     std::vector<double> times_;
     std::vector<Block> blocks_;
     std::vector<std::int16_t> lows_, highs_;  // per block, traces_ each
+    std::vector<std::int32_t> sums_;          // per block, traces_ each
 };
 
 // The points of a trace taken in the span of `span` seconds that ends at `end`, over `columns`

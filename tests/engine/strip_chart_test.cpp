@@ -82,6 +82,12 @@ TEST_F(Chart, TracesAndTheRangeAreReachableFromTheKeyboard) {
     EXPECT_TRUE(chart.autoscale());
     QTest::keyClick(&chart, Qt::Key_A);
     EXPECT_FALSE(chart.autoscale());
+    QTest::keyClick(&chart, Qt::Key_S);
+    ASSERT_TRUE(chart.statisticsShown());
+    // The ramp's ten points: trace 3 from 0.3000 to 0.3090 V.
+    const auto lines = chart.statisticsLines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3090  mean 0.3045  p-p 0.0090 V");
 }
 
 TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {

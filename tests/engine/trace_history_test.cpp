@@ -80,3 +80,23 @@ TEST(TraceHistory, TheRingWrittenOverStillReducesRight) {
     ASSERT_EQ(late.size(), 1u);
     EXPECT_EQ(late[0].high, 10 * kStep);
 }
+
+TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInIt) {
+    TraceHistory h(2, 1000);
+    // 10 s at 100 scans/s: trace 0 counts up 0..999 steps, trace 1 is 7 steps throughout.
+    for (int i = 0; i < 1000; ++i) {
+        const double scan[2] = {i * kStep, 7 * kStep};
+        h.append(scan, i * 0.01);
+    }
+    auto s = h.statistics(9.99, 2);  // the last 2 s: points 799 (at 7.99 s) to 999
+    EXPECT_EQ(s[0].count, 201);
+    EXPECT_EQ(s[0].low, 799 * kStep);
+    EXPECT_EQ(s[0].high, 999 * kStep);
+    EXPECT_DOUBLE_EQ(s[0].mean, 899 * kStep);
+    EXPECT_EQ(s[1].low, 7 * kStep);
+    EXPECT_DOUBLE_EQ(s[1].mean, 7 * kStep);
+    s = h.statistics(9.99, 100);  // everything
+    EXPECT_EQ(s[0].count, 1000);
+    EXPECT_DOUBLE_EQ(s[0].mean, 499.5 * kStep);
+    EXPECT_EQ(h.statistics(-5, 1)[0].count, 0);
+}
