@@ -108,7 +108,11 @@ std::vector<std::vector<ColumnSpan>> TraceHistory::reduce(int columns, double en
     std::size_t s = slot(i);
     long sequence = total_ - size_ + i;
     int column = columnOf(times_[s], start, span, columns);
-    double edge = start + (column + 1) * span / columns;  // where the next column begins
+    // Where the next column begins; the last column has no next.
+    auto edgeOf = [&](int c) {
+        return c >= columns - 1 ? INFINITY : start + (c + 1) * span / columns;
+    };
+    double edge = edgeOf(column);
     std::vector<std::int16_t> low(n), high(n);
     bool open = false;  // the current column holds points
     auto close = [&] {
@@ -135,8 +139,8 @@ std::vector<std::vector<ColumnSpan>> TraceHistory::reduce(int columns, double en
         if (t > end) break;
         if (t >= edge) {
             close();
-            column = std::max(column + 1, columnOf(t, start, span, columns));  // never back
-            edge = column == columns - 1 ? INFINITY : start + (column + 1) * span / columns;
+            column = std::min(columns - 1, std::max(column + 1, columnOf(t, start, span, columns)));
+            edge = edgeOf(column);
         }
         if (s % kBlock == 0) {
             const std::size_t b = s / kBlock;

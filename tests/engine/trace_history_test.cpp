@@ -100,3 +100,15 @@ TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInIt) {
     EXPECT_DOUBLE_EQ(s[0].mean, 499.5 * kStep);
     EXPECT_EQ(h.statistics(-5, 1)[0].count, 0);
 }
+
+TEST(TraceHistory, APointAtTheVeryEndOfTheSpanStaysInTheLastColumn) {
+    TraceHistory h(1, 10);
+    for (int i = 0; i < 10; ++i) {
+        const double v = i * kStep;
+        h.append(&v, i * 0.1);
+    }
+    const auto spans = ReduceToColumns(h, 0, 3, 0.9, 0.3);  // the newest lies on the span's end
+    ASSERT_FALSE(spans.empty());
+    EXPECT_EQ(spans.back().column, 2);
+    for (const auto& c : spans) EXPECT_LT(c.column, 3);
+}
