@@ -26,7 +26,8 @@ cmake -S . -B "$tmp/configure" -DCMAKE_BUILD_TYPE=RelWithDebInfo --trace-format=
     # The tools: Qt's code generator, and what the scripts run.
     grep -ho '"MOC_EXECUTABLE" : "[^"]*"' "$build"/*/*/*_autogen.dir/AutogenInfo.json \
         "$build"/*/*_autogen.dir/AutogenInfo.json 2>/dev/null | sed 's/.*: "//; s/"$//' || true
-    for tool in c++ cmake ctest cpack git clang-format xvfb-run xauth Xvfb dpkg-deb dpkg-shlibdeps file; do
+    for tool in c++ cmake ctest cpack git clang-format xvfb-run xauth Xvfb xdotool dpkg-deb \
+        dpkg-shlibdeps file; do
         command -v "$tool"
     done
 } | grep -v -e "^$source_dir/" -e "^$build/" -e "^$tmp/" -e '^/tmp/' | sort -u >"$tmp/files"

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The real zelmor under Xvfb, driven by real key events (XTest, through xdotool), as an
+# operator at the keyboard: choose LPT1, commit a rate, freeze and resume the chart, quit.
+# Usage: keyboard_session.sh ZELMOR_BINARY
+set -euo pipefail
+zelmor=$1
+tmp=$(mktemp -d)
+display=":$((100 + RANDOM % 800))"
+cleanup() {
+    [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
+    [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; [ -s "$tmp/err" ] && cat "$tmp/err"; exit 1; }
+
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$zelmor" 2>"$tmp/err" &
+app=$!
+window() {  # the id of the window with this exact title, waiting for it up to 10 s
+    local id
+    id=$(timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -1) ||
+        fail "no window \"$1\""
+    echo "$id"
+}
+keys() { xdotool key --delay 80 "$@"; sleep 0.3; }
+
+ports=$(window "Zelmor — choose the parallel port")
+xdotool windowfocus --sync "$ports"
+keys alt+p           # to the port list, by its mnemonic
+keys Down            # a browse: opens the list, chooses nothing
+xdotool search --onlyvisible --name "^ZELMOR on LPT" >/dev/null 2>&1 && fail "a browse chose a port"
+keys Return          # the choice: LPT1
+main=$(window "ZELMOR on LPT \(base address = 378h\)")
+
+xdotool windowfocus --sync "$main"
+keys alt+r ctrl+a    # to Requested (scans/s), its text selected
+xdotool type --delay 80 100
+keys Return
+keys space space     # freeze, resume
+kill -0 "$app" 2>/dev/null || fail "zelmor ended during the session"
+keys ctrl+q
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+rc=0
+wait "$app" || rc=$?
+app=
+[ "$rc" -eq 0 ] || fail "exit code $rc after Ctrl+Q"
+[ -s "$tmp/err" ] && fail "zelmor wrote on standard error"
+echo "keyboard session: ok"
