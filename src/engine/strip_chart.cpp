@@ -4,12 +4,14 @@
 #include "engine/resource_check.h"
 
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -86,6 +88,25 @@ std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
                                 .arg(unit_)});
     }
     return lines;
+}
+
+QString StripChart::legendToolTip(int trace) const {
+    for (const auto& [t, line] : statisticsLines())
+        if (t == trace) return line + tr("\nover the last %1 s. Click to hide or show.").arg(span_);
+    return tr("Click to hide or show %1").arg(traceName(trace));
+}
+
+bool StripChart::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        for (int t = 0; t < traceCount(); ++t) {
+            if (legendEntry(t).contains(help->pos())) {
+                QToolTip::showText(help->globalPos(), legendToolTip(t), this, legendEntry(t));
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
 }
 
 double StripChart::end() const {
@@ -416,7 +437,6 @@ void StripChart::paintEvent(QPaintEvent*) {
     // Traces.
     const QRectF plot = plotArea();
     const TraceHistory& h = shown();
-    auto yOf = [&](double v) { return StripChart::yOf(v, range, plot); };
     const qreal dpr = devicePixelRatioF();
     const int cols = columns();
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
@@ -425,12 +445,17 @@ void StripChart::paintEvent(QPaintEvent*) {
     // the data, that is one store per pixel. Where columns lie apart (fewer scans than
     // columns), a line joins them.
     const int rows = std::max(1, static_cast<int>(std::lround(plot.height() * dpr)));
-    // Bars are written into a column-major buffer, where each is one contiguous run, then
-    // turned into the image a tile at a time: both passes walk memory in order.
-    columnMajor_.assign(static_cast<std::size_t>(cols) * rows, 0);
-    auto row = [&](double v) {  // a value's pixel row in the image
-        return static_cast<int>(std::lround((yOf(v) - plot.top()) * dpr));
+    // A value's pixel row in the image: yOf, in device pixels from the plot's top, worked out
+    // once for the frame.
+    const double valueSpan = range.second > range.first ? range.second - range.first : 1;
+    const double bottomRow = (plot.height() - kInset) * dpr + 0.5;
+    const double rowsPerValue = (plot.height() - 2 * kInset) * dpr / valueSpan;
+    auto row = [&](double v) {
+        const double f = std::clamp(v - range.first, 0.0, valueSpan);
+        return static_cast<int>(bottomRow - f * rowsPerValue);
     };
+    bars_.clear();
+    long pixels = 0;
     std::vector<QLineF> joins;
     std::vector<std::pair<QColor, std::vector<QLineF>>> joinsByTrace;
     const std::vector<std::vector<ColumnSpan>> all = h.reduce(cols, end(), span_);
@@ -451,8 +476,8 @@ void StripChart::paintEvent(QPaintEvent*) {
             }
             top = std::clamp(top, 0, rows - 1);
             bottom = std::clamp(bottom, 0, rows - 1);
-            QRgb* run = columnMajor_.data() + static_cast<std::size_t>(c.column) * rows;
-            std::fill(run + top, run + bottom + 1, color);
+            bars_.push_back({c.column, top, bottom, color});
+            pixels += bottom - top + 1;
             before = &c;
         }
         if (!joins.empty()) joinsByTrace.push_back({traceColor(t), joins});
@@ -460,14 +485,31 @@ void StripChart::paintEvent(QPaintEvent*) {
     if (traces_.size() != QSize(cols, rows))
         traces_ = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);
     traces_.setDevicePixelRatio(dpr);
-    constexpr int kTile = 16;
-    for (int y0 = 0; y0 < rows; y0 += kTile)
-        for (int x0 = 0; x0 < cols; x0 += kTile)
-            for (int y = y0; y < std::min(rows, y0 + kTile); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(traces_.scanLine(y));
-                for (int x = x0; x < std::min(cols, x0 + kTile); ++x)
-                    line[x] = columnMajor_[static_cast<std::size_t>(x) * rows + y];
-            }
+    uchar* bits = traces_.bits();
+    const qsizetype stride = traces_.bytesPerLine();
+    if (pixels < static_cast<long>(cols) * rows / 4) {
+        // Few pixels: straight into the image, a bar's pixels a row apart.
+        traces_.fill(Qt::transparent);
+        for (const Bar& bar : bars_)
+            for (int y = bar.top; y <= bar.bottom; ++y)
+                reinterpret_cast<QRgb*>(bits + y * stride)[bar.column] = bar.color;
+    } else {
+        // Dense data fills much of the plot: write each bar as one run in a column-major
+        // buffer, then turn it into the image a tile at a time, both in memory order.
+        columnMajor_.assign(static_cast<std::size_t>(cols) * rows, 0);
+        for (const Bar& bar : bars_) {
+            QRgb* run = columnMajor_.data() + static_cast<std::size_t>(bar.column) * rows;
+            std::fill(run + bar.top, run + bar.bottom + 1, bar.color);
+        }
+        constexpr int kTile = 16;
+        for (int y0 = 0; y0 < rows; y0 += kTile)
+            for (int x0 = 0; x0 < cols; x0 += kTile)
+                for (int y = y0; y < std::min(rows, y0 + kTile); ++y) {
+                    auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                    for (int x = x0; x < std::min(cols, x0 + kTile); ++x)
+                        line[x] = columnMajor_[static_cast<std::size_t>(x) * rows + y];
+                }
+    }
     if (!joinsByTrace.empty()) {
         QPainter onImage(&traces_);
         for (const auto& [color, lines] : joinsByTrace) {

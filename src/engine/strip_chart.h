@@ -74,6 +74,8 @@ class StripChart : public QWidget {
     bool statisticsShown() const { return statistics_shown_; }
     void setStatisticsShown(bool on);
     std::vector<std::pair<int, QString>> statisticsLines() const;
+    // What pointing at a legend entry tells: that trace's statistics of the span.
+    QString legendToolTip(int trace) const;
     // The vertical range drawn now.
     std::pair<double, double> shownRange() const;
 
@@ -100,6 +102,7 @@ class StripChart : public QWidget {
     void changeEvent(QEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
+    bool event(QEvent*) override;
     void leaveEvent(QEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
@@ -125,6 +128,11 @@ class StripChart : public QWidget {
     QPixmap background_;
     QImage traces_;                  // the traces' pixels, reused from frame to frame
     std::vector<QRgb> columnMajor_;  // the same, a column after another
+    struct Bar {
+        int column, top, bottom;
+        QRgb color;
+    };
+    std::vector<Bar> bars_;  // this frame's column bars, reused
     std::pair<double, double> background_range_{0, 0};
     double background_span_ = 0;
 };

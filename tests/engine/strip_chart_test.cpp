@@ -88,6 +88,8 @@ TEST_F(Chart, TracesAndTheRangeAreReachableFromTheKeyboard) {
     const auto lines = chart.statisticsLines();
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3090  mean 0.3045  p-p 0.0090 V");
+    // Pointing at the legend tells the same, for that channel alone.
+    EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
 }
 
 TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {
