@@ -229,6 +229,14 @@ int portIoctl(Kernel& k, int fd, Device& d, unsigned long request, void* arg) {
     }
 }
 
+// open and open64: a device or memory of ours, or the C library's call on the mapped path.
+int openThrough(const char* name, const char* path, int flags, va_list ap) {
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
+    int fd = -1;
+    if (maybeFake(path, fd)) return fd;
+    return real<int (*)(const char*, int, ...)>(name)(mapped(path).c_str(), flags, mode);
+}
+
 }  // namespace
 
 extern "C" {
@@ -257,29 +265,19 @@ void zelmor_fake_kernel_fail_after(long n) {
 }
 
 int open(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
-    int fd = -1;
-    if (maybeFake(path, fd)) return fd;
-    return real<int (*)(const char*, int, ...)>("open")(mapped(path).c_str(), flags, mode);
+    va_list ap;
+    va_start(ap, flags);
+    const int fd = openThrough("open", path, flags, ap);
+    va_end(ap);
+    return fd;
 }
 
 int open64(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = static_cast<mode_t>(va_arg(ap, int));
-        va_end(ap);
-    }
-    int fd = -1;
-    if (maybeFake(path, fd)) return fd;
-    return real<int (*)(const char*, int, ...)>("open64")(mapped(path).c_str(), flags, mode);
+    va_list ap;
+    va_start(ap, flags);
+    const int fd = openThrough("open64", path, flags, ap);
+    va_end(ap);
+    return fd;
 }
 
 FILE* fopen(const char* path, const char* mode) {
