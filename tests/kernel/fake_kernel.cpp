@@ -78,10 +78,10 @@ std::string env(const char* name) {
 // "0:0x378,1:0x278" -> {0: 0x378, 1: 0x278}
 std::map<int, unsigned> ports() {
     std::map<int, unsigned> result;
-    std::string spec = env("ZELMOR_FAKE_PORTS");
-    for (std::size_t at = 0; at < spec.size();) {
-        const std::size_t end = std::min(spec.find(',', at), spec.size());
-        const std::string item = spec.substr(at, end - at);
+    const std::string setting = env("ZELMOR_FAKE_PORTS");
+    for (std::size_t at = 0; at < setting.size();) {
+        const std::size_t end = std::min(setting.find(',', at), setting.size());
+        const std::string item = setting.substr(at, end - at);
         const std::size_t colon = item.find(':');
         if (colon != std::string::npos)
             result[std::atoi(item.c_str())] =
@@ -101,10 +101,10 @@ int errnoNamed(const std::string& name) {
 
 // "1:EBUSY" for port 1 -> EBUSY; 0 when none.
 int claimErrorFor(int number) {
-    const std::string spec = env("ZELMOR_FAKE_CLAIM_ERROR");
-    const std::size_t colon = spec.find(':');
-    if (colon == std::string::npos || std::atoi(spec.c_str()) != number) return 0;
-    return errnoNamed(spec.substr(colon + 1));
+    const std::string setting = env("ZELMOR_FAKE_CLAIM_ERROR");
+    const std::size_t colon = setting.find(':');
+    if (colon == std::string::npos || std::atoi(setting.c_str()) != number) return 0;
+    return errnoNamed(setting.substr(colon + 1));
 }
 
 // Writes the kernel's port list as a real folder, so that the C library's own directory and
@@ -153,16 +153,16 @@ std::string mapped(const char* path) {
 }
 
 int memoryFile() {
-    const std::string spec = env("ZELMOR_FAKE_BIOS");
-    if (spec.empty()) return errno = EACCES, -1;
+    const std::string setting = env("ZELMOR_FAKE_BIOS");
+    if (setting.empty()) return errno = EACCES, -1;
     unsigned char memory[0x500] = {};
     std::size_t at = 0;
-    for (int i = 0; i < 3 && at <= spec.size(); ++i) {
-        const unsigned word = static_cast<unsigned>(std::strtoul(spec.c_str() + at, nullptr, 0));
+    for (int i = 0; i < 3 && at <= setting.size(); ++i) {
+        const unsigned word = static_cast<unsigned>(std::strtoul(setting.c_str() + at, nullptr, 0));
         memory[0x408 + 2 * i] = static_cast<unsigned char>(word & 0xFF);
         memory[0x409 + 2 * i] = static_cast<unsigned char>(word >> 8);
-        const std::size_t comma = spec.find(',', at);
-        at = comma == std::string::npos ? spec.size() + 1 : comma + 1;
+        const std::size_t comma = setting.find(',', at);
+        at = comma == std::string::npos ? setting.size() + 1 : comma + 1;
     }
     const int fd = memfd_create("fake-mem", MFD_CLOEXEC);
     (void)!pwrite(fd, memory, sizeof memory, 0);
