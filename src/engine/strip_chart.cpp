@@ -487,7 +487,7 @@ void StripChart::paintEvent(QPaintEvent*) {
     traces_.setDevicePixelRatio(dpr);
     uchar* bits = traces_.bits();
     const qsizetype stride = traces_.bytesPerLine();
-    if (pixels < static_cast<long>(cols) * rows / 4) {
+    if (pixels < static_cast<long>(cols) * rows) {
         // Few pixels: straight into the image, a bar's pixels a row apart.
         traces_.fill(Qt::transparent);
         for (const Bar& bar : bars_)
