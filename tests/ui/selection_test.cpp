@@ -171,6 +171,7 @@ TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
     std::string name = "zelmor", resources = "--resources=" + empty.path().toStdString();
     char* argv[] = {name.data(), resources.data(), nullptr};
     engine::testing::ShowRefusalsOffscreen(true);
+    unsetenv("SUDO_UID");  // the start-up would give this test process's rise up
     ::testing::internal::CaptureStderr();
     const int rc = engine::RunProgram(2, argv, zelmor::main, zelmor::callbacks);
     const std::string err = ::testing::internal::GetCapturedStderr();
