@@ -46,8 +46,8 @@ long accesses() {
 
 double quantised(int channel) {
     engine::ManualClock clock;
-    engine::SimulatedConverter bench(clock);
-    return engine::SimulatedConverter::quantise(bench.input(channel, 0)) * 2.5 / 4096;
+    engine::SimulatedConverter converter(clock);
+    return engine::SimulatedConverter::quantise(converter.input(channel, 0)) * 2.5 / 4096;
 }
 
 class Ppdev : public ::testing::Test {

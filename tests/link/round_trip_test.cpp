@@ -16,17 +16,17 @@ class RoundTrip : public ::testing::Test {
   protected:
     void SetUp() override {
         inizializeBus(0x378);
-        bench.recordAccesses(true);
+        converter.recordAccesses(true);
     }
     double voltsOf(int code) { return code * kStep; }
     // An input sitting in the middle of a code's step, where any converter reads that code.
     void setCode(int channel, int code) {
-        bench.setInput(channel, [code](double) { return (code + 0.5) * kStep; });
+        converter.setInput(channel, [code](double) { return (code + 0.5) * kStep; });
     }
 
     engine::ManualClock clock;
-    SimulatedConverter bench{clock};
-    UsePort use{bench};
+    SimulatedConverter converter{clock};
+    UsePort use{converter};
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ TEST_F(RoundTrip, EveryChannelReadsItsOwnInput) {
     for (int pass = 0; pass < 2; ++pass) {
         for (unsigned char ch = 0; ch < 8; ++ch) {
             EXPECT_EQ(getVolt(ch), voltsOf(codes[ch])) << "channel " << int(ch);
-            EXPECT_EQ(bench.lastChannel(), ch);
+            EXPECT_EQ(converter.lastChannel(), ch);
         }
     }
     EXPECT_TRUE(engine::PopupLog().empty());
@@ -57,21 +57,21 @@ TEST_F(RoundTrip, ASweepOfEveryCodeComesBackExact) {
 }
 
 TEST_F(RoundTrip, OneScanIs568AccessesOnTheConverterPortOnly) {
-    bench.clearAccesses();
+    converter.clearAccesses();
     for (unsigned char ch = 0; ch < 8; ++ch) getVolt(ch);
-    ASSERT_EQ(bench.accesses().size(), 568u);
-    for (auto& a : bench.accesses()) {
+    ASSERT_EQ(converter.accesses().size(), 568u);
+    for (auto& a : converter.accesses()) {
         EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
     }
-    EXPECT_EQ(bench.conversions(), 8u);
+    EXPECT_EQ(converter.conversions(), 8u);
 }
 
 TEST_F(RoundTrip, FaultsGiveTheConstantsAnOperatorWouldSee) {
-    bench.setFault(SimFault::unplugged);
+    converter.setFault(SimFault::unplugged);
     for (unsigned char ch = 0; ch < 8; ++ch) EXPECT_EQ(getVolt(ch), 2.4993896484375);
     EXPECT_TRUE(engine::PopupLog().empty());
 
-    bench.setFault(SimFault::unpowered);
+    converter.setFault(SimFault::unpowered);
     for (unsigned char ch = 0; ch < 8; ++ch) EXPECT_EQ(getVolt(ch), 0.0);
     EXPECT_EQ(engine::PopupLog().size(), 8u);  // one time-out per conversion
     EXPECT_TRUE(engine::QuitRequested());
@@ -79,7 +79,7 @@ TEST_F(RoundTrip, FaultsGiveTheConstantsAnOperatorWouldSee) {
 
 TEST_F(RoundTrip, AStuckStrobeTimesOutButTheCodeStillArrives) {
     setCode(4, 0x9A5);
-    bench.setFault(SimFault::strobeStuck);
+    converter.setFault(SimFault::strobeStuck);
     EXPECT_EQ(getVolt(4), voltsOf(0x9A5));
     EXPECT_EQ(engine::PopupLog().size(), 1u);
 }
@@ -106,10 +106,10 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
 
 TEST(SimulatedPorts, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     engine::ManualClock clock;
-    SimulatedConverter bench(clock);
-    UsePort use(bench);
+    SimulatedConverter converter(clock);
+    UsePort use(converter);
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
     EXPECT_EQ(getVolt(3), 2.4993896484375);
-    EXPECT_EQ(bench.dataRegister(0x278), 0x1F);
+    EXPECT_EQ(converter.dataRegister(0x278), 0x1F);
     EXPECT_EQ(in(0x3BD), 0xFF);  // no port there at all
 }

@@ -35,7 +35,7 @@ TEST_F(Program, EachTickShowsEveryChannelQuantisedTheChosenOneLargeAndOnePointPe
             EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), Value(mainPanel, MAIN_CH3));
         }
         EXPECT_EQ(zelmor::index, 3);
-        EXPECT_EQ(bench.conversions(), 24u);
+        EXPECT_EQ(converter.conversions(), 24u);
         ChooseMenuItem(mainPanel, "Usci");
     });
     EXPECT_TRUE(endedByProgram);
@@ -96,7 +96,7 @@ TEST_F(Program, ACommittedRateSetsTheIntervalAndTheMeterAndNothingElse) {
 }
 
 TEST_F(Program, AnUnpoweredConverterTimesOutEveryConversionThenEndsTheProgramWithZero) {
-    bench.setFault(engine::SimFault::unpowered);
+    converter.setFault(engine::SimFault::unpowered);
     const int rc = run([&] {
         openMainPanel();
         FireTimer(mainPanel, MAIN_TIMER);
@@ -168,7 +168,7 @@ TEST_F(Program, EveryControlIdOfTheHeaderIsTheControlOfThatNameInItsResource) {
 }
 
 TEST_F(Program, SoakOfAHundredThousandTicks) {
-    bench.recordAccesses(false);  // 57 million accesses would be a log of their own
+    converter.recordAccesses(false);  // 57 million accesses would be a log of their own
     run([&] {
         openMainPanel();
         for (int i = 1; i <= 100000; ++i) {
@@ -184,7 +184,7 @@ TEST_F(Program, SoakOfAHundredThousandTicks) {
         ASSERT_EQ(ramp.size(), 100000u);
         EXPECT_EQ(ramp.back(), expectedVolts(4));
         const double first =
-            engine::SimulatedConverter::quantise(bench.input(4, 0.001)) * 2.5 / 4096;
+            engine::SimulatedConverter::quantise(converter.input(4, 0.001)) * 2.5 / 4096;
         EXPECT_NEAR(ramp.front(), first, 2.5 / 4096);
         EXPECT_TRUE(engine::PopupLog().empty());
     });

@@ -8,7 +8,7 @@
 
 class Program : public ::testing::Test {
   protected:
-    void SetUp() override { bench.recordAccesses(true); }
+    void SetUp() override { converter.recordAccesses(true); }
 
     int run(const std::function<void()>& script) {
         const int rc = program.run(script);
@@ -25,11 +25,12 @@ class Program : public ::testing::Test {
     }
 
     double expectedVolts(int channel) const {
-        return engine::SimulatedConverter::quantise(bench.input(channel, clock.now())) * 2.5 / 4096;
+        return engine::SimulatedConverter::quantise(converter.input(channel, clock.now())) * 2.5 /
+               4096;
     }
 
     engine::ManualClock clock;
     ProgramOnSimulator program{clock};
-    engine::SimulatedConverter& bench = program.converter;
+    engine::SimulatedConverter& converter = program.converter;
     bool endedByProgram = false;
 };

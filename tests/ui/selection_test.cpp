@@ -34,7 +34,7 @@ TEST_F(Program, ThePortPanelShowsTheBiosTableAndEndingThereTouchesNoPort) {
     });
     EXPECT_EQ(rc, 0);
     EXPECT_TRUE(endedByProgram);
-    EXPECT_TRUE(bench.accesses().empty());
+    EXPECT_TRUE(converter.accesses().empty());
     EXPECT_EQ(zelmor::addr3, 0);
 }
 
@@ -46,7 +46,7 @@ TEST_F(Program, AnAbsentPortIsRefusedAndThePortPanelStaysForAnotherChoice) {
         EXPECT_EQ(engine::PopupLog()[0].message, "Selected port doesn't exist");
         EXPECT_TRUE(IsShown(lptPanel));
         EXPECT_EQ(mainPanel, 0);
-        EXPECT_TRUE(bench.accesses().empty());
+        EXPECT_TRUE(converter.accesses().empty());
 
         ChooseItem(lptPanel, PORTS_SELECT, 2);  // the same choice again is no change
         EXPECT_EQ(engine::PopupLog().size(), 1u);
@@ -65,7 +65,7 @@ TEST_F(Program, BrowsingThePortListWithKeysChoosesNothingUntilEnter) {
         for (int key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_L}) {
             QTest::keyClick(combo, static_cast<Qt::Key>(key));
             EXPECT_EQ(mainPanel, 0) << "a browse bound a port";
-            EXPECT_TRUE(bench.accesses().empty());
+            EXPECT_TRUE(converter.accesses().empty());
             EXPECT_TRUE(combo->view()->isVisible()) << "the key opened the list instead";
             QTest::keyClick(combo->view(), Qt::Key_Escape);  // and closing it chooses nothing
             EXPECT_EQ(mainPanel, 0);
@@ -82,9 +82,9 @@ TEST_F(Program, BrowsingThePortListWithKeysChoosesNothingUntilEnter) {
 TEST_F(Program, ChoosingLpt1BindsThePortOpensTheMainPanelAndHidesThePortPanel) {
     run([&] {
         ChooseItem(lptPanel, PORTS_SELECT, 0);
-        ASSERT_FALSE(bench.accesses().empty());
-        EXPECT_EQ(bench.accesses()[0], (engine::PortAccess{0x378, true, 0x1F}));
-        EXPECT_EQ(bench.accesses().size(), 1u);
+        ASSERT_FALSE(converter.accesses().empty());
+        EXPECT_EQ(converter.accesses()[0], (engine::PortAccess{0x378, true, 0x1F}));
+        EXPECT_EQ(converter.accesses().size(), 1u);
         EXPECT_TRUE(IsShown(mainPanel));
         EXPECT_FALSE(IsShown(lptPanel));
         EXPECT_EQ(Title(mainPanel), "ZELMOR on LPT (base address = 378h)");
