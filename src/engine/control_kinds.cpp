@@ -219,4 +219,10 @@ const ControlKind* KindOf(const QWidget* w) {
     return nullptr;
 }
 
+const ControlKind* KindNamed(const QString& className) {
+    for (const ControlKind& kind : kKinds)
+        if (className == QLatin1String(kind.className)) return &kind;
+    return nullptr;
+}
+
 }  // namespace engine

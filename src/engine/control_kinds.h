@@ -27,5 +27,7 @@ struct ControlKind {
 // The kind of the widget's own class or of its nearest base class in the table; nullptr
 // when the engine cannot drive it.
 const ControlKind* KindOf(const QWidget* w);
+// The kind a resource's widget class names, exactly; nullptr when none.
+const ControlKind* KindNamed(const QString& className);
 
 }  // namespace engine

@@ -1,10 +1,11 @@
 #include "engine/resource_check.h"
 
+#include "engine/control_kinds.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QSet>
 #include <QXmlStreamReader>
 #include <cerrno>
 #include <cmath>
@@ -56,10 +57,6 @@ struct Widget {
     std::map<QString, Value> properties;
 };
 
-const QSet<QString> kDrivenKinds = {
-    "QComboBox",        "QSpinBox",     "QDoubleSpinBox", "QProgressBar", "NumericEntry",
-    "NumericIndicator", "TimerControl", "StripChart",     "LargeDisplay", "RateMeter"};
-
 bool number(const std::map<QString, Value>& props, const QString& name, double& value) {
     auto it = props.find(name);
     if (it == props.end()) return true;
@@ -78,7 +75,7 @@ QString checkWidget(const Widget& w) {
         if (id->second.type != "number" || !ok || value <= 0)
             return QString("%1: its ID must be a whole number above 0 (got <%2>%3</%2>)")
                 .arg(who, id->second.type, id->second.text);
-    } else if (kDrivenKinds.contains(w.className)) {
+    } else if (KindNamed(w.className)) {
         return who + " has no ID";
     }
     auto callback = w.properties.find("callback");
