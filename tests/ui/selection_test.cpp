@@ -7,12 +7,14 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 #include "engine/startup.h"
 #include "program_fixture.h"
@@ -183,23 +185,43 @@ TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
 }
 
 namespace {
-// The real binary started as root would start it, with a rise set up by raise() in the child;
-// after start-up, what /proc says of the running process's ids and capabilities.
-std::string RunningIdentity(const std::function<void()>& raise) {
+// The real binary started as root would start it, with the environment given and a rise
+// set up by raise() in the child (system calls only: after a fork of this threaded process
+// nothing that takes a lock is safe); once it has had time to start, what /proc says of the
+// running process's ids and capabilities. `done` says when to stop waiting.
+std::string RunningIdentity(const std::vector<std::string>& environment, void (*raise)(),
+                            const std::function<bool(const std::string&)>& done) {
+    std::vector<std::string> env = environment;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "SUDO_", 5) != 0 && std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
+            env.push_back(*e);
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(ZELMOR_BINARY), nullptr};
+
     const pid_t child = fork();
     if (child == 0) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
         raise();
-        execl(ZELMOR_BINARY, ZELMOR_BINARY, static_cast<char*>(nullptr));
+        execve(ZELMOR_BINARY, argv, envp.data());
         _exit(127);
     }
-    QTest::qWait(2500);
-    std::ifstream status("/proc/" + std::to_string(child) + "/status");
-    std::string line, identity;
-    while (std::getline(status, line))
-        if (line.rfind("Uid:", 0) == 0 || line.rfind("Gid:", 0) == 0 ||
-            line.rfind("Groups:", 0) == 0 || line.rfind("Cap", 0) == 0)
-            identity += line + "\n";
+    auto read = [child] {
+        std::ifstream status("/proc/" + std::to_string(child) + "/status");
+        std::string line, identity;
+        while (std::getline(status, line))
+            if (line.rfind("Uid:", 0) == 0 || line.rfind("Gid:", 0) == 0 ||
+                line.rfind("Groups:", 0) == 0 || line.rfind("Cap", 0) == 0)
+                identity += line + "\n";
+        return identity;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    do QTest::qWait(100);
+    while (!done(read()) && waited.elapsed() < 10000);
+    QTest::qWait(300);  // and it stays so
+    const std::string identity = read();
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     return identity;
@@ -211,25 +233,28 @@ TEST_F(Program, TheRealBinaryKeepsNoPrivilegeOnceItsWindowsOpen) {
     const char* dropped =
         "Uid:\t65534\t65534\t65534\t65534\nGid:\t65534\t65534\t65534\t65534\nGroups:\t \n"
         "CapInh:\t0000000000000000\nCapPrm:\t0000000000000000\nCapEff:\t0000000000000000\n";
+    auto isDropped = [dropped](const std::string& identity) {
+        return identity.rfind(dropped, 0) == 0;
+    };
     // Through sudo, with a SUDO_GID that would have kept group root.
-    std::string identity = RunningIdentity([] {
-        setenv("SUDO_UID", "65534", 1);
-        setenv("SUDO_GID", "0", 1);
-    });
+    std::string identity = RunningIdentity(
+        {"SUDO_UID=65534", "SUDO_GID=0"}, [] {}, isDropped);
     EXPECT_EQ(identity.substr(0, std::strlen(dropped)), dropped) << identity;
     // As an ordinary user holding cap_sys_rawio, as a file capability would give it.
-    identity = RunningIdentity([] {
-        unsetenv("SUDO_UID");
-        setgroups(0, nullptr);
-        prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0);
-        setresgid(65534, 65534, 65534);
-        setresuid(65534, 65534, 65534);
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct rawio[2] = {};
-        rawio[0].effective = rawio[0].permitted = rawio[0].inheritable = 1u << CAP_SYS_RAWIO;
-        syscall(SYS_capset, &header, rawio);
-        prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_SYS_RAWIO, 0, 0);
-    });
+    identity = RunningIdentity(
+        {},
+        [] {
+            setgroups(0, nullptr);
+            prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0);
+            setresgid(65534, 65534, 65534);
+            setresuid(65534, 65534, 65534);
+            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+            __user_cap_data_struct rawio[2] = {};
+            rawio[0].effective = rawio[0].permitted = rawio[0].inheritable = 1u << CAP_SYS_RAWIO;
+            syscall(SYS_capset, &header, rawio);
+            prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_RAISE, CAP_SYS_RAWIO, 0, 0);
+        },
+        isDropped);
     EXPECT_EQ(identity.substr(0, std::strlen(dropped)), dropped) << identity;
     EXPECT_NE(identity.find("CapAmb:\t0000000000000000"), std::string::npos) << identity;
 }
