@@ -1,10 +1,17 @@
 // Cost of one tick through the engine: the bare dispatch, and the program's whole scan tick
-// on the simulated bench (eight conversions, nine control updates, one chart append).
+// on the simulated bench (eight conversions, nine control updates, one chart append), in time
+// and in allocations; and the cost of painting the chart.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QImage>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 #include "engine/controls.h"
 
@@ -16,6 +23,48 @@
 #include "engine/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
+
+// Every allocation of the process passes here while `counting` is set: these replace the C
+// library's own for the whole program, Qt's allocations included.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* __libc_memalign(std::size_t, std::size_t);
+}
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+void count() {
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+}
+}  // namespace
+extern "C" void* malloc(std::size_t n) {
+    count();
+    return __libc_malloc(n);
+}
+extern "C" void* calloc(std::size_t n, std::size_t size) {
+    count();
+    return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, std::size_t n) {
+    count();
+    return __libc_realloc(p, n);
+}
+extern "C" void* memalign(std::size_t alignment, std::size_t n) {
+    count();
+    return __libc_memalign(alignment, n);
+}
+extern "C" void* aligned_alloc(std::size_t alignment, std::size_t n) {
+    count();
+    return __libc_memalign(alignment, n);
+}
+extern "C" int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
+    count();
+    *p = __libc_memalign(alignment, n);
+    return *p ? 0 : ENOMEM;
+}
 
 namespace {
 
@@ -39,12 +88,62 @@ void BM_ProgramScanTick(benchmark::State& state) {
     for (int t : {MAIN_TIMER, MAIN_STAT_TIMER})
         engine::FindControl(zelmor::mainPanel, t)->widget->setProperty("running", false);
     int n = 0;
+    allocations = 0;
     for (auto _ : state) {
+        counting = true;
         engine::testing::FireTimer(zelmor::mainPanel, MAIN_TIMER);
+        counting = false;
         if (++n % 1000 == 0) QCoreApplication::processEvents();  // let the chart paint
     }
+    state.counters["allocations_per_tick"] =
+        static_cast<double>(allocations) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ProgramScanTick);
+
+// The whole path of a tick, from the timer firing (its timer file becoming readable) to the
+// end of the program's callback: the program at 1000 scans/s for 3 s in real time, every
+// allocation of the process counted while a tick runs. What the display frames allocate, in
+// between, is not the ticks'.
+void BM_ProgramTicksInRealTime(benchmark::State& state) {
+    struct StartCounting : QObject {
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::SockAct) counting = true;
+            return false;
+        }
+    } start;
+    for (auto _ : state) {
+        support::RunProgramOnSimulator([&](engine::SimulatedConverter& converter) {
+            engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+            engine::testing::TypeInto(zelmor::mainPanel, MAIN_SAMPLES, "1000");
+            engine::testing::PressEnter(zelmor::mainPanel, MAIN_SAMPLES);
+            auto* timer = engine::FindControl(zelmor::mainPanel, MAIN_TIMER)->widget.data();
+            for (QObject* o : timer->findChildren<QSocketNotifier*>())
+                o->installEventFilter(&start);
+            long ticks = 0;
+            QObject::connect(static_cast<TimerControl*>(timer), &TimerControl::due, [&] {
+                counting = false;  // after the program's callback, connected before this
+                ++ticks;
+            });
+            QEventLoop settle;
+            QTimer::singleShot(1000, &settle, &QEventLoop::quit);
+            settle.exec();
+            const auto conversions = converter.conversions();
+            const long ticks0 = ticks;
+            allocations = 0;
+            QEventLoop loop;
+            QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+            loop.exec();
+            counting = false;
+            const double scans = static_cast<double>(converter.conversions() - conversions) / 8;
+            state.counters["scans"] = scans;
+            state.counters["ticks"] = static_cast<double>(ticks - ticks0);
+            state.counters["allocations_per_tick"] =
+                static_cast<double>(allocations) / static_cast<double>(ticks - ticks0);
+            QuitUserInterface(0);
+        });
+    }
+}
+BENCHMARK(BM_ProgramTicksInRealTime)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // One paint of a full chart on 1000x400 pixels, 8 traces: 10 s at 100 scans/s (1000 points),
 // 10 s at 1000 scans/s (10,000), and ten minutes at 1000 scans/s (600,000), each over its
