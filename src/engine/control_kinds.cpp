@@ -131,6 +131,27 @@ int doubleSetMaximum(QWidget* w, double max) {
     return kOk;
 }
 
+// NumericIndicator keeps its value apart from the spin box's, and shows it when painted.
+bool indicatorGet(const QWidget* w, double& v) {
+    v = static_cast<const NumericIndicator*>(w)->shownValue();
+    return true;
+}
+int indicatorSet(QWidget* w, double v) {
+    if (std::isnan(v)) return kBadValue;
+    static_cast<NumericIndicator*>(w)->showValue(v);
+    return kOk;
+}
+int indicatorSetMaximum(QWidget* w, double max) {
+    auto* d = static_cast<NumericIndicator*>(w);
+    const double shown = d->shownValue();
+    const int result = doubleSetMaximum(w, max);
+    if (result == kOk) d->showValue(shown);  // held to the new range
+    return result;
+}
+QString indicatorText(const QWidget* w) {
+    return static_cast<const NumericIndicator*>(w)->shownText();
+}
+
 // ---- QProgressBar and RateMeter: a whole number, pinned to the bar's range.
 
 bool barGet(const QWidget* w, double& v) {
@@ -202,7 +223,8 @@ const ControlKind kKinds[] = {
     {"QSpinBox", spinGet, spinSet, spinMaximum, spinSetMaximum, noEvents, spinText},
     {"NumericEntry", spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
     {"QDoubleSpinBox", doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
-    {"NumericIndicator", doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
+    {"NumericIndicator", indicatorGet, indicatorSet, doubleMaximum, indicatorSetMaximum, noEvents,
+     indicatorText},
     {"QProgressBar", barGet, barSet, barMaximum, barSetMaximum, noEvents, barText},
     {"RateMeter", barGet, meterSet, barMaximum, barSetMaximum, noEvents, barText},
     {"LargeDisplay", largeGet, largeSet, nullptr, nullptr, noEvents, largeText},

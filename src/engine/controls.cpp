@@ -61,29 +61,52 @@ NumericIndicator::NumericIndicator(QWidget* parent) : QDoubleSpinBox(parent) {
     setButtonSymbols(QAbstractSpinBox::NoButtons);
     setFocusPolicy(Qt::NoFocus);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // Read-only, and looking it: no edit box, the window's own background.
+    // Read-only, and looking it: no edit box, the window's own background, painted here in
+    // full so that the group around it is not repainted on every value.
     setFrame(false);
-    QPalette p = palette();
-    p.setColor(QPalette::Base, p.color(QPalette::Window));
-    setPalette(p);
+    lineEdit()->hide();
+    setAutoFillBackground(true);
 }
 
 void NumericIndicator::setDisplayDecimals(int d) {
     display_decimals_ = std::clamp(d, 0, 15);
-    setValue(value());  // redraw the text
+    update();
 }
 
 QString NumericIndicator::textFromValue(double value) const {
     return locale().toString(value, 'f', display_decimals_);
 }
 
+void NumericIndicator::showValue(double value) {
+    value_ = std::clamp(value, minimum(), maximum());
+    given_ = true;
+    if (!stale_) {
+        stale_ = true;
+        requestFrame();
+    }
+}
+
+void NumericIndicator::present() {
+    if (!stale_) return;
+    stale_ = false;
+    update();
+}
+
+QString NumericIndicator::shownText() const {
+    return prefix() + textFromValue(shownValue()) + suffix();
+}
+
+void NumericIndicator::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    text_.draw(p, contentsRect().adjusted(2, 0, -2, 0), alignment(), shownText());
+}
+
 // ---- TimerControl ----
 
-TimerControl::TimerControl(QWidget* parent) : QWidget(parent) {
+TimerControl::TimerControl(QWidget* parent)
+    : QWidget(parent), alarm_(new engine::Alarm([this] { expire(); }, this)) {
     QWidget::setVisible(false);
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &TimerControl::expire);
     restart();
 }
 
@@ -102,7 +125,7 @@ void TimerControl::setRunning(bool on) {
     if (on)
         restart();
     else
-        timer_.stop();
+        alarm_->cancel();
 }
 
 TimerControl::Clock::duration TimerControl::period() const {
@@ -115,11 +138,7 @@ void TimerControl::restart() {
 }
 
 void TimerControl::arm() {
-    if (!running_) return;
-    const double ms = std::chrono::duration<double, std::milli>(next_ - Clock::now()).count();
-    // Whole milliseconds are all QTimer takes: round to the nearest, and let expire() treat a
-    // tick less than half a millisecond ahead as due, so that no wake-up spins.
-    timer_.start(ms <= 0 ? 0 : static_cast<int>(std::lround(std::min(ms, 2.0e9))));
+    if (running_) alarm_->set(next_);
 }
 
 void TimerControl::expire() {
@@ -153,9 +172,12 @@ void TimerControl::expire() {
 
 LargeDisplay::LargeDisplay(QWidget* parent) : QFrame(parent) {
     setFrameShape(QFrame::StyledPanel);
+    // Filled by itself, so that a new value repaints it alone and not the group around it.
+    setAutoFillBackground(true);
     digits_ = new QLCDNumber(this);
     digits_->setSegmentStyle(QLCDNumber::Flat);
     digits_->setFrameShape(QFrame::NoFrame);
+    digits_->setAutoFillBackground(true);  // a new value repaints the digits alone
     unit_ = new QLabel(this);
     unit_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     auto* row = new QHBoxLayout(this);
@@ -194,6 +216,15 @@ QColor LargeDisplay::digitColor() const {
 void LargeDisplay::showValue(double value) {
     value_ = value;
     shown_ = true;
+    if (!stale_) {
+        stale_ = true;
+        requestFrame();
+    }
+}
+
+void LargeDisplay::present() {
+    if (!stale_) return;
+    stale_ = false;
     showText();
 }
 

@@ -15,6 +15,9 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "engine/alarm.h"
+#include "engine/number_text.h"
+#include "engine/shown_per_frame.h"
 #include "engine/strip_chart.h"
 
 // An integer entry that commits on Enter, on an arrow step, and when focus leaves it edited.
@@ -36,8 +39,10 @@ class NumericEntry : public QSpinBox {
 };
 
 // A read-only number that keeps the exact value it was given and shows it with
-// displayDecimals decimals.
-class NumericIndicator : public QDoubleSpinBox {
+// displayDecimals decimals. It stays a spin box to Qt Designer (range, suffix, alignment), but
+// paints its text itself, from the stored value, only when it is painted: a value set a
+// thousand times a second is formatted at most once a display frame.
+class NumericIndicator : public QDoubleSpinBox, public engine::ShownPerFrame {
     Q_OBJECT
     Q_PROPERTY(int displayDecimals READ displayDecimals WRITE setDisplayDecimals)
   public:
@@ -45,9 +50,22 @@ class NumericIndicator : public QDoubleSpinBox {
     int displayDecimals() const { return display_decimals_; }
     void setDisplayDecimals(int d);
     QString textFromValue(double value) const override;
+    // Stores the value, held to the indicator's range, and asks for a frame.
+    void showValue(double value);
+    void present() override;
+    // The value shown: the last one given, or the resource's until then.
+    double shownValue() const { return given_ ? value_ : value(); }
+    QString shownText() const;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
 
   private:
     int display_decimals_ = 4;
+    double value_ = 0;
+    bool given_ = false;
+    bool stale_ = false;  // given since last asked to repaint
+    engine::NumberText text_;
 };
 
 // A timer as a control: invisible, with a period in seconds. It keeps its deadlines (each
@@ -81,13 +99,13 @@ class TimerControl : public QWidget {
     double interval_ = 1.0;
     bool running_ = true;
     Clock::time_point next_;
-    QTimer timer_;
+    engine::Alarm* alarm_;  // set to each deadline: re-arming allocates nothing
 };
 
 // The chosen channel in large LCD digits, with its unit beside them (never over them), in the
 // colour its trace has on the chart: `selector` names the control that picks the channel,
 // `colorSource` the chart. Before the first value it shows dashes, not a zero nobody measured.
-class LargeDisplay : public QFrame {
+class LargeDisplay : public QFrame, public engine::ShownPerFrame {
     Q_OBJECT
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
     Q_PROPERTY(QString selector READ selector WRITE setSelector)
@@ -103,10 +121,12 @@ class LargeDisplay : public QFrame {
     void setColorSource(const QString& s) { color_source_ = s; }
     int decimals() const { return decimals_; }
     void setDecimals(int d);
+    // Stores the value; the digits and their colour follow in the next frame (present()).
     void showValue(double value);
     double shownValue() const { return value_; }
     QString shownText() const;
     QColor digitColor() const;
+    void present() override;
     // The controls named by selector and colorSource, found when the panel was loaded.
     void bind(QSpinBox* selector, StripChart* colorSource);
 
@@ -121,6 +141,7 @@ class LargeDisplay : public QFrame {
     int decimals_ = 4;
     double value_ = 0;
     bool shown_ = false;  // a value has been given
+    bool stale_ = false;  // given since the digits were last made
     QPointer<QSpinBox> chooser_;
     QPointer<StripChart> chart_;
 };

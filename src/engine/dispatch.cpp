@@ -4,10 +4,14 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <set>
+#include <vector>
 
+#include "engine/alarm.h"
 #include "engine/registry.h"
+#include "engine/shown_per_frame.h"
 
 namespace engine {
 namespace {
@@ -23,37 +27,58 @@ bool programChanging = false;
 // Holds a panel to at most kDisplayFramesPerSecond paints. Controls change on every scan, up to a
 // thousand times a second, and Qt would paint the window after each; the limiter lets one
 // paint through per frame and sends the held-back one when the next frame is due, so nothing
-// shown is ever older than a frame.
-class FrameLimiter : public QObject {
+// shown is ever older than a frame. The controls that show their values per frame ask it for
+// frames; when one is due they make what shows their newest value, and the window paints.
+class FrameLimiter : public QObject, public FrameRequests {
   public:
-    explicit FrameLimiter(QWidget* window) : QObject(window), window_(window) {
-        late_.setSingleShot(true);
-        late_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&late_, &QTimer::timeout, this, [this] {
-            QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
-                                        Qt::LowEventPriority);
-        });
+    explicit FrameLimiter(QWidget* window)
+        : QObject(window), window_(window), alarm_(new Alarm([this] { frame(); }, this)) {
+        auto take = [this](QWidget* w) {
+            if (auto* shown = dynamic_cast<ShownPerFrame*>(w)) {
+                shown->attach(this);
+                perFrame_.push_back({w, shown});
+            }
+        };
+        take(window);
+        for (QWidget* w : window->findChildren<QWidget*>()) take(w);
+    }
+    void requestFrame() override {
+        if (!alarm_->isSet())
+            alarm_->set(std::max(Clock::now(), std::max(last_, presented_) + kFrame));
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::UpdateRequest) return false;
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = Clock::now();
         if (now - last_ >= kFrame) {
             last_ = now;
+            present();
             return false;  // paint now
         }
-        if (!late_.isActive()) {
-            const auto wait =
-                std::chrono::duration_cast<std::chrono::milliseconds>(last_ + kFrame - now);
-            late_.start(static_cast<int>(wait.count()) + 1);
-        }
+        held_ = true;
+        requestFrame();
         return true;
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::nanoseconds kFrame{1'000'000'000 / kDisplayFramesPerSecond};
+    void present() {
+        for (const auto& [widget, shown] : perFrame_)
+            if (widget) shown->present();
+    }
+    void frame() {
+        presented_ = Clock::now();
+        present();  // what they repaint asks Qt for the update, unless one is held here
+        if (std::exchange(held_, false))
+            QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
+                                        Qt::LowEventPriority);
+    }
     QWidget* window_;
-    QTimer late_;
-    std::chrono::steady_clock::time_point last_{};
+    Alarm* alarm_;
+    std::vector<std::pair<QPointer<QWidget>, ShownPerFrame*>> perFrame_;
+    bool held_ = false;              // an update Qt asked for waits for the frame
+    Clock::time_point last_{};       // the last paint let through
+    Clock::time_point presented_{};  // the last frame the controls were asked to present
 };
 
 // Delivers the ticks deferred during a callback once it has ended; while one still runs

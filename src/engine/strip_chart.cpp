@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -45,6 +46,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
 void StripChart::setTraceCount(int n) {
     n = std::clamp(n, 1, engine::kMaxChartTraces);
     live_.reset(n, live_.capacity());
+    live_fitted_ = false;
     snapshot_.reset(n, 1);
     hidden_.assign(static_cast<std::size_t>(n), false);
     layoutChanged();
@@ -53,12 +55,14 @@ void StripChart::setTraceCount(int n) {
 void StripChart::setHistory(int points) {
     points = std::clamp(points, 2, engine::kMaxChartHistory);
     live_.reset(live_.traces(), points);
+    live_fitted_ = false;
     snapshot_.reset(live_.traces(), 1);
     update();
 }
 
 void StripChart::setResolution(double r) {
     live_.reset(live_.traces(), live_.capacity(), r);
+    live_fitted_ = false;
     update();
 }
 
@@ -141,9 +145,22 @@ void StripChart::setUnit(const QString& u) {
 
 void StripChart::appendScan(const double* values, double seconds) {
     live_.append(values, seconds);
+    if (live_fitted_) live_columns_.add(live_.codes(live_.size() - 1), seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
-    if (!frozen_) update();
+    if (!frozen_ && !stale_) {
+        stale_ = true;
+        requestFrame();
+    }
+}
+
+void StripChart::present() {
+    if (!stale_) return;
+    stale_ = false;
+    // The plot and the legend's row; the Freeze button, which does not change, is left alone.
+    const int top = static_cast<int>(plotArea().top()) - 1;
+    update(QRect(0, 0, freeze_->geometry().left(), top));
+    update(QRect(0, top, width(), height() - top));
 }
 
 QColor StripChart::traceColor(int trace) const {
@@ -171,7 +188,11 @@ void StripChart::setTraceVisible(int trace, bool visible) {
 void StripChart::setFrozen(bool on) {
     if (on == frozen_) return;
     frozen_ = on;
-    if (on) snapshot_ = live_;  // the picture as it stands; the live data goes on beside it
+    if (on) {  // the picture as it stands; the live data goes on beside it
+        snapshot_ = live_;
+        snapshot_columns_ = live_columns_;
+        snapshot_fitted_ = live_fitted_;
+    }
     const QSignalBlocker block(freeze_);
     freeze_->setChecked(on);
     freeze_->setText(on ? tr("Resume") : tr("Freeze"));
@@ -185,45 +206,75 @@ void StripChart::setAutoscale(bool on) {
 
 std::pair<double, double> StripChart::shownRange() const {
     if (!autoscale_) return {y_min_, y_max_};
-    double low = INFINITY, high = -INFINITY;
-    const std::vector<std::vector<ColumnSpan>> all = shown().reduce(1, end(), span_);
-    for (int t = 0; t < traceCount(); ++t) {
-        if (!traceVisible(t)) continue;
-        for (const ColumnSpan& c : all[static_cast<std::size_t>(t)]) {
-            low = std::min(low, c.low);
-            high = std::max(high, c.high);
+    const ColumnSummary& columns = shownColumns();
+    const long first = firstColumn();
+    int low = INT_MAX, high = INT_MIN;
+    for (long k = first; k < first + columns.count(); ++k) {
+        if (!columns.has(k)) continue;
+        for (int t = 0; t < traceCount(); ++t) {
+            if (!traceVisible(t)) continue;
+            low = std::min<int>(low, columns.low(k, t));
+            high = std::max<int>(high, columns.high(k, t));
         }
     }
-    if (!(low <= high)) return {y_min_, y_max_};  // nothing to scale to
-    const engine::ChartScale scale = engine::NiceScale(low, high);
+    if (low > high) return {y_min_, y_max_};  // nothing to scale to
+    const engine::ChartScale scale =
+        engine::NiceScale(low * shown().resolution(), high * shown().resolution());
     return {scale.low, scale.high};
 }
 
+const ColumnSummary& StripChart::shownColumns() const {
+    const int count = columns();
+    const double width = span_ / count;
+    const TraceHistory& h = shown();
+    ColumnSummary& c = frozen_ ? snapshot_columns_ : live_columns_;
+    bool& fitted = frozen_ ? snapshot_fitted_ : live_fitted_;
+    if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces()) {
+        c.configure(h.traces(), count, width);
+        c.rebuild(h);
+        fitted = true;
+    }
+    return c;
+}
+
+long StripChart::firstColumn() const {
+    const ColumnSummary& c = shownColumns();
+    return c.columnOf(end()) - c.count() + 1;
+}
+
 void StripChart::layoutChanged() {
-    background_ = QPixmap();
+    background_ = QImage();
+    legend_.clear();
     update();
 }
 
 QRect StripChart::legendEntry(int trace) const {
-    const QFontMetrics fm(font());
-    const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
-    const int right = width() - kMargin - (freeze_ ? freeze_->sizeHint().width() + kMargin : 0);
-    const int entryWidth =
-        14 + fm.horizontalAdvance("WWWW 0.0000 " + unit_) + 2 * kMargin;  // values don't jiggle
-    const int perRow = std::max(1, (right - left) / entryWidth);
-    const int row = trace / perRow, col = trace % perRow;
-    return QRect(left + col * entryWidth, kMargin + row * (fm.height() + 4), entryWidth,
-                 fm.height() + 2);
+    if (trace < 0 || trace >= traceCount()) return {};
+    if (legend_.size() != static_cast<std::size_t>(traceCount())) {
+        const QFontMetrics fm(font());
+        const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
+        const int right = width() - kMargin - (freeze_ ? freeze_->sizeHint().width() + kMargin : 0);
+        const int entryWidth =
+            14 + fm.horizontalAdvance("WWWW 0.0000 " + unit_) + 2 * kMargin;  // values don't jiggle
+        const int perRow = std::max(1, (right - left) / entryWidth);
+        legend_.clear();
+        for (int t = 0; t < traceCount(); ++t) {
+            const int row = t / perRow, col = t % perRow;
+            legend_.push_back(QRect(left + col * entryWidth, kMargin + row * (fm.height() + 4),
+                                    entryWidth, fm.height() + 2));
+        }
+        const int legendBottom = std::max(legend_.back().bottom(), freeze_->geometry().bottom());
+        // Whole pixels, so that the plot's image lies on the background's pixels.
+        const double top = std::floor(legendBottom + kMargin + fm.height() / 2.0);
+        plot_ = QRectF(left, top, width() - left - 2 * kMargin,
+                       height() - top - fm.height() - 2 * kMargin);
+    }
+    return legend_[static_cast<std::size_t>(trace)];
 }
 
 QRectF StripChart::plotArea() const {
-    const QFontMetrics fm(font());
-    const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
-    const int legendBottom =
-        std::max(legendEntry(traceCount() - 1).bottom(), freeze_->geometry().bottom());
-    const double top = legendBottom + kMargin + fm.height() / 2.0;
-    return QRectF(left, top, width() - left - 2 * kMargin,
-                  height() - top - fm.height() - 2 * kMargin);
+    legendEntry(0);  // works both out when the layout has changed
+    return plot_;
 }
 
 int StripChart::columns() const {
@@ -232,9 +283,14 @@ int StripChart::columns() const {
 
 int StripChart::pointAt(double x) const {
     const QRectF plot = plotArea();
-    if (x < plot.left() || x >= plot.right()) return -1;
-    const int column = static_cast<int>((x - plot.left()) * devicePixelRatioF());
-    return PointAtColumn(shown(), column, columns(), end(), span_);
+    const TraceHistory& h = shown();
+    if (x < plot.left() || x >= plot.right() || h.size() == 0) return -1;
+    // The newest point taken in the column under x or left of it, within the picture.
+    const ColumnSummary& c = shownColumns();
+    const long first = firstColumn();
+    const long k = first + static_cast<long>((x - plot.left()) * devicePixelRatioF());
+    const int i = h.firstAtOrAfter((k + 1) * c.width()) - 1;
+    return i >= 0 && c.columnOf(h.time(i)) >= first ? i : -1;
 }
 
 StripChart::Readout StripChart::readoutAt(double x) const {
@@ -359,7 +415,8 @@ double StripChart::yOf(double value, const std::pair<double, double>& range, con
 // pixmap at the screen's pixel density, then copied on every frame.
 void StripChart::paintBackground(const std::pair<double, double>& range) {
     const qreal dpr = devicePixelRatioF();
-    background_ = QPixmap((size() * dpr));
+    // Opaque, so that the traces' image can start each frame as a copy of its plot area.
+    background_ = QImage(size() * dpr, QImage::Format_RGB32);
     background_.setDevicePixelRatio(dpr);
     background_range_ = range;
     background_span_ = span_;
@@ -410,7 +467,7 @@ void StripChart::paintEvent(QPaintEvent*) {
         background_.devicePixelRatio() != devicePixelRatioF())
         paintBackground(range);
     QPainter p(this);
-    p.drawPixmap(0, 0, background_);
+    p.drawImage(0, 0, background_);
     const QFontMetrics fm(font());
 
     // Legend: colour, name and live value of each trace; a hidden one is hollow and greyed.
@@ -430,8 +487,8 @@ void StripChart::paintEvent(QPaintEvent*) {
         if (live_.size() > 0)
             label += QString(" %1 %2").arg(live_.at(t, live_.size() - 1), 0, 'f', 4).arg(unit_);
         p.setPen(textColor);
-        p.drawText(QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter, label);
+        legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, label);
     }
 
     // Traces.
@@ -458,38 +515,57 @@ void StripChart::paintEvent(QPaintEvent*) {
     long pixels = 0;
     std::vector<QLineF> joins;
     std::vector<std::pair<QColor, std::vector<QLineF>>> joinsByTrace;
-    const std::vector<std::vector<ColumnSpan>> all = h.reduce(cols, end(), span_);
+    const ColumnSummary& summary = shownColumns();
+    const long first = firstColumn();
+    const double step = h.resolution();
     for (int t = 0; t < h.traces(); ++t) {
         if (!traceVisible(t)) continue;
         joins.clear();
         const QRgb color = traceColor(t).rgba();
-        const ColumnSpan* before = nullptr;
-        for (const ColumnSpan& c : all[static_cast<std::size_t>(t)]) {
-            int top = row(c.high), bottom = row(c.low);
-            if (before && before->column == c.column - 1) {
-                top = std::min(top, row(before->low));
-                bottom = std::max(bottom, row(before->high));
-            } else if (before) {
-                joins.emplace_back((before->column + 0.5) / dpr,
-                                   row((before->low + before->high) / 2) / dpr,
-                                   (c.column + 0.5) / dpr, row((c.low + c.high) / 2) / dpr);
+        int beforeColumn = -1;
+        double beforeLow = 0, beforeHigh = 0;
+        for (int column = 0; column < cols; ++column) {
+            const long k = first + column;
+            if (!summary.has(k)) continue;
+            const double low = summary.low(k, t) * step, high = summary.high(k, t) * step;
+            int top = row(high), bottom = row(low);
+            if (beforeColumn == column - 1) {
+                top = std::min(top, row(beforeLow));
+                bottom = std::max(bottom, row(beforeHigh));
+            } else if (beforeColumn >= 0) {
+                joins.emplace_back((beforeColumn + 0.5) / dpr,
+                                   row((beforeLow + beforeHigh) / 2) / dpr, (column + 0.5) / dpr,
+                                   row((low + high) / 2) / dpr);
             }
             top = std::clamp(top, 0, rows - 1);
             bottom = std::clamp(bottom, 0, rows - 1);
-            bars_.push_back({c.column, top, bottom, color});
+            bars_.push_back({column, top, bottom, color});
             pixels += bottom - top + 1;
-            before = &c;
+            beforeColumn = column;
+            beforeLow = low;
+            beforeHigh = high;
         }
         if (!joins.empty()) joinsByTrace.push_back({traceColor(t), joins});
     }
-    if (traces_.size() != QSize(cols, rows))
-        traces_ = QImage(cols, rows, QImage::Format_ARGB32_Premultiplied);
+    if (traces_.size() != QSize(cols, rows)) traces_ = QImage(cols, rows, QImage::Format_RGB32);
     traces_.setDevicePixelRatio(dpr);
     uchar* bits = traces_.bits();
     const qsizetype stride = traces_.bytesPerLine();
+    // The image starts as the background under the plot, grid and frame included, and is
+    // drawn opaque: one copy, no blending.
+    const int x0 = static_cast<int>(std::lround(plot.left() * dpr));
+    const int y0 = static_cast<int>(std::lround(plot.top() * dpr));
+    const QRgb base = palette().base().color().rgba();
+    for (int y = 0; y < rows; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        if (y0 + y < background_.height() && x0 >= 0 && y0 >= 0 && x0 + cols <= background_.width())
+            std::copy_n(reinterpret_cast<const QRgb*>(background_.constScanLine(y0 + y)) + x0, cols,
+                        line);
+        else
+            std::fill(line, line + cols, base);
+    }
     if (pixels < static_cast<long>(cols) * rows) {
         // Few pixels: straight into the image, a bar's pixels a row apart.
-        traces_.fill(Qt::transparent);
         for (const Bar& bar : bars_)
             for (int y = bar.top; y <= bar.bottom; ++y)
                 reinterpret_cast<QRgb*>(bits + y * stride)[bar.column] = bar.color;
@@ -502,12 +578,13 @@ void StripChart::paintEvent(QPaintEvent*) {
             std::fill(run + bar.top, run + bar.bottom + 1, bar.color);
         }
         constexpr int kTile = 16;
-        for (int y0 = 0; y0 < rows; y0 += kTile)
-            for (int x0 = 0; x0 < cols; x0 += kTile)
-                for (int y = y0; y < std::min(rows, y0 + kTile); ++y) {
+        for (int ty = 0; ty < rows; ty += kTile)
+            for (int tx = 0; tx < cols; tx += kTile)
+                for (int y = ty; y < std::min(rows, ty + kTile); ++y) {
                     auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
-                    for (int x = x0; x < std::min(cols, x0 + kTile); ++x)
-                        line[x] = columnMajor_[static_cast<std::size_t>(x) * rows + y];
+                    for (int x = tx; x < std::min(cols, tx + kTile); ++x)
+                        if (const QRgb c = columnMajor_[static_cast<std::size_t>(x) * rows + y])
+                            line[x] = c;
                 }
     }
     if (!joinsByTrace.empty()) {
@@ -517,7 +594,7 @@ void StripChart::paintEvent(QPaintEvent*) {
             onImage.drawLines(lines.data(), static_cast<int>(lines.size()));
         }
     }
-    p.drawImage(plot.topLeft(), traces_);
+    p.drawImage(QPointF(x0 / dpr, y0 / dpr), traces_);
 
     // Statistics of the span, on demand, in the top left corner.
     if (statistics_shown_) {

@@ -15,11 +15,14 @@
 #include <QWidget>
 #include <vector>
 
+#include "engine/column_summary.h"
+#include "engine/number_text.h"
+#include "engine/shown_per_frame.h"
 #include "engine/trace_history.h"
 
 class QToolButton;
 
-class StripChart : public QWidget {
+class StripChart : public QWidget, public engine::ShownPerFrame {
     Q_OBJECT
     Q_PROPERTY(int traceCount READ traceCount WRITE setTraceCount)
     Q_PROPERTY(int history READ history WRITE setHistory)
@@ -93,6 +96,7 @@ class StripChart : public QWidget {
     // The height in the widget at which a value of the range is drawn in the plot area.
     static double yOf(double value, const std::pair<double, double>& range, const QRectF& plot);
     long paints() const { return paints_; }
+    void present() override;
 
     QSize sizeHint() const override { return {560, 260}; }
 
@@ -113,9 +117,22 @@ class StripChart : public QWidget {
     // Where the shown span ends: the newest shown scan's time.
     double end() const;
     void paintBackground(const std::pair<double, double>& range);
+    // The column summary of what is shown, fitted to the plot's columns and the span (made
+    // afresh from the points when either has changed since).
+    const ColumnSummary& shownColumns() const;
+    // The absolute column drawn at the plot's left edge.
+    long firstColumn() const;
 
     TraceHistory live_{8, 500};
     TraceHistory snapshot_{8, 1};
+    // Kept up to date scan by scan; refitted only when the plot's columns or span change.
+    mutable ColumnSummary live_columns_, snapshot_columns_;
+    mutable bool live_fitted_ = false, snapshot_fitted_ = false;
+    // Where the legend entries and the plot lie: worked out once per size, font and naming.
+    mutable std::vector<QRect> legend_;
+    mutable QRectF plot_;
+    engine::NumberText legend_text_;
+    bool stale_ = false;  // scans since the picture was last asked to repaint
     double span_ = 10;
     std::vector<bool> hidden_ = std::vector<bool>(8, false);
     double y_min_ = 0, y_max_ = 2.5;
@@ -125,7 +142,7 @@ class StripChart : public QWidget {
     double hover_x_ = -1;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
-    QPixmap background_;
+    QImage background_;
     QImage traces_;                  // the traces' pixels, reused from frame to frame
     std::vector<QRgb> columnMajor_;  // the same, a column after another
     struct Bar {

@@ -13,6 +13,10 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     times_.clear();
     codes_.shrink_to_fit();
     times_.shrink_to_fit();
+    // All the room at once, so that no scan allocates: the pages are only touched, and only
+    // then resident, as scans fill them.
+    times_.reserve(static_cast<std::size_t>(capacity_));
+    codes_.reserve(static_cast<std::size_t>(capacity_) * static_cast<std::size_t>(traces_));
     blocks_.assign(static_cast<std::size_t>((capacity_ + kBlock - 1) / kBlock), Block{});
     lows_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
     highs_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
@@ -21,13 +25,7 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
 
 void TraceHistory::append(const double* scan, double seconds) {
     const auto s = static_cast<std::size_t>(total_ % capacity_);
-    if (times_.size() <= s) {  // still filling: grow, doubling, but never past the capacity
-        if (times_.size() == times_.capacity()) {
-            const std::size_t more =
-                std::min<std::size_t>(capacity_, std::max<std::size_t>(1024, 2 * times_.size()));
-            times_.reserve(more);
-            codes_.reserve(more * static_cast<std::size_t>(traces_));
-        }
+    if (times_.size() <= s) {  // still filling, into the room reserved at reset
         times_.push_back(0);
         codes_.resize(codes_.size() + static_cast<std::size_t>(traces_));
     }
@@ -79,92 +77,6 @@ std::size_t TraceHistory::bytes() const {
            sums_.size() * sizeof(std::int32_t);
 }
 
-namespace {
-
-int columnOf(double t, double start, double span, int columns) {
-    const double c = std::floor((t - start) / span * columns);
-    return static_cast<int>(std::clamp(c, 0.0, columns - 1.0));
-}
-
-}  // namespace
-
-std::vector<ColumnSpan> ReduceToColumns(const TraceHistory& history, int trace, int columns,
-                                        double end, double span) {
-    if (trace < 0 || trace >= history.traces()) return {};
-    return std::move(history.reduce(columns, end, span)[static_cast<std::size_t>(trace)]);
-}
-
-std::vector<std::vector<ColumnSpan>> TraceHistory::reduce(int columns, double end,
-                                                          double span) const {
-    std::vector<std::vector<ColumnSpan>> spans(static_cast<std::size_t>(traces_));
-    if (size_ == 0 || columns <= 0 || !(span > 0)) return spans;
-    const double start = end - span;
-    int i = firstAtOrAfter(start);
-    if (i >= size_) return spans;
-    for (auto& v : spans) v.reserve(static_cast<std::size_t>(std::min(columns, size_ - i)));
-    // One walk for every trace: the ring by slot, the columns by their right edges, so there
-    // is no division per point and the points are read in the order they lie in memory.
-    const auto n = static_cast<std::size_t>(traces_);
-    std::size_t s = slot(i);
-    long sequence = total_ - size_ + i;
-    int column = columnOf(times_[s], start, span, columns);
-    // Where the next column begins; the last column has no next.
-    auto edgeOf = [&](int c) {
-        return c >= columns - 1 ? INFINITY : start + (c + 1) * span / columns;
-    };
-    double edge = edgeOf(column);
-    std::vector<std::int16_t> low(n), high(n);
-    bool open = false;  // the current column holds points
-    auto close = [&] {
-        if (!open) return;
-        for (std::size_t t = 0; t < n; ++t)
-            spans[t].push_back({column, low[t] * resolution_, high[t] * resolution_});
-        open = false;
-    };
-    auto take = [&](const std::int16_t* lo, const std::int16_t* hi) {
-        if (open) {
-            for (std::size_t t = 0; t < n; ++t) {
-                low[t] = std::min(low[t], lo[t]);
-                high[t] = std::max(high[t], hi[t]);
-            }
-        } else {
-            std::copy(lo, lo + n, low.begin());
-            std::copy(hi, hi + n, high.begin());
-            open = true;
-        }
-    };
-    const std::size_t cap = static_cast<std::size_t>(capacity_);
-    while (i < size_) {
-        const double t = times_[s];
-        if (t > end) break;
-        if (t >= edge) {
-            close();
-            column = std::min(columns - 1, std::max(column + 1, columnOf(t, start, span, columns)));
-            edge = edgeOf(column);
-        }
-        if (s % kBlock == 0) {
-            const std::size_t b = s / kBlock;
-            const Block& block = blocks_[b];
-            // A summary of exactly these points, all still held, all in this column.
-            if (block.first == sequence && i + block.count <= size_ && block.lastTime <= end &&
-                block.lastTime < edge) {
-                take(&lows_[b * n], &highs_[b * n]);
-                i += block.count;
-                sequence += block.count;
-                s = (s + static_cast<std::size_t>(block.count)) % cap;
-                continue;
-            }
-        }
-        const std::int16_t* codes = &codes_[s * n];
-        take(codes, codes);
-        ++i;
-        ++sequence;
-        if (++s == cap) s = 0;
-    }
-    close();
-    return spans;
-}
-
 std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, double span) const {
     const auto n = static_cast<std::size_t>(traces_);
     std::vector<Statistics> result(n);
@@ -204,21 +116,4 @@ std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, doubl
         result[t] = {low[t] * resolution_, high[t] * resolution_,
                      static_cast<double>(sum[t]) / count * resolution_, count};
     return result;
-}
-
-int PointAtColumn(const TraceHistory& history, int column, int columns, double end, double span) {
-    if (history.size() == 0 || columns <= 0 || column < 0 || column >= columns || !(span > 0))
-        return -1;
-    const double start = end - span;
-    const int first = history.firstAtOrAfter(start);
-    // The newest point whose column is at or left of this one.
-    int low = first, high = history.firstAtOrAfter(std::nextafter(end, INFINITY));
-    while (low < high) {
-        const int mid = low + (high - low) / 2;
-        if (columnOf(history.time(mid), start, span, columns) <= column)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    return low - 1 >= first ? low - 1 : -1;
 }

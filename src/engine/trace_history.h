@@ -2,19 +2,13 @@
 // per trace and the time it was taken. Values are kept in 16 bits as whole multiples of the
 // chart's resolution (a 12-bit converter's step: every value it gives is kept exactly; others
 // to the nearest step, within +-32767 steps), so ten minutes at 1000 scans a second of eight
-// traces take under 16 MB. Every 64 points also keep each trace's lowest and highest and their
-// time range, so a long span reduces to pixel columns without visiting every point.
+// traces take under 16 MB. Every 64 points also keep each trace's lowest, highest and sum and
+// their time range, so the statistics of a long span need not visit every point.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-// The lowest and highest point of a trace that fall in one pixel column.
-struct ColumnSpan {
-    int column;
-    double low, high;
-};
 
 class TraceHistory {
   public:
@@ -28,7 +22,8 @@ class TraceHistory {
     int size() const { return size_; }
     double resolution() const { return resolution_; }
     // One value for every trace, trace 0 first, taken at `seconds`; times never go back.
-    // Memory grows with the points held, up to the capacity; then nothing is allocated.
+    // Never allocates: the room for the capacity is reserved at reset, and becomes resident
+    // as it fills.
     void append(const double* scan, double seconds = 0);
     // Point i of a trace, 0 the oldest held.
     double at(int trace, int i) const { return code(trace, i) * resolution_; }
@@ -45,10 +40,10 @@ class TraceHistory {
         long count = 0;
     };
     std::vector<Statistics> statistics(double end, double span) const;
-    // ReduceToColumns for every trace at once, in one walk over the points.
-    std::vector<std::vector<ColumnSpan>> reduce(int columns, double end, double span) const;
 
     std::int16_t code(int trace, int i) const { return codes_[slot(i) * traces_ + trace]; }
+    // Point i's codes, one per trace.
+    const std::int16_t* codes(int i) const { return &codes_[slot(i) * traces_]; }
 
   private:
     static constexpr int kBlock = 64;
@@ -69,13 +64,3 @@ class TraceHistory {
     std::vector<std::int16_t> lows_, highs_;  // per block, traces_ each
     std::vector<std::int32_t> sums_;          // per block, traces_ each
 };
-
-// The points of a trace taken in the span of `span` seconds that ends at `end`, over `columns`
-// pixel columns: a point taken at t sits in column floor((t - (end - span)) / span * columns),
-// the newest at the right. Every column that holds points gets its lowest and highest, so a
-// one-point spike survives however many points share its column.
-std::vector<ColumnSpan> ReduceToColumns(const TraceHistory& history, int trace, int columns,
-                                        double end, double span);
-// The point shown at a column: the newest taken in it or left of it within the span; -1 where
-// there is none.
-int PointAtColumn(const TraceHistory& history, int column, int columns, double end, double span);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLCDNumber>
 #include <QTest>
 
 #include "recording_callbacks.h"
@@ -114,4 +115,37 @@ TEST_F(EngineTest, AStripChartTakesOnePointPerTraceInArrayOrderAndKeepsItsHistor
     EXPECT_EQ(PlotStripChart(h, kChart, two, 2, 0, 0, VAL_DOUBLE), engine::kBadValue);
     EXPECT_EQ(PlotStripChart(h, kChart, two, 3, 0, 0, 3), engine::kBadValue);
     EXPECT_EQ(ChartTrace(h, kChart, 0).size(), 5u);
+}
+
+TEST_F(EngineTest, AThousandValuesInAFrameArePaintedOnceAndReadBackExactly) {
+    const int h = loadQuiet();
+    QWidget* window = engine::FindPanel(h)->window.get();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::qWait(100);  // the first frames
+    struct Paints : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } volts, large;
+    engine::FindControl(h, kVolts)->widget->installEventFilter(&volts);
+    auto* digits = engine::FindControl(h, kLarge)->widget->findChild<QLCDNumber*>();
+    digits->installEventFilter(&large);
+    for (int i = 1; i <= 1000; ++i) {
+        ASSERT_EQ(SetCtrlVal(h, kVolts, 1.0 + i * 1e-9), 0);
+        ASSERT_EQ(SetCtrlVal(h, kLarge, 2.0 + i * 1e-9), 0);
+    }
+    EXPECT_EQ(Value(h, kVolts), 1.0 + 1000 * 1e-9);  // every digit, not the four shown
+    EXPECT_EQ(Value(h, kLarge), 2.0 + 1000 * 1e-9);
+    EXPECT_EQ(ShownText(h, kVolts), "1.0000 V");
+    EXPECT_NE(digits->value(), 2.0);  // the digits are made for the frame, not on each value
+    QTest::qWait(100);                // six frames at most
+    EXPECT_EQ(volts.n, 1);
+    EXPECT_EQ(large.n, 1);
+    EXPECT_EQ(digits->value(), 2.0);
+    // Out of the indicator's range: held to it, and what is read back is what is shown.
+    SetCtrlVal(h, kVolts, 7.5);
+    EXPECT_EQ(Value(h, kVolts), 2.5);
 }

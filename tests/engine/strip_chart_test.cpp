@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <QToolButton>
 #include <set>
 
 #include "engine/dispatch.h"
+#include "engine/number_text.h"
 #include "engine/strip_chart.h"
 
 namespace {
@@ -158,5 +160,31 @@ TEST_F(Chart, ThePictureShowsEveryTraceInItsColourAtScaleOneAndTwo) {
         for (int t = 0; t < 8; ++t)
             EXPECT_GT(colorPixels(image, chart.traceColor(t)), 40 * scale)
                 << "trace " << t << " at scale " << scale;
+    }
+}
+
+TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
+    // The same label both ways, on the same font: the glyphs looked up once must land where
+    // shaping the text would put them.
+    QFont font;
+    font.setPixelSize(14);
+    for (const QString& text :
+         {QString("CH3 1.2345 V"), QString("-0.0006 V"), QString("x\u00b2 1")}) {
+        QImage expected(240, 30, QImage::Format_RGB32), drawn(240, 30, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        drawn.fill(Qt::white);
+        const QRectF box(4, 2, 230, 26);
+        {
+            QPainter p(&expected);
+            p.setFont(font);
+            p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, text);
+        }
+        {
+            QPainter p(&drawn);
+            p.setFont(font);
+            engine::NumberText numbers;
+            numbers.draw(p, box, Qt::AlignRight | Qt::AlignVCenter, text);
+        }
+        EXPECT_EQ(drawn, expected) << text.toStdString();
     }
 }

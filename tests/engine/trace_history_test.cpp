@@ -1,7 +1,10 @@
-// The strip chart's data: the ring of scans, kept compactly, and its reduction to pixel
-// columns over a span of time.
+// The strip chart's data: the ring of scans, kept compactly, and its summary per pixel column,
+// kept up to date scan by scan.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "engine/column_summary.h"
 #include "engine/trace_history.h"
 
 namespace {
@@ -32,53 +35,73 @@ TEST(TraceHistory, TenMinutesAtAThousandScansASecondFitInSixteenMegabytes) {
     EXPECT_EQ(h.size(), 600000);
 }
 
-TEST(TraceHistory, ASpanReducesToColumnsKeepingEverySpikeAndTheNewestAtTheRight) {
-    TraceHistory h(1, 100000);
-    EXPECT_TRUE(ReduceToColumns(h, 0, 10, 0, 1).empty());
-    EXPECT_EQ(PointAtColumn(h, 9, 10, 0, 1), -1);
-    // 100 s at 1000 scans/s, a flat 1 V with one spike and one dip.
+TEST(ColumnSummary, EachColumnHoldsTheLowestAndHighestOfItsPointsAndKeepsEverySpike) {
+    TraceHistory h(2, 100000);
+    ColumnSummary live;
+    live.configure(2, 400, 0.125);  // the last 50 s over 400 columns: 125 points a column
+    // 100 s at 1000 scans/s, a flat 1 V with one spike and one dip; trace 1 counts up.
     for (int i = 0; i < 100000; ++i) {
-        const double v = i == 53700 ? 4000 * kStep : (i == 53800 ? 0.0 : 1638 * kStep);
-        h.append(&v, i * 0.001);
+        const double v = i == 93700 ? 4000 * kStep : (i == 93800 ? 0.0 : 1638 * kStep);
+        const double scan[2] = {v, (i % 4000) * kStep};
+        h.append(scan, i * 0.001);
+        live.add(h.codes(h.size() - 1), i * 0.001);
     }
-    // The last 50 s over 400 columns: 125 ms, 125 points, per column.
-    const auto spans = ReduceToColumns(h, 0, 400, 99.999, 50);
-    ASSERT_EQ(spans.size(), 400u);
+    ColumnSummary rebuilt;
+    rebuilt.configure(2, 400, 0.125);
+    rebuilt.rebuild(h);
+    const long newest = live.columnOf(99.999);
     int spikes = 0, dips = 0;
-    for (std::size_t k = 0; k < spans.size(); ++k) {
-        EXPECT_EQ(spans[k].column, static_cast<int>(k));
-        spikes += spans[k].high == 4000 * kStep;
-        dips += spans[k].low == 0.0;
+    for (long k = newest - 399; k <= newest; ++k) {
+        // The independent answer: every point whose time falls in the column.
+        std::int16_t low[2] = {32767, 32767}, high[2] = {-32767, -32767};
+        for (int i = h.firstAtOrAfter(k * 0.125); i < h.size() && h.time(i) < (k + 1) * 0.125; ++i)
+            for (int t = 0; t < 2; ++t) {
+                low[t] = std::min(low[t], h.code(t, i));
+                high[t] = std::max(high[t], h.code(t, i));
+            }
+        ASSERT_TRUE(live.has(k) && rebuilt.has(k)) << k;
+        for (int t = 0; t < 2; ++t) {
+            EXPECT_EQ(live.low(k, t), low[t]) << k;
+            EXPECT_EQ(live.high(k, t), high[t]) << k;
+            EXPECT_EQ(rebuilt.low(k, t), low[t]) << k;
+            EXPECT_EQ(rebuilt.high(k, t), high[t]) << k;
+        }
+        spikes += live.high(k, 0) == 4000;
+        dips += live.low(k, 0) == 0;
     }
     EXPECT_EQ(spikes, 1);
     EXPECT_EQ(dips, 1);
-    EXPECT_EQ(spans[3].high, 1638 * kStep);  // 53.7 s is 3.7 s into the span: column 29
-    EXPECT_EQ(spans[29].high, 4000 * kStep);
-    // The point read out at a column: the newest taken in it.
-    EXPECT_EQ(PointAtColumn(h, 399, 400, 99.999, 50), 99999);
-    EXPECT_EQ(PointAtColumn(h, 0, 400, 99.999, 50), 50123);
-    // A span reaching before the first point leaves its left columns empty.
-    const auto early = ReduceToColumns(h, 0, 100, 0.999, 10);
-    ASSERT_FALSE(early.empty());
-    EXPECT_EQ(early.front().column, 90);
-    EXPECT_EQ(PointAtColumn(h, 89, 100, 0.999, 10), -1);
-    EXPECT_TRUE(ReduceToColumns(h, 1, 10, 99.999, 1).empty());  // no such trace
+    EXPECT_FALSE(live.has(newest - 400));  // scrolled out of the picture
+    EXPECT_FALSE(live.has(newest + 1));
 }
 
-TEST(TraceHistory, TheRingWrittenOverStillReducesRight) {
+TEST(ColumnSummary, ColumnsWithoutScansAreEmptyNotLeftOverFromTheRing) {
+    TraceHistory h(1, 100);
+    ColumnSummary c;
+    c.configure(1, 10, 1.0);
+    for (double t : {0.5, 1.5, 13.5}) {  // then nothing for 12 s: the ring went round
+        const double v = t * kStep;
+        h.append(&v, t);
+        c.add(h.codes(h.size() - 1), t);
+    }
+    EXPECT_TRUE(c.has(13));
+    for (long k = 4; k < 13; ++k) EXPECT_FALSE(c.has(k)) << k;
+    EXPECT_FALSE(c.has(3));  // its slot holds column 13 now
+}
+
+TEST(TraceHistory, TheRingWrittenOverStillGivesRightStatistics) {
     // A ring smaller than what went through it: summaries of written-over points are not used.
     TraceHistory h(1, 1000);
     for (int i = 0; i < 2600; ++i) {
         const double v = (i % 1000 == 999 ? 100 : 10) * kStep;
         h.append(&v, i * 0.01);
     }
-    const auto all = ReduceToColumns(h, 0, 1, 25.99, 100);  // everything held: 16.00 to 25.99 s
-    ASSERT_EQ(all.size(), 1u);
+    const double end = h.time(h.size() - 1);
+    const auto all = h.statistics(end, 100);  // everything held: 16.00 to 25.99 s
+    EXPECT_EQ(all[0].count, 1000);
     EXPECT_EQ(all[0].low, 10 * kStep);
-    EXPECT_EQ(all[0].high, 100 * kStep);                   // the spike at 19.99 s
-    const auto late = ReduceToColumns(h, 0, 1, 25.99, 5);  // 21 s on: no spike
-    ASSERT_EQ(late.size(), 1u);
-    EXPECT_EQ(late[0].high, 10 * kStep);
+    EXPECT_EQ(all[0].high, 100 * kStep);                  // the spike at 19.99 s
+    EXPECT_EQ(h.statistics(end, 5)[0].high, 10 * kStep);  // 21 s on: no spike
 }
 
 TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInIt) {
@@ -99,16 +122,4 @@ TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInIt) {
     EXPECT_EQ(s[0].count, 1000);
     EXPECT_DOUBLE_EQ(s[0].mean, 499.5 * kStep);
     EXPECT_EQ(h.statistics(-5, 1)[0].count, 0);
-}
-
-TEST(TraceHistory, APointAtTheVeryEndOfTheSpanStaysInTheLastColumn) {
-    TraceHistory h(1, 10);
-    for (int i = 0; i < 10; ++i) {
-        const double v = i * kStep;
-        h.append(&v, i * 0.1);
-    }
-    const auto spans = ReduceToColumns(h, 0, 3, 0.9, 0.3);  // the newest lies on the span's end
-    ASSERT_FALSE(spans.empty());
-    EXPECT_EQ(spans.back().column, 2);
-    for (const auto& c : spans) EXPECT_LT(c.column, 3);
 }

@@ -199,7 +199,13 @@ TEST_F(Program, TheLargeDisplayShowsTheChosenChannelInItsTraceColour) {
         for (int channel : {3, 6}) {
             SetCtrlVal(mainPanel, MAIN_CHANNEL, channel);
             FireTimer(mainPanel, MAIN_TIMER);
-            EXPECT_EQ(big->palette().color(QPalette::WindowText), chart->traceColor(channel));
+            // The digits and their colour are made for the next display frame.
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return big->palette().color(QPalette::WindowText) == chart->traceColor(channel);
+                },
+                500))
+                << "channel " << channel;
             EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE),
                       QString::number(Value(mainPanel, MAIN_CH0 - channel), 'f', 4).toStdString());
         }

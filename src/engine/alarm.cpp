@@ -1,0 +1,79 @@
+#include "engine/alarm.h"
+
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/timerfd.h>
+#include <unistd.h>
+#endif
+
+namespace engine {
+
+Alarm::Alarm(std::function<void()> ring, QObject* parent)
+    : QObject(parent), ring_(std::move(ring)) {
+#ifdef __linux__
+    fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd_ >= 0) {
+        notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
+        connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t expirations = 0;
+            if (::read(fd_, &expirations, sizeof expirations) == sizeof expirations) rang();
+        });
+        return;
+    }
+#endif
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &Alarm::rang);
+}
+
+Alarm::~Alarm() {
+#ifdef __linux__
+    if (fd_ >= 0) {
+        delete notifier_;
+        ::close(fd_);
+    }
+#endif
+}
+
+void Alarm::rang() {
+    set_ = false;
+    ring_();
+}
+
+void Alarm::set(Clock::time_point when) {
+    set_ = true;
+#ifdef __linux__
+    if (fd_ >= 0) {
+        // The steady clock is the monotonic one; a moment already past rings at once (zero
+        // would disarm: the earliest is one nanosecond).
+        const long long ns = std::max<long long>(
+            1,
+            std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count());
+        itimerspec at{};
+        at.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        at.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        timerfd_settime(fd_, TFD_TIMER_ABSTIME, &at, nullptr);
+        return;
+    }
+#endif
+    const double ms = std::chrono::duration<double, std::milli>(when - Clock::now()).count();
+    timer_.start(ms <= 0 ? 0 : static_cast<int>(std::lround(std::min(ms, 2.0e9))));
+}
+
+void Alarm::cancel() {
+    set_ = false;
+#ifdef __linux__
+    if (fd_ >= 0) {
+        const itimerspec off{};
+        timerfd_settime(fd_, 0, &off, nullptr);
+        return;
+    }
+#endif
+    timer_.stop();
+}
+
+}  // namespace engine

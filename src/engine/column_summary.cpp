@@ -1,0 +1,37 @@
+#include "engine/column_summary.h"
+
+#include <algorithm>
+
+void ColumnSummary::configure(int traces, int count, double width) {
+    traces_ = std::max(1, traces);
+    count_ = std::max(1, count);
+    width_ = width > 0 && std::isfinite(width) ? width : 1;
+    index_.assign(static_cast<std::size_t>(count_), LONG_MIN);
+    low_.assign(static_cast<std::size_t>(count_) * traces_, 0);
+    high_.assign(static_cast<std::size_t>(count_) * traces_, 0);
+}
+
+void ColumnSummary::rebuild(const TraceHistory& history) {
+    std::fill(index_.begin(), index_.end(), LONG_MIN);
+    if (history.size() == 0 || history.traces() != traces_) return;
+    const long newest = columnOf(history.time(history.size() - 1));
+    for (int i = history.firstAtOrAfter((newest - count_ + 1) * width_); i < history.size(); ++i)
+        add(history.codes(i), history.time(i));
+}
+
+void ColumnSummary::add(const std::int16_t* codes, double seconds) {
+    if (count_ == 0) return;
+    const long k = columnOf(seconds);
+    const std::size_t s = slot(k) * static_cast<std::size_t>(traces_);
+    if (index_[slot(k)] != k) {
+        // A new column takes the slot of the one count() columns before it.
+        index_[slot(k)] = k;
+        std::copy(codes, codes + traces_, low_.begin() + static_cast<long>(s));
+        std::copy(codes, codes + traces_, high_.begin() + static_cast<long>(s));
+        return;
+    }
+    for (int t = 0; t < traces_; ++t) {
+        low_[s + t] = std::min(low_[s + t], codes[t]);
+        high_[s + t] = std::max(high_[s + t], codes[t]);
+    }
+}

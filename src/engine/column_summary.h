@@ -1,0 +1,41 @@
+// Each trace's lowest and highest point per pixel column of the strip chart, on columns fixed
+// in time: column k holds the points taken in [k * width, (k + 1) * width) seconds. The
+// picture scrolls by whole columns, so a column once past never changes: a scan updates only
+// the newest, and a frame reads the last count() columns without visiting a single point.
+#pragma once
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "engine/trace_history.h"
+
+class ColumnSummary {
+  public:
+    // Empty, `count` columns of `width` seconds for `traces` traces.
+    void configure(int traces, int count, double width);
+    int traces() const { return traces_; }
+    int count() const { return count_; }
+    double width() const { return width_; }
+    // Summarises the last count() columns of the points a history holds, afresh.
+    void rebuild(const TraceHistory& history);
+    // One scan's codes, taken at `seconds`, no earlier than the scan before.
+    void add(const std::int16_t* codes, double seconds);
+
+    long columnOf(double seconds) const { return static_cast<long>(std::floor(seconds / width_)); }
+    // Whether column k is still held and has points; then each trace's lowest and highest
+    // code in it.
+    bool has(long k) const { return count_ > 0 && index_[slot(k)] == k; }
+    std::int16_t low(long k, int trace) const { return low_[slot(k) * traces_ + trace]; }
+    std::int16_t high(long k, int trace) const { return high_[slot(k) * traces_ + trace]; }
+
+  private:
+    std::size_t slot(long k) const {
+        return static_cast<std::size_t>(((k % count_) + count_) % count_);
+    }
+    int traces_ = 0, count_ = 0;
+    double width_ = 1;
+    std::vector<long> index_;               // per slot: the column it holds, LONG_MIN none
+    std::vector<std::int16_t> low_, high_;  // per slot, traces_ each
+};
