@@ -131,7 +131,7 @@ void BM_ProgramTicksInRealTime(benchmark::State& state) {
             const long ticks0 = ticks;
             allocations = 0;
             QEventLoop loop;
-            QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+            QTimer::singleShot(3000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
             loop.exec();
             counting = false;
             const double scans = static_cast<double>(converter.conversions() - conversions) / 8;
