@@ -107,7 +107,7 @@ void entryWire(QWidget* w, std::function<void(int)> send) {
     QObject::connect(entry, &NumericEntry::committed, entry, [send] { send(EVENT_COMMIT); });
 }
 
-// ---- QDoubleSpinBox and NumericIndicator: the exact value given.
+// ---- QDoubleSpinBox: the exact value given.
 
 bool doubleGet(const QWidget* w, double& v) {
     v = static_cast<const QDoubleSpinBox*>(w)->value();
@@ -131,15 +131,23 @@ int doubleSetMaximum(QWidget* w, double max) {
     return kOk;
 }
 
-// NumericIndicator keeps its value apart from the spin box's, and shows it when painted.
-bool indicatorGet(const QWidget* w, double& v) {
-    v = static_cast<const NumericIndicator*>(w)->shownValue();
+// ---- NumericIndicator and LargeDisplay: the exact value given, stored, and shown once a
+// display frame.
+
+template <typename Shown>
+bool storedGet(const QWidget* w, double& v) {
+    v = static_cast<const Shown*>(w)->shownValue();
     return true;
 }
-int indicatorSet(QWidget* w, double v) {
+template <typename Shown>
+int storedSet(QWidget* w, double v) {
     if (std::isnan(v)) return kBadValue;
-    static_cast<NumericIndicator*>(w)->showValue(v);
+    static_cast<Shown*>(w)->showValue(v);
     return kOk;
+}
+template <typename Shown>
+QString storedText(const QWidget* w) {
+    return static_cast<const Shown*>(w)->shownText();
 }
 int indicatorSetMaximum(QWidget* w, double max) {
     auto* d = static_cast<NumericIndicator*>(w);
@@ -147,9 +155,6 @@ int indicatorSetMaximum(QWidget* w, double max) {
     const int result = doubleSetMaximum(w, max);
     if (result == kOk) d->showValue(shown);  // held to the new range
     return result;
-}
-QString indicatorText(const QWidget* w) {
-    return static_cast<const NumericIndicator*>(w)->shownText();
 }
 
 // ---- QProgressBar and RateMeter: a whole number, pinned to the bar's range.
@@ -190,21 +195,6 @@ QString barText(const QWidget* w) {
     return static_cast<const QProgressBar*>(w)->text();
 }
 
-// ---- LargeDisplay: the exact value given, shown in large digits.
-
-bool largeGet(const QWidget* w, double& v) {
-    v = static_cast<const LargeDisplay*>(w)->shownValue();
-    return true;
-}
-int largeSet(QWidget* w, double v) {
-    if (std::isnan(v)) return kBadValue;
-    static_cast<LargeDisplay*>(w)->showValue(v);
-    return kOk;
-}
-QString largeText(const QWidget* w) {
-    return static_cast<const LargeDisplay*>(w)->shownText();
-}
-
 // ---- TimerControl: no value; it sends ticks.
 
 void timerWire(QWidget* w, std::function<void(int)> send) {
@@ -223,11 +213,12 @@ const ControlKind kKinds[] = {
     {"QSpinBox", spinGet, spinSet, spinMaximum, spinSetMaximum, noEvents, spinText},
     {"NumericEntry", spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
     {"QDoubleSpinBox", doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
-    {"NumericIndicator", indicatorGet, indicatorSet, doubleMaximum, indicatorSetMaximum, noEvents,
-     indicatorText},
+    {"NumericIndicator", storedGet<NumericIndicator>, storedSet<NumericIndicator>, doubleMaximum,
+     indicatorSetMaximum, noEvents, storedText<NumericIndicator>},
     {"QProgressBar", barGet, barSet, barMaximum, barSetMaximum, noEvents, barText},
     {"RateMeter", barGet, meterSet, barMaximum, barSetMaximum, noEvents, barText},
-    {"LargeDisplay", largeGet, largeSet, nullptr, nullptr, noEvents, largeText},
+    {"LargeDisplay", storedGet<LargeDisplay>, storedSet<LargeDisplay>, nullptr, nullptr, noEvents,
+     storedText<LargeDisplay>},
     {"TimerControl", nullptr, nullptr, nullptr, nullptr, timerWire, noText},
     {"StripChart", nullptr, nullptr, nullptr, nullptr, noEvents, noText},
 };

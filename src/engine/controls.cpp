@@ -2,6 +2,7 @@
 
 #include "engine/dispatch.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -80,15 +81,13 @@ QString NumericIndicator::textFromValue(double value) const {
 void NumericIndicator::showValue(double value) {
     value_ = std::clamp(value, minimum(), maximum());
     given_ = true;
-    if (!stale_) {
-        stale_ = true;
-        requestFrame();
-    }
+    changed();
 }
 
-void NumericIndicator::present() {
-    if (!stale_) return;
-    stale_ = false;
+void NumericIndicator::showNewest() {
+    // A screen reader reads the spin box's own value: keep it the one shown, once a frame,
+    // only while one listens.
+    if (QAccessible::isActive()) setValue(value_);
     update();
 }
 
@@ -216,15 +215,10 @@ QColor LargeDisplay::digitColor() const {
 void LargeDisplay::showValue(double value) {
     value_ = value;
     shown_ = true;
-    if (!stale_) {
-        stale_ = true;
-        requestFrame();
-    }
+    changed();
 }
 
-void LargeDisplay::present() {
-    if (!stale_) return;
-    stale_ = false;
+void LargeDisplay::showNewest() {
     showText();
 }
 

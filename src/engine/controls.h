@@ -52,19 +52,18 @@ class NumericIndicator : public QDoubleSpinBox, public engine::ShownPerFrame {
     QString textFromValue(double value) const override;
     // Stores the value, held to the indicator's range, and asks for a frame.
     void showValue(double value);
-    void present() override;
     // The value shown: the last one given, or the resource's until then.
     double shownValue() const { return given_ ? value_ : value(); }
     QString shownText() const;
 
   protected:
     void paintEvent(QPaintEvent*) override;
+    void showNewest() override;
 
   private:
     int display_decimals_ = 4;
     double value_ = 0;
     bool given_ = false;
-    bool stale_ = false;  // given since last asked to repaint
     engine::NumberText text_;
 };
 
@@ -126,12 +125,12 @@ class LargeDisplay : public QFrame, public engine::ShownPerFrame {
     double shownValue() const { return value_; }
     QString shownText() const;
     QColor digitColor() const;
-    void present() override;
     // The controls named by selector and colorSource, found when the panel was loaded.
     void bind(QSpinBox* selector, StripChart* colorSource);
 
   protected:
     void resizeEvent(QResizeEvent*) override;
+    void showNewest() override;
 
   private:
     void showText();
@@ -141,7 +140,6 @@ class LargeDisplay : public QFrame, public engine::ShownPerFrame {
     int decimals_ = 4;
     double value_ = 0;
     bool shown_ = false;  // a value has been given
-    bool stale_ = false;  // given since the digits were last made
     QPointer<QSpinBox> chooser_;
     QPointer<StripChart> chart_;
 };

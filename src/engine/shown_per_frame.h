@@ -18,21 +18,32 @@ class FrameRequests {
 
 class ShownPerFrame {
   public:
-    virtual void present() = 0;
+    // Makes what shows the newest value, once per frame, if one came since the last.
+    void present() {
+        if (!stale_) return;
+        stale_ = false;
+        showNewest();
+    }
     void attach(FrameRequests* frames) { frames_ = frames; }
 
   protected:
     ~ShownPerFrame() = default;
-    // From the window's frame limiter; outside a limited window, the control presents at once.
-    void requestFrame() {
+    // A new value: the first since the last frame asks for the next one, from the window's
+    // frame limiter; outside a limited window the control shows it at once.
+    void changed() {
+        if (stale_) return;
+        stale_ = true;
         if (frames_)
             frames_->requestFrame();
         else
             present();
     }
+    // What present() does for the control: make its text or picture and ask Qt to repaint.
+    virtual void showNewest() = 0;
 
   private:
     FrameRequests* frames_ = nullptr;
+    bool stale_ = false;
 };
 
 }  // namespace engine

@@ -148,15 +148,10 @@ void StripChart::appendScan(const double* values, double seconds) {
     if (live_fitted_) live_columns_.add(live_.codes(live_.size() - 1), seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
-    if (!frozen_ && !stale_) {
-        stale_ = true;
-        requestFrame();
-    }
+    if (!frozen_) changed();
 }
 
-void StripChart::present() {
-    if (!stale_) return;
-    stale_ = false;
+void StripChart::showNewest() {
     // The plot and the legend's row; the Freeze button, which does not change, is left alone.
     const int top = static_cast<int>(plotArea().top()) - 1;
     update(QRect(0, 0, freeze_->geometry().left(), top));

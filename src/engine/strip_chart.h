@@ -96,7 +96,6 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // The height in the widget at which a value of the range is drawn in the plot area.
     static double yOf(double value, const std::pair<double, double>& range, const QRectF& plot);
     long paints() const { return paints_; }
-    void present() override;
 
     QSize sizeHint() const override { return {560, 260}; }
 
@@ -110,6 +109,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void leaveEvent(QEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void showNewest() override;
 
   private:
     void layoutChanged();
@@ -132,7 +132,6 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     mutable std::vector<QRect> legend_;
     mutable QRectF plot_;
     engine::NumberText legend_text_;
-    bool stale_ = false;  // scans since the picture was last asked to repaint
     double span_ = 10;
     std::vector<bool> hidden_ = std::vector<bool>(8, false);
     double y_min_ = 0, y_max_ = 2.5;
