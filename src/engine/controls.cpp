@@ -117,6 +117,7 @@ void TimerControl::setInterval(double seconds) {
     if (!(seconds > 0)) return;
     interval_ = std::clamp(seconds, kShortestInterval, kLongestInterval);
     restart();
+    emit intervalChanged(interval_);
 }
 
 void TimerControl::setRunning(bool on) {

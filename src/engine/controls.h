@@ -88,6 +88,7 @@ class TimerControl : public QWidget {
     static constexpr double kShortestInterval = 1e-6, kLongestInterval = 86400.0;
   signals:
     void due();
+    void intervalChanged(double seconds);
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -20,6 +20,14 @@ int depth = 0;
 long deferredTicks = 0;
 std::set<std::pair<int, int>> pendingTicks;  // panel, control
 std::chrono::steady_clock::time_point lastCallbackStart{}, lastCallbackEnd{};
+std::function<double()> scanClock;
+double lastScanStart = 0;
+
+double scanClockNow() {
+    if (scanClock) return scanClock();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 QEventLoop* loop = nullptr;
 PopupResponder responder;
 bool programChanging = false;
@@ -102,7 +110,10 @@ void leaveCallback() {
 }
 
 void enterCallback() {
-    if (depth++ == 0) lastCallbackStart = std::chrono::steady_clock::now();
+    if (depth++ == 0) {
+        lastCallbackStart = std::chrono::steady_clock::now();
+        lastScanStart = scanClockNow();
+    }
 }
 
 template <typename Call>
@@ -190,8 +201,10 @@ LastCallbackSpan() {
     return {lastCallbackStart, lastCallbackEnd};
 }
 double ScanStartSeconds() {
-    const auto at = depth > 0 ? lastCallbackStart : std::chrono::steady_clock::now();
-    return std::chrono::duration<double>(at.time_since_epoch()).count();
+    return depth > 0 ? lastScanStart : scanClockNow();
+}
+void SetScanClock(std::function<double()> clock) {
+    scanClock = std::move(clock);
 }
 
 long DeferredTicks() {

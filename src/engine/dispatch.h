@@ -32,8 +32,12 @@ std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time
 LastCallbackSpan();
 
 // When the scan being made began: the start of the running callback (the tick that makes
-// it), in seconds of the steady clock; now when no callback runs.
+// it), in seconds of the steady clock; now when no callback runs. The chart and its
+// recordings stamp every scan with it.
 double ScanStartSeconds();
+// For tests: the clock ScanStartSeconds reads (nullptr: the steady clock), so that stamps
+// follow a simulated time.
+void SetScanClock(std::function<double()> clock);
 
 // While one lives, values change because the program set them: controls send no event.
 class ProgramChange {

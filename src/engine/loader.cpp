@@ -137,6 +137,17 @@ QString bindCrossReferences(QWidget* window) {
                 .arg(meter->objectName(), meter->rateOf());
         meter->bind(timer);
     }
+    for (auto* chart : window->findChildren<StripChart*>()) {
+        auto* timer = find(chart->rateOf(), static_cast<TimerControl*>(nullptr));
+        if (!chart->rateOf().isEmpty() && !timer)
+            return QString("control %1 names rateOf \"%2\", which the panel does not have")
+                .arg(chart->objectName(), chart->rateOf());
+        if (!timer) continue;
+        const QPointer<TimerControl> paced(timer);
+        chart->bindRate([paced] { return paced ? 1.0 / paced->interval() : 0.0; });
+        QObject::connect(timer, &TimerControl::intervalChanged, chart,
+                         [chart](double seconds) { chart->rateChanged(1.0 / seconds); });
+    }
     return {};
 }
 

@@ -75,6 +75,13 @@ int AddPanel(std::unique_ptr<Panel> panel) {
     return handle;
 }
 
+const std::string& StatusLineText() {
+    return statusText;
+}
+StatusTone StatusLineTone() {
+    return statusTone;
+}
+
 void SetStatusLine(const std::string& text, StatusTone tone) {
     statusText = text;
     statusTone = tone;

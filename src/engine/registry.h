@@ -44,5 +44,7 @@ void DiscardAllPanels();
 // notice stands out as a badge, an alarm more so.
 enum class StatusTone { plain, notice, alarm };
 void SetStatusLine(const std::string& text, StatusTone tone = StatusTone::plain);
+const std::string& StatusLineText();
+StatusTone StatusLineTone();
 
 }  // namespace engine

@@ -4,9 +4,13 @@
 #include "engine/resource_check.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
@@ -41,6 +45,19 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WindowShortcut);
     connect(space, &QShortcut::activated, this, [this] { setFrozen(!frozen_); });
+
+    record_ = new QToolButton(this);
+    record_->setCheckable(true);
+    record_->setFocusPolicy(Qt::NoFocus);
+    showRecordButton();
+    connect(record_, &QToolButton::clicked, this, [this] { chooseAndRecord(); });
+    auto* recordKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    recordKey->setContext(Qt::WindowShortcut);
+    connect(recordKey, &QShortcut::activated, this, [this] { chooseAndRecord(); });
+    flush_.setInterval(1000);
+    connect(&flush_, &QTimer::timeout, this, [this] {
+        if (!recorder_.flush()) recordingFailed(QString::fromStdString(recorder_.error()));
+    });
 }
 
 void StripChart::setTraceCount(int n) {
@@ -145,6 +162,7 @@ void StripChart::setUnit(const QString& u) {
 
 void StripChart::appendScan(const double* values, double seconds) {
     live_.append(values, seconds);
+    recorder_.append(seconds, values);
     if (live_fitted_) live_columns_.add(live_.codes(live_.size() - 1), seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
@@ -154,7 +172,7 @@ void StripChart::appendScan(const double* values, double seconds) {
 void StripChart::showNewest() {
     // The plot and the legend's row; the Freeze button, which does not change, is left alone.
     const int top = static_cast<int>(plotArea().top()) - 1;
-    update(QRect(0, 0, freeze_->geometry().left(), top));
+    update(QRect(0, 0, record_->geometry().left(), top));
     update(QRect(0, top, width(), height() - top));
 }
 
@@ -248,7 +266,7 @@ QRect StripChart::legendEntry(int trace) const {
     if (legend_.size() != static_cast<std::size_t>(traceCount())) {
         const QFontMetrics fm(font());
         const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
-        const int right = width() - kMargin - (freeze_ ? freeze_->sizeHint().width() + kMargin : 0);
+        const int right = record_->geometry().left() - kMargin;
         const int entryWidth =
             14 + fm.horizontalAdvance("WWWW 0.0000 " + unit_) + 2 * kMargin;  // values don't jiggle
         const int perRow = std::max(1, (right - left) / entryWidth);
@@ -258,7 +276,9 @@ QRect StripChart::legendEntry(int trace) const {
             legend_.push_back(QRect(left + col * entryWidth, kMargin + row * (fm.height() + 4),
                                     entryWidth, fm.height() + 2));
         }
-        const int legendBottom = std::max(legend_.back().bottom(), freeze_->geometry().bottom());
+        const int legendBottom =
+            std::max(legend_.back().bottom(),
+                     std::max(freeze_->geometry().bottom(), record_->geometry().bottom()));
         // Whole pixels, so that the plot's image lies on the background's pixels.
         const double top = std::floor(legendBottom + kMargin + fm.height() / 2.0);
         plot_ = QRectF(left, top, width() - left - 2 * kMargin,
@@ -302,9 +322,15 @@ StripChart::Readout StripChart::readoutAt(double x) const {
 }
 
 void StripChart::resizeEvent(QResizeEvent*) {
-    const QSize button = freeze_->sizeHint();
-    freeze_->setGeometry(width() - kMargin - button.width(), kMargin, button.width(),
-                         button.height());
+    placeButtons();
+}
+
+void StripChart::placeButtons() {
+    const QSize freeze = freeze_->sizeHint(), record = record_->sizeHint();
+    freeze_->setGeometry(width() - kMargin - freeze.width(), kMargin, freeze.width(),
+                         freeze.height());
+    record_->setGeometry(freeze_->geometry().left() - kMargin - record.width(), kMargin,
+                         record.width(), record.height());
     layoutChanged();
 }
 
@@ -349,6 +375,11 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     statistics->setCheckable(true);
     statistics->setChecked(statistics_shown_);
     menu.addSeparator();
+    QAction* record = menu.addAction(recording() ? tr("Stop &recording\tCtrl+R")
+                                                 : tr("&Record every scan to a file...\tCtrl+R"));
+    QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
+    QAction* picture = menu.addAction(tr("Save the &picture as PNG..."));
+    menu.addSeparator();
     std::vector<std::pair<QAction*, double>> spans;
     for (double seconds : kSpans) {
         QAction* a = menu.addAction(seconds < 60 ? tr("Last %1 s").arg(seconds)
@@ -373,6 +404,19 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
+    if (chosen == record) chooseAndRecord();
+    if (chosen == exportCsv || chosen == picture) {
+        const bool csv = chosen == exportCsv;
+        const QString path = QFileDialog::getSaveFileName(
+            this, csv ? tr("Save the shown span") : tr("Save the picture"),
+            QFileInfo(defaultRecordingPath())
+                .dir()
+                .filePath(csv ? "zelmor-span.csv" : "zelmor-chart.png"),
+            csv ? tr("CSV files (*.csv)") : tr("PNG pictures (*.png)"));
+        QString error;
+        if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error)))
+            QMessageBox::warning(this, tr("Not saved"), error);
+    }
     for (const auto& [action, seconds] : spans)
         if (chosen == action) setSpan(seconds);
     for (int t = 0; t < static_cast<int>(traces.size()); ++t)
@@ -607,6 +651,18 @@ void StripChart::paintEvent(QPaintEvent*) {
             p.drawText(QPointF(box.left() + 6, box.top() + 4 + fm.ascent() + k++ * fm.height()),
                        line);
         }
+    }
+
+    // Recording: what, for how long, how much, at the plot's top right.
+    if (recording()) {
+        const QString text = recordingText();
+        QRectF box(0, 0, fm.horizontalAdvance(text) + 16, fm.height() + 6);
+        box.moveTopRight(QPointF(plot.right() - 6, plot.top() + 6));
+        QColor back = palette().toolTipBase().color();
+        back.setAlphaF(0.9);
+        p.fillRect(box, back);
+        p.setPen(QColor("#c9302c"));
+        p.drawText(box, Qt::AlignCenter, text);
     }
 
     // Frozen: say so plainly over the picture.

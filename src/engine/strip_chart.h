@@ -9,14 +9,20 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/column_summary.h"
 #include "engine/number_text.h"
+#include "engine/registry.h"
+#include "engine/scan_recorder.h"
 #include "engine/shown_per_frame.h"
 #include "engine/trace_history.h"
 
@@ -33,6 +39,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     Q_PROPERTY(QString unit READ unit WRITE setUnit)
     Q_PROPERTY(double resolution READ resolution WRITE setResolution)
     Q_PROPERTY(double span READ span WRITE setSpan)
+    Q_PROPERTY(QString rateOf READ rateOf WRITE setRateOf)
   public:
     explicit StripChart(QWidget* parent = nullptr);
     int traceCount() const { return live_.traces(); }
@@ -86,6 +93,35 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     QRectF plotArea() const;
     QRect legendEntry(int trace) const;
     QToolButton* freezeButton() const { return freeze_; }
+    QToolButton* recordButton() const { return record_; }
+
+    // Recording every scan to a CSV file (see ScanRecorder), and saving what is shown.
+    // `rateOf` names the timer that paces the scans: its rate goes in the header, and its
+    // changes in comment lines.
+    QString rateOf() const { return rate_of_; }
+    void setRateOf(const QString& name) { rate_of_ = name; }
+    // Called once the panel is loaded: the requested rate, in scans a second.
+    void bindRate(std::function<double()> rate) { rate_ = std::move(rate); }
+    void rateChanged(double scansPerSecond);
+    // A new, dated file name in the user's documents folder, not taken yet.
+    static QString defaultRecordingPath();
+    // Asks for the file (Record, Ctrl+R), then records to it; asked again, stops.
+    void chooseAndRecord();
+    // Starts recording; a file of that name is kept unless `overwrite` (the operator agreed).
+    // False when it could not start, after saying why.
+    bool startRecording(const QString& path, bool overwrite);
+    void stopRecording();
+    bool recording() const { return recorder_.isOpen(); }
+    const engine::ScanRecorder& recorder() const { return recorder_; }
+    // "REC name  0:01:23  83,000 scans" while recording; empty otherwise.
+    QString recordingText() const;
+    // What the chart shows, as CSV (times from the span's start) or as a PNG picture. False,
+    // with error set, when the file cannot be written.
+    bool exportShown(const QString& path, QString& error) const;
+    bool savePicture(const QString& path, QString& error);
+    // The last word on a recording that did not start or stopped on its own; null when none
+    // is open.
+    QMessageBox* recordingMessage() const { return failure_; }
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
     struct Readout {
@@ -117,6 +153,13 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // Where the shown span ends: the newest shown scan's time.
     double end() const;
     void paintBackground(const std::pair<double, double>& range);
+    void placeButtons();
+    // Header lines for a file of scans.
+    engine::ScanRecorder::Header fileHeader(const QString& what) const;
+    // A recording that stopped on its own: say why, once, and go on scanning.
+    void recordingFailed(const QString& why);
+    void tell(const QString& title, const QString& text);
+    void showRecordButton();
     // The column summary of what is shown, fitted to the plot's columns and the span (made
     // afresh from the points when either has changed since).
     const ColumnSummary& shownColumns() const;
@@ -141,6 +184,14 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double hover_x_ = -1;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
+    QToolButton* record_ = nullptr;
+    engine::ScanRecorder recorder_;
+    QTimer flush_;  // every second while recording
+    QString rate_of_;
+    std::function<double()> rate_;
+    // The status line as it was before a failed recording added to it.
+    std::optional<std::pair<std::string, engine::StatusTone>> status_before_;
+    QPointer<QMessageBox> failure_;
     QImage background_;
     QImage traces_;                  // the traces' pixels, reused from frame to frame
     std::vector<QRgb> columnMajor_;  // the same, a column after another

@@ -47,6 +47,7 @@ void ResetEngine(const CallbackTable& callbacks) {
     RegisterCallbacks(callbacks);
     InstallQtFront();
     SetPopupResponder([](const PopupRecord&) {});
+    SetScanClock(nullptr);
 }
 
 void ChooseItem(int panel, int control, int index) {

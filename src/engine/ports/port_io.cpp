@@ -16,11 +16,15 @@ class EmptyBus final : public PortBackend {
 
 EmptyBus emptyBus;
 PortBackend* current = &emptyBus;
+std::uint16_t lastWritten = 0;
 
 }  // namespace
 
 void UsePortBackend(PortBackend* backend) {
     current = backend ? backend : &emptyBus;
+}
+std::uint16_t LastPortWritten() {
+    return lastWritten;
 }
 void SleepFor(double seconds) {
     if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -29,6 +33,7 @@ void SleepFor(double seconds) {
 }  // namespace engine
 
 void RT_outp(short port, unsigned char value) {
+    engine::lastWritten = static_cast<std::uint16_t>(port);
     engine::current->write(static_cast<std::uint16_t>(port), value);
 }
 

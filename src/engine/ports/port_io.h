@@ -23,6 +23,10 @@ class PortBackend {
 // lost, reads give 0xFF, physical memory cannot be read, pauses sleep for real.
 void UsePortBackend(PortBackend* backend);
 
+// The port address last written (0: none yet): the converter link writes only its port's data
+// register, so this is the base address in use, for a recording's header.
+std::uint16_t LastPortWritten();
+
 // A real pause: sleeps for that many seconds; nothing for none, a negative or a NaN.
 void SleepFor(double seconds);
 
