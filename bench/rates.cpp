@@ -6,7 +6,11 @@
 //   floor   - a plain Qt program doing 1000 timer ticks a second, each one scan through the link
 //             on the simulated converter, showing nothing: the least the program could cost
 //   soak    - the program at 1000 scans/s, resident memory once a minute
-// rates [engine|program|floor|all|soak] [seconds per rate, or in all for soak] [program: one rate]
+//   record  - the program at 1000 scans/s without and with recording from the chart: scans,
+//             CPU, resident memory, bytes written a second; then the intervals between the
+//             recorded stamps at 100 and 1000 scans/s beside a plain QTimer's
+// rates [engine|program|floor|all|soak|record] [seconds per rate, in all for soak, per part
+//        for record] [program: one rate]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,8 +21,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "bench_support.h"
@@ -191,6 +197,87 @@ void soak(double seconds) {
     });
 }
 
+// Median, 99th percentile and largest of the gaps between successive times, in ms.
+void printIntervals(const char* what, int rate, std::vector<double> times) {
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i) gaps.push_back(1000 * (times[i] - times[i - 1]));
+    if (gaps.empty()) return;
+    std::sort(gaps.begin(), gaps.end());
+    std::printf("%-22s %5d/s  %7zu gaps  median %.3f ms  p99 %.3f ms  largest %.3f ms\n", what,
+                rate, gaps.size(), gaps[gaps.size() / 2], gaps[gaps.size() * 99 / 100],
+                gaps.back());
+}
+
+std::vector<double> recordedTimes(const std::string& file) {
+    std::ifstream in(file);
+    std::vector<double> t;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty() && line[0] != '#' && line.rfind("time_s", 0) != 0)
+            t.push_back(std::atof(line.c_str()));
+    return t;
+}
+
+void recordBench(double seconds) {
+    char folder[] = "/tmp/zelmor-rates-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    const std::string file = std::string(folder) + "/scans.csv";
+    support::RunProgramOnSimulator([&](engine::SimulatedConverter& converter) {
+        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+        const int panel = zelmor::mainPanel;
+        auto* chart = qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget);
+        auto rate = [&](int r) {
+            engine::testing::TypeInto(panel, MAIN_SAMPLES, std::to_string(r));
+            engine::testing::PressEnter(panel, MAIN_SAMPLES);
+            runFor(1.5);
+        };
+        rate(1000);
+        std::printf("at 1000/s for %.0f s  scans/s     CPU %%  RSS start..end KiB  bytes/s\n",
+                    seconds);
+        for (bool recording : {false, true}) {
+            if (recording) chart->startRecording(QString::fromStdString(file), true);
+            const long rss0 = residentKiB();
+            const double cpu0 = cpuSeconds();
+            const auto conv0 = converter.conversions();
+            const auto t0 = std::chrono::steady_clock::now();
+            runFor(seconds);
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            const double cpu = 100 * (cpuSeconds() - cpu0) / elapsed;
+            const double scans = (converter.conversions() - conv0) / 8.0 / elapsed;
+            const long rss1 = residentKiB();
+            chart->stopRecording();
+            const double bytes = recording ? chart->recorder().bytesWritten() / elapsed : 0;
+            std::printf("%-20s  %7.1f  %8.1f  %8ld..%-8ld  %7.0f\n",
+                        recording ? "recording" : "not recording", scans, cpu, rss0, rss1, bytes);
+            std::fflush(stdout);
+        }
+        for (int r : {100, 1000}) {
+            rate(r);
+            const double span = std::max(5.0, seconds / 6);
+            chart->startRecording(QString::fromStdString(file), true);
+            runFor(span);
+            chart->stopRecording();
+            printIntervals("recorded scan stamps", r, recordedTimes(file));
+            std::vector<double> ticks;
+            QTimer plain;
+            plain.setTimerType(Qt::PreciseTimer);
+            QObject::connect(&plain, &QTimer::timeout, [&] {
+                ticks.push_back(std::chrono::duration<double>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count());
+            });
+            plain.start(1000 / r);
+            runFor(span);
+            plain.stop();
+            printIntervals("plain QTimer ticks", r, ticks);
+            std::fflush(stdout);
+        }
+        QuitUserInterface(0);
+    });
+    std::remove(file.c_str());
+    rmdir(folder);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,6 +294,7 @@ int main(int argc, char** argv) {
                     floor > 0 ? program / floor : 0.0);
     }
     if (!std::strcmp(what, "floor")) floorCpu(seconds);
+    if (!std::strcmp(what, "record")) recordBench(argc > 2 ? seconds : 60);
     if (!std::strcmp(what, "soak")) soak(argc > 2 ? seconds : 600);
     return 0;
 }
