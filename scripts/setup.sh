@@ -7,7 +7,8 @@ set -euo pipefail
 # libqt6opengl6-dev: Qt's UiTools needs it at configure; qt6-tools-dev only recommends it.
 # dpkg-dev, file: the Debian package's dependencies are read off the binary.
 # xdotool: the end-to-end session types real keys into zelmor under Xvfb.
-packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev
+# qt6-svg-dev: the chart saves its picture as SVG too.
+packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-svg-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth fonts-dejavu-core
           dpkg-dev file git xdotool)
 if [ "${1:-}" = --list ]; then

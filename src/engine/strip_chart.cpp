@@ -378,7 +378,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* record = menu.addAction(recording() ? tr("Stop &recording\tCtrl+R")
                                                  : tr("&Record every scan to a file...\tCtrl+R"));
     QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
-    QAction* picture = menu.addAction(tr("Save the &picture as PNG..."));
+    QAction* picture = menu.addAction(tr("Save the &picture (PNG or SVG)..."));
     menu.addSeparator();
     std::vector<std::pair<QAction*, double>> spans;
     for (double seconds : kSpans) {
@@ -412,7 +412,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
             QFileInfo(defaultRecordingPath())
                 .dir()
                 .filePath(csv ? "zelmor-span.csv" : "zelmor-chart.png"),
-            csv ? tr("CSV files (*.csv)") : tr("PNG pictures (*.png)"));
+            csv ? tr("CSV files (*.csv)") : tr("PNG pictures (*.png);;SVG drawings (*.svg)"));
         QString error;
         if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error)))
             QMessageBox::warning(this, tr("Not saved"), error);

@@ -115,8 +115,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const engine::ScanRecorder& recorder() const { return recorder_; }
     // "REC name  0:01:23  83,000 scans" while recording; empty otherwise.
     QString recordingText() const;
-    // What the chart shows, as CSV (times from the span's start) or as a PNG picture. False,
-    // with error set, when the file cannot be written.
+    // What the chart shows, as CSV (times from the span's start) or as a picture: SVG when the
+    // name ends in .svg, PNG otherwise. False, with error set, when it cannot be written.
     bool exportShown(const QString& path, QString& error) const;
     bool savePicture(const QString& path, QString& error);
     // The last word on a recording that did not start or stopped on its own; null when none

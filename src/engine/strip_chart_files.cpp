@@ -7,7 +7,9 @@
 #include <QImage>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QStandardPaths>
+#include <QSvgGenerator>
 #include <QToolButton>
 #include <cmath>
 
@@ -169,8 +171,26 @@ bool StripChart::exportShown(const QString& path, QString& error) const {
 }
 
 bool StripChart::savePicture(const QString& path, QString& error) {
-    if (grab().save(path, "PNG")) return true;
-    error = tr("Cannot save the picture to %1: check that the folder exists and can be written.")
-                .arg(path);
-    return false;
+    bool saved = false;
+    if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size());
+        svg.setViewBox(rect());
+        svg.setTitle(tr("Zelmor chart"));
+        QPainter p;
+        saved = p.begin(&svg);
+        if (saved) {
+            render(&p);
+            saved = p.end();
+        }
+        saved = saved && QFileInfo(path).size() > 0;
+    } else {
+        saved = grab().save(path, "PNG");
+    }
+    if (!saved)
+        error = tr("Cannot save the picture to %1: check that the folder exists and can be "
+                   "written.")
+                    .arg(path);
+    return saved;
 }

@@ -1,6 +1,7 @@
 // Recordings on disk: what a file holds, and what is left of it when the disk says no.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,4 +133,19 @@ TEST(ScanRecorder, AFileSizeLimitStopsItOnAWholeLine) {
         ++scans;
     }
     EXPECT_GT(scans, 100);
+}
+
+TEST(ScanRecorder, AFolderRemovedWhileRecordingStopsItWithTheReason) {
+    Folder dir;
+    const std::string folder = dir.path + "/run";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    engine::ScanRecorder r;
+    ASSERT_TRUE(r.open(folder + "/scans.csv", false, 0, header(8))) << r.error();
+    const double v[8] = {};
+    r.append(0.001, v);
+    std::system(("rm -rf '" + folder + "'").c_str());
+    r.append(0.002, v);
+    EXPECT_FALSE(r.flush());
+    EXPECT_FALSE(r.isOpen());
+    EXPECT_NE(r.error().find("folder removed"), std::string::npos) << r.error();
 }

@@ -157,5 +157,11 @@ TEST_F(Program, TheShownSpanSavesAsCsvWithTimesFromItsStart) {
             EXPECT_EQ(std::stod(scans.back()[1 + ch]), Value(mainPanel, MAIN_CH0 - ch));
         ASSERT_TRUE(chart()->savePicture(QString::fromStdString(dir.path + "/chart.png"), error));
         EXPECT_FALSE(QImage(QString::fromStdString(dir.path + "/chart.png")).isNull());
+        ASSERT_TRUE(chart()->savePicture(QString::fromStdString(dir.path + "/chart.svg"), error));
+        std::ifstream svg(dir.path + "/chart.svg");
+        const std::string drawing((std::istreambuf_iterator<char>(svg)),
+                                  std::istreambuf_iterator<char>());
+        EXPECT_NE(drawing.find("<svg"), std::string::npos);
+        EXPECT_FALSE(chart()->savePicture(QString::fromStdString(dir.path + "/gone/c.png"), error));
     });
 }
