@@ -57,6 +57,21 @@ long residentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Runs the event loop for `seconds`: what it cost and what the converter did meanwhile.
+struct Measured {
+    double elapsed, cpu, scansPerSecond;
+};
+Measured measureFor(double seconds, const engine::SimulatedConverter& converter) {
+    const double cpu0 = cpuSeconds();
+    const auto conv0 = converter.conversions();
+    const auto t0 = std::chrono::steady_clock::now();
+    runFor(seconds);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return {elapsed, 100 * (cpuSeconds() - cpu0) / elapsed,
+            (converter.conversions() - conv0) / 8.0 / elapsed};
+}
+
 void engineRates(double seconds) {
     engine::testing::ResetEngine(support::kTestPanelCallbacks);
     engine::SetResourceFolder(ZELMOR_TEST_PANELS);
@@ -111,17 +126,12 @@ double floorCpu(double seconds) {
     });
     timer.start(1);
     runFor(1);
-    const double cpu0 = cpuSeconds();
-    const auto conv0 = converter.conversions();
-    const auto t0 = std::chrono::steady_clock::now();
-    runFor(seconds);
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const Measured m = measureFor(seconds, converter);
     timer.stop();
     engine::UsePortBackend(nullptr);
-    const double cpu = 100 * (cpuSeconds() - cpu0) / elapsed;
+    const double cpu = m.cpu;
     std::printf("floor: plain QTimer, one scan a tick, nothing shown: %.1f scans/s, CPU %.1f%%%s\n",
-                (converter.conversions() - conv0) / 8.0 / elapsed, cpu, sum < 0 ? "!" : "");
+                m.scansPerSecond, cpu, sum < 0 ? "!" : "");
     std::fflush(stdout);
     return cpu;
 }
@@ -236,19 +246,13 @@ void recordBench(double seconds) {
         for (bool recording : {false, true}) {
             if (recording) chart->startRecording(QString::fromStdString(file), true);
             const long rss0 = residentKiB();
-            const double cpu0 = cpuSeconds();
-            const auto conv0 = converter.conversions();
-            const auto t0 = std::chrono::steady_clock::now();
-            runFor(seconds);
-            const double elapsed =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-            const double cpu = 100 * (cpuSeconds() - cpu0) / elapsed;
-            const double scans = (converter.conversions() - conv0) / 8.0 / elapsed;
+            const Measured m = measureFor(seconds, converter);
             const long rss1 = residentKiB();
             chart->stopRecording();
-            const double bytes = recording ? chart->recorder().bytesWritten() / elapsed : 0;
+            const double bytes = recording ? chart->recorder().bytesWritten() / m.elapsed : 0;
             std::printf("%-20s  %7.1f  %8.1f  %8ld..%-8ld  %7.0f\n",
-                        recording ? "recording" : "not recording", scans, cpu, rss0, rss1, bytes);
+                        recording ? "recording" : "not recording", m.scansPerSecond, m.cpu, rss0,
+                        rss1, bytes);
             std::fflush(stdout);
         }
         for (int r : {100, 1000}) {

@@ -14,19 +14,11 @@
 #include <vector>
 
 #include "engine/scan_recorder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 constexpr double kStep = 2.5 / 4096;
-
-struct Folder {
-    Folder() {
-        char name[] = "/tmp/zelmor-rec-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
 
 std::vector<std::string> lines(const std::string& file) {
     std::ifstream in(file);
@@ -52,7 +44,7 @@ engine::ScanRecorder::Header header(int traces) {
 }  // namespace
 
 TEST(ScanRecorder, WritesEveryCodeSoThatItCanBeRecoveredAndTimesFromTheStart) {
-    Folder dir;
+    TempFolder dir;
     const std::string file = dir.path + "/scans.csv";
     engine::ScanRecorder r;
     ASSERT_TRUE(r.open(file, false, 100.0, header(3))) << r.error();
@@ -79,7 +71,7 @@ TEST(ScanRecorder, WritesEveryCodeSoThatItCanBeRecoveredAndTimesFromTheStart) {
 }
 
 TEST(ScanRecorder, KeepsAnExistingFileAndSaysWhyItCannotStart) {
-    Folder dir;
+    TempFolder dir;
     const std::string file = dir.path + "/kept.csv";
     std::ofstream(file) << "an earlier run\n";
     engine::ScanRecorder r;
@@ -99,7 +91,7 @@ TEST(ScanRecorder, KeepsAnExistingFileAndSaysWhyItCannotStart) {
 }
 
 TEST(ScanRecorder, AFileSizeLimitStopsItOnAWholeLine) {
-    Folder dir;
+    TempFolder dir;
     const std::string file = dir.path + "/limited.csv";
     // In a child: the limit is the process's own.
     const pid_t child = fork();
@@ -136,7 +128,7 @@ TEST(ScanRecorder, AFileSizeLimitStopsItOnAWholeLine) {
 }
 
 TEST(ScanRecorder, AFolderRemovedWhileRecordingStopsItWithTheReason) {
-    Folder dir;
+    TempFolder dir;
     const std::string folder = dir.path + "/run";
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     engine::ScanRecorder r;

@@ -10,20 +10,12 @@
 
 #include "engine/strip_chart.h"
 #include "program_fixture.h"
+#include "support/temp_folder.h"
 
 using namespace engine::testing;
 using zelmor::mainPanel;
 
 namespace {
-
-struct Folder {
-    Folder() {
-        char name[] = "/tmp/zelmor-rec-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
 
 std::vector<std::vector<std::string>> rows(const std::string& file,
                                            std::vector<std::string>* comments = nullptr) {
@@ -56,7 +48,7 @@ StripChart* chart() {
 }  // namespace
 
 TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAtTheRequestedRate) {
-    Folder dir;
+    TempFolder dir;
     const std::string file = dir.path + "/run.csv";
     run([&] {
         openMainPanel();
@@ -98,7 +90,7 @@ TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAtTheRequestedRate)
 }
 
 TEST_F(Program, AFullDiskStopsTheRecordingOnceAndScanningGoesOn) {
-    Folder dir;
+    TempFolder dir;
     const std::string file = dir.path + "/full.csv";
     run([&] {
         openMainPanel();
@@ -138,7 +130,7 @@ TEST_F(Program, AFullDiskStopsTheRecordingOnceAndScanningGoesOn) {
 }
 
 TEST_F(Program, TheShownSpanSavesAsCsvWithTimesFromItsStart) {
-    Folder dir;
+    TempFolder dir;
     run([&] {
         openMainPanel();
         engine::SetScanClock([this] { return 100 + clock.now(); });
