@@ -5,11 +5,11 @@
 #include <QTimer>
 #include <functional>
 
-#include "engine/dispatch.h"
-#include "engine/loader.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
 #include "engine/ports/simulated_converter.h"
-#include "engine/registry.h"
-#include "engine/test_interface.h"
+#include "engine/panels/registry.h"
+#include "engine/panels/test_interface.h"
 #include "support/program_on_simulator.h"
 #include "ui/zelmor.h"
 

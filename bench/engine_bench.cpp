@@ -13,14 +13,14 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/controls.h"
+#include "engine/controls/controls.h"
 
 #include "bench_support.h"
-#include "engine/dispatch.h"
-#include "engine/loader.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
 #include "engine/ports/simulated_converter.h"
-#include "engine/registry.h"
-#include "engine/test_interface.h"
+#include "engine/panels/registry.h"
+#include "engine/panels/test_interface.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
 

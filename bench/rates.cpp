@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "engine/strip_chart.h"
+#include "engine/chart/strip_chart.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"

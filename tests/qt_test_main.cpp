@@ -3,10 +3,10 @@
 
 #include <QApplication>
 
-#include "engine/dispatch.h"
-#include "engine/loader.h"
-#include "engine/registry.h"
-#include "engine/startup.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
+#include "engine/panels/registry.h"
+#include "engine/panels/startup.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

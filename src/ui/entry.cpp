@@ -1,5 +1,5 @@
 // The process entry: the engine sets itself up and calls the program's main.
-#include "engine/startup.h"
+#include "engine/panels/startup.h"
 #include "ui/zelmor.h"
 
 int main(int argc, char* argv[]) {

@@ -11,8 +11,8 @@
 
 #include "engine/dialogs.h"
 #include "engine/ports/simulated_converter.h"
-#include "engine/startup.h"
-#include "engine/test_interface.h"
+#include "engine/panels/startup.h"
+#include "engine/panels/test_interface.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"

@@ -10,10 +10,10 @@
 #include <functional>
 #include <set>
 
-#include "engine/controls.h"
-#include "engine/dispatch.h"
-#include "engine/loader.h"
-#include "engine/registry.h"
+#include "engine/controls/controls.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
+#include "engine/panels/registry.h"
 #include "program_fixture.h"
 
 using namespace engine::testing;

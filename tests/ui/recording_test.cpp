@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/strip_chart.h"
+#include "engine/chart/strip_chart.h"
 #include "program_fixture.h"
 #include "support/temp_folder.h"
 

@@ -16,7 +16,7 @@
 #include <fstream>
 #include <vector>
 
-#include "engine/startup.h"
+#include "engine/panels/startup.h"
 #include "program_fixture.h"
 
 using namespace engine::testing;

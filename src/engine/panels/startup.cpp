@@ -1,4 +1,4 @@
-#include "engine/startup.h"
+#include "engine/panels/startup.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -13,15 +13,15 @@
 #include <unistd.h>
 #endif
 
-#include "engine/dispatch.h"
-#include "engine/loader.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
 #include "engine/options.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/port_io.h"
 #include "engine/ports/ppdev.h"
 #include "engine/ports/privileges.h"
 #include "engine/ports/simulated_converter.h"
-#include "engine/registry.h"
+#include "engine/panels/registry.h"
 
 namespace engine {
 namespace {

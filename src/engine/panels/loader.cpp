@@ -1,4 +1,4 @@
-#include "engine/loader.h"
+#include "engine/panels/loader.h"
 
 #include <sys/stat.h>
 
@@ -16,13 +16,13 @@
 #include <utility>
 #include <vector>
 
-#include "engine/control_kinds.h"
-#include "engine/controls.h"
-#include "engine/dispatch.h"
+#include "engine/controls/control_kinds.h"
+#include "engine/controls/controls.h"
+#include "engine/panels/dispatch.h"
 #include "engine/options.h"
-#include "engine/registry.h"
-#include "engine/resource_check.h"
-#include "engine/strip_chart.h"
+#include "engine/panels/registry.h"
+#include "engine/panels/resource_check.h"
+#include "engine/chart/strip_chart.h"
 
 namespace engine {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/dispatch.h"
-#include "engine/loader.h"
-#include "engine/registry.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/loader.h"
+#include "engine/panels/registry.h"
 
 namespace engine::testing {
 

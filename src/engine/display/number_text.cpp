@@ -1,4 +1,4 @@
-#include "engine/number_text.h"
+#include "engine/display/number_text.h"
 
 #include <QGlyphRun>
 

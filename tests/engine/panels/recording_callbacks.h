@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/test_interface.h"
+#include "engine/panels/test_interface.h"
 
 struct Delivered {
     int panel, control, event;

@@ -1,4 +1,4 @@
-#include "engine/chart_scale.h"
+#include "engine/chart/chart_scale.h"
 
 #include <algorithm>
 #include <cmath>

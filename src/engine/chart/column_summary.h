@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/trace_history.h"
+#include "engine/chart/trace_history.h"
 
 class ColumnSummary {
   public:

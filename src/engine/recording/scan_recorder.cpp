@@ -1,4 +1,4 @@
-#include "engine/scan_recorder.h"
+#include "engine/recording/scan_recorder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "engine/registry.h"
+#include "engine/panels/registry.h"
 
 #include <QLabel>
 #include <QLayout>

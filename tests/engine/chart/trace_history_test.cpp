@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/column_summary.h"
-#include "engine/trace_history.h"
+#include "engine/chart/column_summary.h"
+#include "engine/chart/trace_history.h"
 
 namespace {
 constexpr double kStep = 2.5 / 4096;

@@ -1,4 +1,4 @@
-#include "engine/dispatch.h"
+#include "engine/panels/dispatch.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -9,9 +9,9 @@
 #include <set>
 #include <vector>
 
-#include "engine/alarm.h"
-#include "engine/registry.h"
-#include "engine/shown_per_frame.h"
+#include "engine/display/alarm.h"
+#include "engine/panels/registry.h"
+#include "engine/display/shown_per_frame.h"
 
 namespace engine {
 namespace {

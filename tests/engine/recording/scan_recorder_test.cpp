@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scan_recorder.h"
+#include "engine/recording/scan_recorder.h"
 #include "support/temp_folder.h"
 
 namespace {

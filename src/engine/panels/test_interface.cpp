@@ -1,4 +1,4 @@
-#include "engine/test_interface.h"
+#include "engine/panels/test_interface.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -9,8 +9,8 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "engine/control_kinds.h"
-#include "engine/controls.h"
+#include "engine/controls/control_kinds.h"
+#include "engine/controls/controls.h"
 
 namespace engine::testing {
 namespace {

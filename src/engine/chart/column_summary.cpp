@@ -1,4 +1,4 @@
-#include "engine/column_summary.h"
+#include "engine/chart/column_summary.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/alarm.h"
+#include "engine/display/alarm.h"
 
 #include <QSocketNotifier>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "engine/resource_check.h"
+#include "engine/panels/resource_check.h"
 
-#include "engine/control_kinds.h"
+#include "engine/controls/control_kinds.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

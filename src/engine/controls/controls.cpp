@@ -1,6 +1,6 @@
-#include "engine/controls.h"
+#include "engine/controls/controls.h"
 
-#include "engine/dispatch.h"
+#include "engine/panels/dispatch.h"
 
 #include <QAccessible>
 #include <QHBoxLayout>

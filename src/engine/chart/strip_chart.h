@@ -19,12 +19,12 @@
 #include <optional>
 #include <vector>
 
-#include "engine/column_summary.h"
-#include "engine/number_text.h"
-#include "engine/registry.h"
-#include "engine/scan_recorder.h"
-#include "engine/shown_per_frame.h"
-#include "engine/trace_history.h"
+#include "engine/chart/column_summary.h"
+#include "engine/display/number_text.h"
+#include "engine/panels/registry.h"
+#include "engine/recording/scan_recorder.h"
+#include "engine/display/shown_per_frame.h"
+#include "engine/chart/trace_history.h"
 
 class QToolButton;
 

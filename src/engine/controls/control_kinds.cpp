@@ -1,4 +1,4 @@
-#include "engine/control_kinds.h"
+#include "engine/controls/control_kinds.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -12,8 +12,8 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/controls.h"
-#include "engine/dispatch.h"
+#include "engine/controls/controls.h"
+#include "engine/panels/dispatch.h"
 
 namespace engine {
 namespace {

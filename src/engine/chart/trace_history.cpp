@@ -1,4 +1,4 @@
-#include "engine/trace_history.h"
+#include "engine/chart/trace_history.h"
 
 #include <algorithm>
 #include <cmath>

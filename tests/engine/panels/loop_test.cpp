@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "engine/controls.h"
+#include "engine/controls/controls.h"
 #include "recording_callbacks.h"
 
 using namespace engine::testing;

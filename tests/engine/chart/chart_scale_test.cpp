@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/chart_scale.h"
+#include "engine/chart/chart_scale.h"
 
 using engine::NiceScale;
 
