@@ -18,9 +18,9 @@
 #include "bench_support.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
-#include "engine/ports/simulated_converter.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/test_interface.h"
+#include "engine/ports/simulated_converter.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
 

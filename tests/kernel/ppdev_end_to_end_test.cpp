@@ -10,9 +10,9 @@
 #include <functional>
 
 #include "engine/dialogs.h"
-#include "engine/ports/simulated_converter.h"
 #include "engine/panels/startup.h"
 #include "engine/panels/test_interface.h"
+#include "engine/ports/simulated_converter.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"

@@ -8,9 +8,9 @@
 
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
-#include "engine/ports/simulated_converter.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/test_interface.h"
+#include "engine/ports/simulated_converter.h"
 #include "link/basicIO.h"
 #include "ui/zelmor.h"
 

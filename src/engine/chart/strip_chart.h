@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "engine/chart/column_summary.h"
+#include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
+#include "engine/display/shown_per_frame.h"
 #include "engine/panels/registry.h"
 #include "engine/recording/scan_recorder.h"
-#include "engine/display/shown_per_frame.h"
-#include "engine/chart/trace_history.h"
 
 class QToolButton;
 

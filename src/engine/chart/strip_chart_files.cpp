@@ -13,10 +13,10 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "engine/panels/dispatch.h"
-#include "engine/ports/port_io.h"
-#include "engine/panels/registry.h"
 #include "engine/chart/strip_chart.h"
+#include "engine/panels/dispatch.h"
+#include "engine/panels/registry.h"
+#include "engine/ports/port_io.h"
 
 QString StripChart::defaultRecordingPath() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

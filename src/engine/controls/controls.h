@@ -15,10 +15,10 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "engine/chart/strip_chart.h"
 #include "engine/display/alarm.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
-#include "engine/chart/strip_chart.h"
 
 // An integer entry that commits on Enter, on an arrow step, and when focus leaves it edited.
 class NumericEntry : public QSpinBox {

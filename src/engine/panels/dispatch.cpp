@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/display/alarm.h"
-#include "engine/panels/registry.h"
 #include "engine/display/shown_per_frame.h"
+#include "engine/panels/registry.h"
 
 namespace engine {
 namespace {

@@ -16,13 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
 #include "engine/controls/controls.h"
-#include "engine/panels/dispatch.h"
 #include "engine/options.h"
+#include "engine/panels/dispatch.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/resource_check.h"
-#include "engine/chart/strip_chart.h"
 
 namespace engine {
 namespace {

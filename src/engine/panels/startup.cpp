@@ -13,15 +13,15 @@
 #include <unistd.h>
 #endif
 
+#include "engine/options.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
-#include "engine/options.h"
+#include "engine/panels/registry.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/port_io.h"
 #include "engine/ports/ppdev.h"
 #include "engine/ports/privileges.h"
 #include "engine/ports/simulated_converter.h"
-#include "engine/panels/registry.h"
 
 namespace engine {
 namespace {

@@ -5,11 +5,11 @@
 #include <set>
 #include <vector>
 
+#include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
 #include "engine/controls/controls.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/registry.h"
-#include "engine/chart/strip_chart.h"
 
 using namespace engine;
 

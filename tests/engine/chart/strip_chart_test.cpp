@@ -7,9 +7,9 @@
 #include <QToolButton>
 #include <set>
 
-#include "engine/panels/dispatch.h"
-#include "engine/display/number_text.h"
 #include "engine/chart/strip_chart.h"
+#include "engine/display/number_text.h"
+#include "engine/panels/dispatch.h"
 
 namespace {
 
