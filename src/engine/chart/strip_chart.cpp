@@ -166,7 +166,7 @@ void StripChart::appendScan(const double* values, double seconds) {
     if (live_fitted_) live_columns_.add(live_.codes(live_.size() - 1), seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
-    if (!frozen_) changed();
+    if (!frozen_) askForFrame();
 }
 
 void StripChart::showNewest() {

@@ -81,7 +81,7 @@ QString NumericIndicator::textFromValue(double value) const {
 void NumericIndicator::showValue(double value) {
     value_ = std::clamp(value, minimum(), maximum());
     given_ = true;
-    changed();
+    askForFrame();
 }
 
 void NumericIndicator::showNewest() {
@@ -216,7 +216,7 @@ QColor LargeDisplay::digitColor() const {
 void LargeDisplay::showValue(double value) {
     value_ = value;
     shown_ = true;
-    changed();
+    askForFrame();
 }
 
 void LargeDisplay::showNewest() {

@@ -30,7 +30,7 @@ class ShownPerFrame {
     ~ShownPerFrame() = default;
     // A new value: the first since the last frame asks for the next one, from the window's
     // frame limiter; outside a limited window the control shows it at once.
-    void changed() {
+    void askForFrame() {
         if (stale_) return;
         stale_ = true;
         if (frames_)
