@@ -1,7 +1,7 @@
 #include "engine/chart/strip_chart.h"
 
+#include "engine/chart/chart_limits.h"
 #include "engine/chart/chart_scale.h"
-#include "engine/panels/resource_check.h"
 
 #include <QContextMenuEvent>
 #include <QDir>

@@ -8,12 +8,12 @@
 #include <QString>
 #include <string>
 
+#include "engine/chart/chart_limits.h"
+
 namespace engine {
 
 constexpr long kMaxResourceBytes = 4L << 20;  // the two panels are 10-20 KB
 constexpr int kMaxResourceDepth = 64;         // XML elements inside each other
-constexpr int kMaxChartTraces = 16;
-constexpr int kMaxChartHistory = 1'000'000;  // 16 MB of points at 8 traces
 
 // Reads the file at path (bytes, any encoding) into bytes; refuses anything that is not a
 // regular file of at most kMaxResourceBytes. Returns the reason, empty on success.
