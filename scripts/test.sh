@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 echo "Checking the format of the C++ sources"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+echo "Checking that includes run down the layers and never in a circle"
+scripts/check-layers.sh
 export QT_QPA_PLATFORM=offscreen
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j2
