@@ -13,7 +13,6 @@
 #include <fstream>
 #include <map>
 
-#include "engine/dialogs.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/ppdev.h"
 #include "engine/ports/simulated_converter.h"
@@ -35,16 +34,14 @@ std::string put(const TempFolder& root, const std::string& relative, const std::
 // Files are opened for real; /dev/parportN (as descriptor 100 + N) and the port instructions
 // answer from here.
 struct FakeCalls final : SystemCalls {
-    std::map<std::string, int> openErrors;              // path -> errno
     std::map<int, int> claimErrors;                     // descriptor -> errno
     int dataError = 0;                                  // errno of every PPWDATA from now on
     std::vector<std::pair<int, unsigned long>> ioctls;  // descriptor, request
     Written written;                                    // descriptor or port, value
-    std::map<unsigned long, int> ioperms;               // base -> errno; others EPERM
+    unsigned long allowed = 0;                          // the one base ioperm allows; EPERM else
     std::vector<std::pair<unsigned long, unsigned long>> permitted;  // from, count
 
     int open(const char* path, int flags) override {
-        if (openErrors.count(path)) return errno = openErrors[path], -1;
         if (const char* n = std::strstr(path, "/parport")) return 100 + std::atoi(n + 8);
         return ::open(path, flags);
     }
@@ -59,9 +56,9 @@ struct FakeCalls final : SystemCalls {
     }
     long pread(int fd, void* b, std::size_t n, long at) override { return ::pread(fd, b, n, at); }
     int ioperm(unsigned long from, unsigned long count, int) override {
-        errno = ioperms.count(from) ? ioperms[from] : EPERM;
-        if (!errno) permitted.push_back({from, count});
-        return errno ? -1 : 0;
+        if (from != allowed) return errno = EPERM, -1;
+        permitted.push_back({from, count});
+        return 0;
     }
     std::uint8_t inb(std::uint16_t port) override { return static_cast<std::uint8_t>(port); }
     void outb(std::uint8_t value, std::uint16_t port) override { written.push_back({port, value}); }
@@ -100,100 +97,85 @@ TEST(HardwarePorts, TheKernelsPortsAndParallelRangesComeFromProc) {
 TEST(HardwarePorts, ThePortTableComesFromMemoryOrElseFromTheKernel) {
     TempFolder t;
     FakeCalls sys;
-    const std::vector<KernelPort> kernel = {{0, 0xEC00}, {1, 0x378}};
-    PortTable table = ReadPortTable(sys, put(t, "mem", memoryWith({0x378, 0x278, 0})), kernel);
-    EXPECT_EQ(table.words, (Words{0x378, 0x278, 0}));
-    EXPECT_EQ(table.source, "the BIOS table");
-    // No legacy table (UEFI, a PCI card), a short read, no access: the kernel's ports.
-    for (const std::string& path :
-         {put(t, "zeros", memoryWith({0, 0, 0})), put(t, "short", memoryWith({0x378, 0, 0}, 0x409)),
-          std::string("/dev/mem")}) {
-        sys.openErrors["/dev/mem"] = EACCES;
-        table = ReadPortTable(sys, path, kernel);
-        EXPECT_EQ(table.words, (Words{0xEC00, 0x378, 0})) << path;
-        EXPECT_NE(table.source.find("kernel"), std::string::npos) << path;
-    }
-    EXPECT_NE(table.source.find("Permission denied"), std::string::npos);
-}
-
-TEST(HardwarePorts, PpdevClaimsAtFirstUseServesDataAndStatusOnlyAndTellsEachChangeOnce) {
-    FakeCalls sys;
-    sys.claimErrors[101] = EBUSY;
-    std::string error;
-    auto ports = PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}},
-                                  {{0x378, 0x3BC, 0x278}, "BIOS"}, error);
-    ASSERT_TRUE(ports) << error;
-    EXPECT_TRUE(sys.ioctls.empty());  // nothing claimed before the converter is bound
-    EXPECT_EQ(ports->table().words, (Words{0x378, 0, 0x278}));  // 0x3BC has no device: absent
-    EXPECT_EQ(ports->status().text.find("at most"), std::string::npos);  // not yet measured
-    int told = 0;
-    ports->onStatusChange([&] { ++told; });
-
-    ports->write(0x278, 0x1F);  // held by another driver: a popup, the status unchanged
-    EXPECT_EQ(told, 0);
-    EXPECT_NE(ports->advice().find("sudo modprobe -r lp"), std::string::npos);
-
-    ports->write(0x378, 0x1F);
-    EXPECT_EQ(told, 1);
-    EXPECT_EQ(ports->read(0x379), 0x3F);  // raw: bit 7 low is pin 11 high
-    ports->write(0x37A, 0x04);            // control register
-    ports->write(0x3BC, 0x01);
-    EXPECT_EQ(ports->read(0x378), 0xFF);  // the data register is never read back
-    EXPECT_EQ(ports->refused(), 3u);
-
-    sys.dataError = ENODEV;  // the card goes away
-    for (int i = 0; i < 3; ++i) ports->write(0x378, 0x1E);
-    EXPECT_EQ(told, 2);
-    const std::string advice = "Check the card and the driver (dmesg), then start zelmor again.";
-    const std::string lost =
-        "ppdev: /dev/parport0 stopped answering (No such device): it now "
-        "reads as if nothing were attached. " +
-        advice;
-    EXPECT_EQ(ports->status(), (BackendStatus{lost, BackendTone::alarm}));
-    EXPECT_EQ(ports->advice(), advice);
-    EXPECT_EQ(ports->read(0x379), 0xFF);  // a floating bus, not asked again
-    EXPECT_EQ(sys.written, (Written{{100, 0x1F}}));
-    auto asked = [&](unsigned long request) {
-        return std::count(sys.ioctls.begin(), sys.ioctls.end(), std::pair{100, request});
+    const struct {
+        std::string memory;
+        Words words;
+        std::string source;
+    } cases[] = {
+        {put(t, "mem", memoryWith({0x378, 0x278, 0})), {0x378, 0x278, 0}, "the BIOS table"},
+        // No legacy table (UEFI, a PCI card), a short read, no access: the kernel's ports.
+        {put(t, "zeros", memoryWith({0, 0, 0})),
+         {0xEC00, 0x378, 0},
+         "the kernel's parallel ports (the BIOS table lists no port)"},
+        {put(t, "short", memoryWith({0x378, 0, 0}, 0x409)),
+         {0xEC00, 0x378, 0},
+         "the kernel's parallel ports (" + t.path + "/short: short read)"},
+        {t.path + "/none",
+         {0xEC00, 0x378, 0},
+         "the kernel's parallel ports (" + t.path + "/none: No such file or directory)"},
     };
-    EXPECT_EQ(std::pair(asked(PPWDATA), asked(PPCLAIM)), std::pair(2L, 1L));
+    for (const auto& c : cases) {
+        const PortTable table = ReadPortTable(sys, c.memory, {{0, 0xEC00}, {1, 0x378}});
+        EXPECT_EQ(std::pair(table.words, table.source), std::pair(c.words, c.source));
+    }
 }
 
-TEST(HardwarePorts, DirectTakesOnlyParallelPortsAndOnlyTheirDataAndStatusRegisters) {
+TEST(HardwarePorts, EachHardwareBackEndServesOnlyItsPortsDataAndStatusRegisters) {
     FakeCalls sys;
-    sys.ioperms[0x378] = 0;
+    sys.allowed = 0x378;
     std::string error;
-    auto ports = DirectPorts::Open(sys, {{0x20, 0x378, 0xCF8}, "BIOS"}, {0x378, 0xEC00}, error);
-    ASSERT_TRUE(ports) << error;
+    auto ppdev = PpdevPorts::Open(sys, "/dev", {{0, 0x378}}, {{0x378, 0x3BC, 0}, "BIOS"}, error);
+    EXPECT_TRUE(sys.ioctls.empty());  // nothing claimed before the converter is bound
+    // Only ports the kernel knows as parallel ports get permission, and only two registers.
+    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0xCF8}, "BIOS"}, {0x378, 0xEC00}, error);
+    ASSERT_TRUE(ppdev && direct) << error;
     EXPECT_EQ(sys.permitted, (std::vector<std::pair<unsigned long, unsigned long>>{{0x378, 2}}));
-    EXPECT_EQ(ports->table().words, (Words{0, 0x378, 0}));
-
-    ports->write(0x378, 0x1F);
-    EXPECT_EQ(ports->read(0x379), 0x79);
-    ports->write(0x37A, 0x04);  // control register
-    ports->write(0x20, 0x11);
-    EXPECT_EQ(ports->read(0x378), 0xFF);
-    EXPECT_EQ(sys.written, (Written{{0x378, 0x1F}}));
-    EXPECT_EQ(ports->refused(), 3u);
-    // The port table, served as the BIOS data area holds it.
-    unsigned char bios[6] = {};
-    ASSERT_TRUE(ports->readPhysical(0x408, bios, 6));
-    EXPECT_EQ((std::array{bios[0] | bios[1] << 8, bios[2] | bios[3] << 8}), (std::array{0, 0x378}));
-    EXPECT_FALSE(ports->readPhysical(0xF0000, bios, 6));
+    const struct {
+        HardwarePorts* ports;
+        Words table;  // a word with no device or no permission behind it: absent
+        std::uint8_t status;
+        Written written;
+    } cases[] = {
+        {ppdev.get(), {0x378, 0, 0}, 0x3F, {{100, 0x1F}}},  // raw: bit 7 low is pin 11 high
+        {direct.get(), {0, 0x378, 0}, 0x79, {{0x378, 0x1F}}},
+    };
+    for (const auto& c : cases) {
+        sys.written.clear();
+        c.ports->write(0x378, 0x1F);
+        EXPECT_EQ(c.ports->read(0x379), c.status);
+        c.ports->write(0x37A, 0x04);  // the control register is never written
+        c.ports->write(0x3BC, 0x01);
+        EXPECT_EQ(c.ports->read(0x378), 0xFF);  // nor the data register read back
+        EXPECT_EQ(c.ports->refused(), 3u);
+        EXPECT_EQ(sys.written, c.written);
+        // The port table, served as the BIOS data area holds it.
+        unsigned char bios[6] = {};
+        ASSERT_TRUE(c.ports->readPhysical(0x408, bios, 6));
+        EXPECT_EQ((Words{static_cast<std::uint16_t>(bios[0] | bios[1] << 8),
+                         static_cast<std::uint16_t>(bios[2] | bios[3] << 8),
+                         static_cast<std::uint16_t>(bios[4] | bios[5] << 8)}),
+                  c.table);
+        EXPECT_FALSE(c.ports->readPhysical(0xF0000, bios, 6));
+    }
 }
 
 TEST(HardwarePorts, EachBackEndDescribesItselfAndTheRecordingAsksTheBoundOne) {
     FakeCalls sys;
-    sys.ioperms[0x378] = 0;
+    sys.allowed = 0x378;
     std::string error;
     ManualClock clock;
     SimulatedConverter simulated(clock);
-    auto ppdev = PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}},
-                                  {{0x378, 0x278, 0}, "the BIOS table"}, error);
-    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0xCF8}, "the BIOS table"}, {0x378}, error);
+    const std::vector<KernelPort> kernel = {{0, 0x378}, {1, 0x278}};
+    auto ppdev =
+        PpdevPorts::Open(sys, "/dev", kernel, {{0x378, 0x278, 0}, "the BIOS table"}, error);
+    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0}, "the BIOS table"}, {0x378}, error);
     ASSERT_TRUE(ppdev && direct) << error;
-    ppdev->write(0x378, 0x1F);  // claims it and measures its ceiling
-    const std::string dash = " \u2014 ";
+    const std::string dash = " \u2014 ", ppdevPorts =
+                                             "Port 0x378 (/dev/parport0), 0x278 "
+                                             "(/dev/parport1) through ppdev";
+    EXPECT_EQ(ppdev->status().text, ppdevPorts + dash + "addresses from the BIOS table");
+    EXPECT_EQ(ppdev->scanCeiling(), 0);  // measured when the port is claimed
+    ppdev->write(0x378, 0x1F);
     const struct {
         PortBackend* backend;
         std::string text;
@@ -202,14 +184,13 @@ TEST(HardwarePorts, EachBackEndDescribesItselfAndTheRecordingAsksTheBoundOne) {
         {&simulated, "Simulated converter" + dash + "voltages generated, not measured",
          BackendTone::notice},
         {ppdev.get(),
-         "Port 0x378 (/dev/parport0), 0x278 (/dev/parport1) through ppdev" + dash +
-             "addresses from the BIOS table" + dash + "at most " + scansPerSecond(*ppdev),
+         ppdevPorts + dash + "addresses from the BIOS table" + dash + "at most " +
+             scansPerSecond(*ppdev),
          BackendTone::plain},
         {direct.get(),
          "Port 0x378 through direct port access" + dash + "addresses from the BIOS table" + dash +
              "at most " + scansPerSecond(*direct) + dash +
-             "0x20 is not a parallel port the kernel knows, not used; 0xcf8 is not a parallel "
-             "port the kernel knows, not used",
+             "0x20 is not a parallel port the kernel knows, not used",
          BackendTone::plain},
     };
     for (const auto& c : cases) {
@@ -219,11 +200,43 @@ TEST(HardwarePorts, EachBackEndDescribesItselfAndTheRecordingAsksTheBoundOne) {
         EXPECT_EQ(ActiveBackendDescription(), c.text);
     }
     EXPECT_EQ(simulated.scanCeiling(), 0);  // no bus to time
-    EXPECT_GT(ppdev->scanCeiling(), 0);
-    EXPECT_GT(direct->scanCeiling(), 0);
+    EXPECT_GT(std::min(ppdev->scanCeiling(), direct->scanCeiling()), 0);
     UsePortBackend(nullptr);
     EXPECT_EQ(ActiveBackendDescription(),
               "No port back end" + dash + "every port reads as if nothing were attached");
+}
+
+TEST(HardwarePorts, PpdevTellsItsListenerOfAClaimAndOfALostPortOnceEach) {
+    FakeCalls sys;
+    sys.claimErrors[101] = EBUSY;
+    std::string error;
+    auto ports =
+        PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}}, {{0x378, 0x278, 0}, "BIOS"}, error);
+    ASSERT_TRUE(ports) << error;
+    int told = 0;
+    ports->onStatusChange([&] { ++told; });
+    ports->write(0x278, 0x1F);  // held by another driver: a popup, the status unchanged
+    EXPECT_EQ(told, 0);
+    EXPECT_NE(ports->advice().find("sudo modprobe -r lp"), std::string::npos);
+    ports->write(0x378, 0x1F);
+    ports->write(0x378, 0x1E);
+    EXPECT_EQ(told, 1);
+
+    sys.dataError = ENODEV;  // the card goes away
+    for (int i = 0; i < 3; ++i) ports->write(0x378, 0x1D);
+    EXPECT_EQ(told, 2);
+    const std::string advice = "Check the card and the driver (dmesg), then start zelmor again.";
+    EXPECT_EQ(ports->status(),
+              (BackendStatus{"ppdev: /dev/parport0 stopped answering (No such "
+                             "device): it now reads as if nothing were attached. " +
+                                 advice,
+                             BackendTone::alarm}));
+    EXPECT_EQ(ports->advice(), advice);
+    EXPECT_EQ(ports->read(0x379), 0xFF);  // a floating bus, not asked again
+    auto asked = [&](unsigned long request) {
+        return std::count(sys.ioctls.begin(), sys.ioctls.end(), std::pair{100, request});
+    };
+    EXPECT_EQ(std::pair(asked(PPWDATA), asked(PPCLAIM)), std::pair(3L, 1L));
 }
 
 TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
@@ -235,7 +248,6 @@ TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
         SetupStep step;
         const char* advice;
     } cases[] = {
-        {"ppdev", EACCES, SetupStep::openDevice, "usermod -aG lp"},
         {"ppdev", ENXIO, SetupStep::claimPort, "modprobe -r lp"},
         {"ppdev", EBUSY, SetupStep::claimPort, "modprobe -r lp"},
         {"ppdev", EINTR, SetupStep::claimPort, "again"},

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "engine/ports/privileges.h"
 
@@ -52,26 +53,6 @@ int droppedTo(uid_t uid, gid_t gid) {
 
 constexpr uid_t kNobody = 65534;
 
-// What raised a start above its user.
-enum class Rise { sudo, sudoUid, setuidRoot, rawioCapability };
-
-// Takes rise on in this child, with value as SUDO_GID (sudo) or SUDO_UID (sudoUid); non-zero
-// when it could not.
-int takeOn(Rise rise, const char* value, gid_t group) {
-    if (rise == Rise::sudo) return setenv("SUDO_UID", "65534", 1) | setenv("SUDO_GID", value, 1);
-    if (rise == Rise::sudoUid) return setenv("SUDO_UID", value, 1);
-    unsetenv("SUDO_UID");
-    setgroups(0, nullptr);
-    if (rise == Rise::setuidRoot) return setresgid(group, 0, 0) | setresuid(kNobody, 0, 0) ? 7 : 0;
-    // A file capability (cap_sys_rawio) on a binary an ordinary user starts.
-    prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0);
-    if (setresgid(group, group, group) || setresuid(kNobody, kNobody, kNobody)) return 7;
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct rawio[2] = {};
-    rawio[0].effective = rawio[0].permitted = 1u << CAP_SYS_RAWIO;
-    return syscall(SYS_capset, &header, rawio) != 0 || noCapabilities() ? 8 : 0;
-}
-
 }  // namespace
 
 TEST(Privileges, IdsAreParsedStrictly) {
@@ -82,57 +63,71 @@ TEST(Privileges, IdsAreParsedStrictly) {
     EXPECT_EQ(engine::ParseId(nullptr), -1);
 }
 
-TEST(Privileges, AStartRefusalIsOneLineSayingZelmorOnce) {
-    const std::string open =
-        "direct: no parallel port: neither the BIOS table nor the kernel "
-        "lists one.";
-    const std::string root = "direct: started as root with no user to return to";
-    const struct {
-        std::string backendError, privilegesError, line;
-    } cases[] = {
-        {open, root, "zelmor: " + open},  // root, and the port could not be opened either
-        {open, "", "zelmor: " + open},
-        {"", root, "zelmor: " + root},
-        {"", "", ""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(engine::RefusalLine(c.backendError, c.privilegesError), c.line);
+// Root whose port could not be opened either: the port's reason, "zelmor:" once.
+TEST(Privileges, AStartRefusalSaysZelmorOnce) {
+    const std::string open = "direct: no parallel port", root = "direct: started as root";
+    const std::string none;
+    for (const auto& [backend, privileges, line] :
+         {std::tuple{open, root, "zelmor: direct: no parallel port"},
+          {open, none, "zelmor: direct: no parallel port"},
+          {none, root, "zelmor: direct: started as root"},
+          {none, none, ""}})
+        EXPECT_EQ(engine::RefusalLine(backend, privileges), line);
 }
 
 TEST(Privileges, EveryRiseIsGivenUpOnEveryBackEnd) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to take on each rise";
     const passwd* nobody = getpwuid(kNobody);
     ASSERT_TRUE(nobody);
-    const gid_t group = nobody->pw_gid;
-    ASSERT_NE(group, 0u);
-    const struct {
-        Rise rise;
-        const char* value;
-        bool givenUp;
-    } cases[] = {
-        // sudo: the group comes from the password entry, never from SUDO_GID.
-        {Rise::sudo, "0", true},
-        {Rise::sudo, "", true},
-        {Rise::sudo, "65534junk", true},
-        // A SUDO_UID that names nobody in particular is refused, not guessed.
-        {Rise::sudoUid, "", false},
-        {Rise::sudoUid, "abc", false},
-        {Rise::sudoUid, "65534junk", false},
-        {Rise::sudoUid, "4000000000", false},
-        {Rise::setuidRoot, "", true},
-        {Rise::rawioCapability, "", true},
-    };
+    const gid_t nobodyGroup = nobody->pw_gid;
+    ASSERT_NE(nobodyGroup, 0u);
+
     for (RootSession session : {RootSession::stays, RootSession::refused}) {
-        for (const auto& c : cases) {
+        // sudo: the group comes from the password entry, never from SUDO_GID.
+        for (const char* sudoGid : {"0", "", "abc", "65534junk"}) {
             EXPECT_EQ(inChild([&] {
-                          if (const int failed = takeOn(c.rise, c.value, group)) return failed;
-                          const bool gaveUp = GiveUpPrivileges(session).empty();
-                          if (!c.givenUp) return gaveUp ? 1 : 0;
-                          return gaveUp ? droppedTo(kNobody, group) : 1;
+                          setenv("SUDO_UID", "65534", 1);
+                          setenv("SUDO_GID", sudoGid, 1);
+                          if (!GiveUpPrivileges(session).empty()) return 1;
+                          return droppedTo(kNobody, nobodyGroup);
                       }),
                       0)
-                << static_cast<int>(c.rise) << " " << c.value;
+                << "SUDO_GID=" << sudoGid;
         }
+        // A SUDO_UID that names nobody in particular is refused, not guessed.
+        for (const char* sudoUid : {"", "abc", "65534junk", "4000000000"}) {
+            EXPECT_EQ(inChild([&] {
+                          setenv("SUDO_UID", sudoUid, 1);
+                          return GiveUpPrivileges(session).empty() ? 1 : 0;
+                      }),
+                      0)
+                << "SUDO_UID=" << sudoUid;
+        }
+        // setuid root: back to the real user.
+        EXPECT_EQ(inChild([&] {
+                      unsetenv("SUDO_UID");
+                      setgroups(0, nullptr);
+                      if (setresgid(nobodyGroup, 0, 0) || setresuid(kNobody, 0, 0)) return 7;
+                      if (!GiveUpPrivileges(session).empty()) return 1;
+                      return droppedTo(kNobody, nobodyGroup);
+                  }),
+                  0);
+        // A file capability (cap_sys_rawio) on a binary an ordinary user starts.
+        EXPECT_EQ(inChild([&] {
+                      unsetenv("SUDO_UID");
+                      setgroups(0, nullptr);
+                      prctl(PR_SET_KEEPCAPS, 1, 0, 0, 0);
+                      if (setresgid(nobodyGroup, nobodyGroup, nobodyGroup) ||
+                          setresuid(kNobody, kNobody, kNobody))
+                          return 7;
+                      __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+                      __user_cap_data_struct rawio[2] = {};
+                      rawio[0].effective = rawio[0].permitted = 1u << CAP_SYS_RAWIO;
+                      if (syscall(SYS_capset, &header, rawio) != 0 || noCapabilities()) return 8;
+                      if (!GiveUpPrivileges(session).empty()) return 1;
+                      return droppedTo(kNobody, nobodyGroup);
+                  }),
+                  0);
     }
 
     // A root session of its own stays root for the simulator and ppdev; direct refuses.
