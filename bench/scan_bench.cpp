@@ -60,7 +60,7 @@ static void BM_ScanThroughPpdev(benchmark::State& state) {
     }
     state.counters["scans_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["status_line_ceiling"] = ports->ceiling();
+    state.counters["status_line_ceiling"] = ports->scanCeiling();
     engine::UsePortBackend(nullptr);
 }
 BENCHMARK(BM_ScanThroughPpdev);

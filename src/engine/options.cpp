@@ -1,6 +1,8 @@
 #include "engine/options.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace engine {
 
@@ -44,6 +46,15 @@ std::optional<std::string> valueOf(const std::string& arg, const char* name) {
     return arg.substr(n + 1);
 }
 
+// "none, unplugged, ... or noisy", from the table.
+std::string faultNames() {
+    std::string names;
+    const std::size_t n = std::size(kSimFaults);
+    for (std::size_t i = 0; i < n; ++i)
+        names += (i == 0 ? "" : i + 1 == n ? " or " : ", ") + std::string(kSimFaults[i].name);
+    return names;
+}
+
 }  // namespace
 
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
@@ -72,7 +83,11 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                 return "--io takes simulated, ppdev or direct (got \"" + Printable(*v) + "\")";
         } else if (auto v = valueOf(arg, "--sim-fault")) {
             if (auto e = once(seenFault, "--sim-fault")) return e;
-            options.simFault = *v;
+            auto f = std::find_if(std::begin(kSimFaults), std::end(kSimFaults),
+                                  [&](const SimFaultName& k) { return *v == k.name; });
+            if (f == std::end(kSimFaults))
+                return "--sim-fault takes " + faultNames() + " (got \"" + Printable(*v) + "\")";
+            options.simFault = f->fault;
         } else if (auto v = valueOf(arg, "--resources")) {
             if (auto e = once(seenResources, "--resources")) return e;
             if (v->empty()) return "--resources needs a folder: --resources=DIR";
@@ -89,17 +104,26 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
     return std::nullopt;
 }
 
-const char* EngineOptionsHelp() {
-    return "Engine options:\n"
-           "  --io=BACKEND       port back end: simulated, the built-in simulated converter\n"
-           "                     (default); ppdev, the port through /dev/parportN (group lp);\n"
-           "                     direct, in/out instructions (root or CAP_SYS_RAWIO, dropped at\n"
-           "                     once)\n"
-           "  --sim-fault=KIND   fault of the simulated converter: none (default), unplugged,\n"
-           "                     unpowered, strobe-stuck or noisy\n"
-           "  --resources=DIR    load the panel resources from DIR only\n"
-           "  --help             print this and exit\n"
-           "Each option at most once; there are no others.\n";
+const std::string& EngineOptionsHelp() {
+    static const std::string help = [] {
+        std::string text =
+            "Engine options:\n"
+            "  --io=BACKEND       port back end: simulated, the built-in simulated converter\n"
+            "                     (default); ppdev, the port through /dev/parportN (group lp);\n"
+            "                     direct, in/out instructions (root or CAP_SYS_RAWIO, dropped at\n"
+            "                     once)\n"
+            "  --sim-fault=KIND   fault of the simulated converter:\n";
+        for (const SimFaultName& f : kSimFaults) {
+            std::string name = f.name;
+            name.resize(15, ' ');
+            text += "                       " + name + f.meaning + "\n";
+        }
+        return text +
+               "  --resources=DIR    load the panel resources from DIR only\n"
+               "  --help             print this and exit\n"
+               "Each option at most once; there are no others.\n";
+    }();
+    return help;
 }
 
 }  // namespace engine

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/fmt.h"
 #include "engine/options.h"
-#include "engine/ports/simulated_converter.h"
 
 TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
     char title[100];
@@ -41,40 +42,49 @@ TEST(Fmt, NeverWritesPastItsTargetAndRefusesMismatchedSources) {
 }
 
 TEST(EngineOptions, TakesEachEngineOptionOnceAndRefusesEverythingElse) {
+    using engine::SimFault;
+    using Io = engine::EngineOptions::Io;
     engine::EngineOptions o;
-    const char* args[] = {"zelmor", "--sim-fault=unpowered", "--resources=/tmp/r",
-                          "--io=simulated"};
-    ASSERT_FALSE(engine::ParseEngineOptions(4, args, o));
-    EXPECT_EQ(o.simFault, "unpowered");
-    EXPECT_EQ(o.resourceDir, "/tmp/r");
-
-    const char* ppdev[] = {"zelmor", "--io=ppdev"};
-    ASSERT_FALSE(engine::ParseEngineOptions(2, ppdev, o));
-    EXPECT_EQ(o.io, engine::EngineOptions::Io::ppdev);
-    const char* faultyHardware[] = {"zelmor", "--io=direct", "--sim-fault=noisy"};
-    EXPECT_TRUE(engine::ParseEngineOptions(3, faultyHardware, o));
-
-    // Misspelt, unknown, empty, Qt's own, and repeated: none may quietly start the simulator.
-    for (const char* bad :
-         {"--io=parallel", "--io", "-io=ppdev", "--IO=ppdev", "--io-ppdev", "--resource=/tmp",
-          "--resources=", "extra", "", "-platform", "-stylesheet=/dev/zero", "--help=1"}) {
-        const char* argv[] = {"zelmor", bad};
-        ASSERT_TRUE(engine::ParseEngineOptions(2, argv, o)) << bad;
+    const struct {
+        std::vector<const char*> args;
+        std::string outcome;  // the error, or "accepted"
+        Io io = Io::simulated;
+        SimFault fault = SimFault::none;
+    } cases[] = {
+        {{"--sim-fault=strobe-stuck", "--resources=/tmp/r"},
+         "accepted",
+         Io::simulated,
+         SimFault::strobeStuck},
+        {{"--io=ppdev"}, "accepted", Io::ppdev},
+        {{"--io=direct", "--sim-fault=noisy"},
+         "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev or "
+         "--io=direct"},
+        {{"--sim-fault=smoke"},
+         "--sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy (got \"smoke\")"},
+        {{"--io=ppdev", "--io=simulated"}, "--io is given twice"},
+        // What is quoted back stays on one line and cannot steer the terminal.
+        {{"--io=a\nb\x1b[2J\xff"},
+         "--io takes simulated, ppdev or direct (got \"a\\x0ab\\x1b[2J\\xff\")"},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv = {"zelmor"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const auto error =
+            engine::ParseEngineOptions(static_cast<int>(argv.size()), argv.data(), o);
+        EXPECT_EQ(error.value_or("accepted"), c.outcome) << c.args[0];
+        if (!error) {
+            EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(c.io, c.fault)) << c.args[0];
+        }
     }
-    // The simulated converter reads its own fault.
-    EXPECT_EQ(engine::ParseSimFault("strobe-stuck"), engine::SimFault::strobeStuck);
-    EXPECT_EQ(engine::ParseSimFault(""), engine::SimFault::none);
-    EXPECT_FALSE(engine::ParseSimFault("smoke"));
-
-    const char* twice[] = {"zelmor", "--io=ppdev", "--io=simulated"};
-    auto error = engine::ParseEngineOptions(3, twice, o);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, "--io is given twice");
-
-    // What is quoted back stays on one line and cannot steer the terminal.
-    const char* hostile[] = {"zelmor", "--io=a\nb\x1b[2J\xff"};
-    error = engine::ParseEngineOptions(2, hostile, o);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, "--io takes simulated, ppdev or direct (got \"a\\x0ab\\x1b[2J\\xff\")");
     EXPECT_EQ(engine::Printable("5 \xc2\xb5s \xe2\x80\x94 ok"), "5 \xc2\xb5s \xe2\x80\x94 ok");
+
+    // Misspelt, unknown, empty, Qt's own: none may quietly start the simulator.
+    for (const char* bad : {"--io", "-io=ppdev", "--IO=ppdev", "--io-ppdev", "--resource=/tmp",
+                            "--resources=", "--sim-fault=", "--sim-fault=Noisy", "extra", "",
+                            "-platform", "--help=1"}) {
+        const char* argv[] = {"zelmor", bad};
+        EXPECT_TRUE(engine::ParseEngineOptions(2, argv, o)) << bad;
+    }
+    for (const char* fault : {"none ", "unplugged ", "unpowered ", "strobe-stuck ", "noisy "})
+        EXPECT_NE(engine::EngineOptionsHelp().find(fault), std::string::npos) << fault;
 }

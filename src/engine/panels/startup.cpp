@@ -7,7 +7,6 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #if defined(__unix__)
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,33 +78,58 @@ void ShowRefusal(const std::string& line) {
     MessagePopup("Zelmor cannot start", line.c_str());
 }
 
-std::unique_ptr<HardwarePorts> OpenHardware(EngineOptions::Io io, std::string& error) {
+// The back end --io names, opened, and what it allows of a plain root session; the one place
+// that knows which back ends there are. No back end and the reason when it cannot be set up.
+struct OpenedBackend {
+    std::unique_ptr<PortBackend> backend;
+    RootSession rootSession = RootSession::stays;
+    std::string error;
+};
+OpenedBackend OpenBackend(const EngineOptions& options, Clock& clock) {
+    OpenedBackend opened;
+    if (options.io == EngineOptions::Io::simulated) {
+        auto simulated = std::make_unique<SimulatedConverter>(clock);
+        simulated->setFault(options.simFault);
+        opened.backend = std::move(simulated);
+        return opened;
+    }
     SystemCalls& sys = RealSystemCalls();
     const std::vector<KernelPort> kernel = ListKernelPorts();
     PortTable table = ReadPortTable(sys, "/dev/mem", kernel);
-    if (io == EngineOptions::Io::ppdev) return PpdevPorts::Open(sys, "/dev", kernel, table, error);
-    return DirectPorts::Open(sys, table, ParallelPortBases(), error);
+    if (options.io == EngineOptions::Io::ppdev) {
+        opened.backend = PpdevPorts::Open(sys, "/dev", kernel, table, opened.error);
+    } else {
+        opened.backend = DirectPorts::Open(sys, table, ParallelPortBases(), opened.error);
+        opened.rootSession = RootSession::refused;
+    }
+    return opened;
 }
 
-std::string HardwareStatus(HardwarePorts& ports) {
-    std::ostringstream s;
-    s << "Port " << ports.describe();
-    if (auto* ppdev = dynamic_cast<PpdevPorts*>(&ports)) {
-        s << " through ppdev \u2014 addresses from " << ports.table().source;
-        if (ppdev->ceiling() > 0)
-            s << " \u2014 at most " << static_cast<long>(ppdev->ceiling()) << " scans/s";
-    } else {
-        std::uint16_t first = 0;
-        for (auto w : ports.table().words)
-            if (w && !first) first = w;
-        s << " through direct port access \u2014 addresses from " << ports.table().source
-          << " \u2014 at most "
-          << static_cast<long>(ScanCeiling(ports, static_cast<std::uint16_t>(first + 1)))
-          << " scans/s";
-        const std::string& notes = static_cast<DirectPorts&>(ports).notes();
-        if (!notes.empty()) s << " \u2014 " << notes;
+StatusTone toneOf(BackendTone tone) {
+    switch (tone) {
+        case BackendTone::notice:
+            return StatusTone::notice;
+        case BackendTone::alarm:
+            return StatusTone::alarm;
+        case BackendTone::plain:
+            break;
     }
-    return s.str();
+    return StatusTone::plain;
+}
+
+// Every panel's status line says what the back end says of itself, now and whenever that
+// changes. A failed port is also said once on standard error, which outlives the window.
+void ShowBackendStatus(PortBackend& backend) {
+    auto show = [&backend, told = std::string()]() mutable {
+        const BackendStatus status = backend.status();
+        SetStatusLine(status.text, toneOf(status.tone));
+        if (status.tone == BackendTone::alarm && status.text != told) {
+            std::cerr << "zelmor: " << status.text << std::endl;
+            told = status.text;
+        }
+    };
+    show();
+    backend.onStatusChange(show);
 }
 
 }  // namespace
@@ -153,13 +177,6 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
                   << EngineOptionsHelp() << std::flush;
         return -1;
     }
-    if (!ParseSimFault(options.simFault)) {
-        std::cerr << "zelmor: --sim-fault takes none, unplugged, unpowered, strobe-stuck or noisy "
-                     "(got \""
-                  << Printable(options.simFault) << "\")\n\nUsage: zelmor [engine options]\n\n"
-                  << EngineOptionsHelp() << std::flush;
-        return -1;
-    }
     if (options.help) {
         std::cout << "Usage: zelmor [engine options]\n\n" << EngineOptionsHelp();
         return 0;
@@ -176,26 +193,13 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     // The port back end first, while whatever privilege it needs is still there; then every
     // privilege goes, before Qt reads a single setting.
     SteadyClock clock;
-    std::unique_ptr<SimulatedConverter> simulated;
-    std::unique_ptr<HardwarePorts> hardware;
-    std::string refusal;
-    if (options.io == EngineOptions::Io::simulated) {
-        simulated = std::make_unique<SimulatedConverter>(clock);
-        simulated->setFault(*ParseSimFault(options.simFault));
-        UsePortBackend(simulated.get());
-    } else {
-        std::string error;
-        hardware = OpenHardware(options.io, error);
-        if (hardware)
-            UsePortBackend(hardware.get());
-        else
-            refusal = "zelmor: " + error;
-    }
-    const std::string privileges = GiveUpPrivileges(
-        options.io == EngineOptions::Io::direct ? RootSession::refused : RootSession::stays);
+    OpenedBackend opened = OpenBackend(options, clock);
+    UsePortBackend(opened.backend.get());
+    const std::string privileges = GiveUpPrivileges(opened.rootSession);
+    const std::string refusal = RefusalLine(opened.error, privileges);
     if (!privileges.empty()) {
         // Still privileged: no window, not even to say so.
-        std::cerr << "zelmor: " << (refusal.empty() ? privileges : refusal) << std::endl;
+        std::cerr << refusal << std::endl;
         UsePortBackend(nullptr);
         return -1;
     }
@@ -217,18 +221,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         InstallDialogFront(nullptr);
         return -1;
     }
-    if (hardware) {
-        SetStatusLine(HardwareStatus(*hardware));
-        if (auto* ppdev = dynamic_cast<PpdevPorts*>(hardware.get())) {
-            ppdev->onClaimed([ppdev] { SetStatusLine(HardwareStatus(*ppdev)); });
-            ppdev->onLost([](const std::string& line) {
-                std::cerr << "zelmor: " << line << std::endl;
-                SetStatusLine(line, StatusTone::alarm);
-            });
-        }
-    } else {
-        SetStatusLine(kSimulatedStatus, StatusTone::notice);
-    }
+    ShowBackendStatus(*opened.backend);
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);

@@ -36,6 +36,7 @@ std::unique_ptr<DirectPorts> DirectPorts::Open(SystemCalls& sys, PortTable table
             "that the port is enabled in the firmware set-up, or use --io=simulated.";
         return nullptr;
     }
+    ports->ceiling_ = ScanCeiling(*ports, static_cast<std::uint16_t>(ports->bases_.front() + 1));
     return ports;
 }
 
@@ -57,6 +58,14 @@ std::string DirectPorts::describe() const {
     std::string s;
     for (auto b : bases_) s += (s.empty() ? "" : ", ") + HexAddress(b);
     return s;
+}
+
+BackendStatus DirectPorts::status() const {
+    std::string s = "Port " + describe() + " through direct port access \u2014 addresses from " +
+                    table_.source + " \u2014 at most " +
+                    std::to_string(static_cast<long>(ceiling_)) + " scans/s";
+    if (!notes_.empty()) s += " \u2014 " + notes_;
+    return {s};
 }
 
 }  // namespace engine

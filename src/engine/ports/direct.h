@@ -22,13 +22,18 @@ class DirectPorts final : public HardwarePorts {
     void write(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t read(std::uint16_t address) override;
     std::string describe() const override;
-    const std::string& notes() const { return notes_; }
+    // The ports, where their addresses came from, the scans per second they allow, and the
+    // table words left out and why.
+    BackendStatus status() const override;
+    // Measured when the port permission was taken.
+    double scanCeiling() const override { return ceiling_; }
 
   private:
     DirectPorts(SystemCalls& sys, PortTable table) : HardwarePorts(std::move(table)), sys_(sys) {}
     SystemCalls& sys_;
     std::vector<std::uint16_t> bases_;
-    std::string notes_;
+    std::string notes_;  // table words that are not parallel ports
+    double ceiling_ = 0;
 };
 
 }  // namespace engine

@@ -92,29 +92,29 @@ PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
 
 std::string DescribeSetupFailure(const std::string& backend, const std::string& device, int error,
                                  SetupStep step, const std::string& lockdownPath) {
-    std::string line = backend + ": " + device + ": " + std::strerror(error) + ". ";
+    return backend + ": " + device + ": " + std::strerror(error) + ". " +
+           SetupAdvice(error, step, lockdownPath);
+}
+
+std::string SetupAdvice(int error, SetupStep step, const std::string& lockdownPath) {
     if (step == SetupStep::noDevice)
-        return line +
-               "No parallel port device: load the parport_pc and ppdev modules "
+        return "No parallel port device: load the parport_pc and ppdev modules "
                "(sudo modprobe parport_pc ppdev).";
     if (error == ENOSYS)
-        return line +
-               "Port I/O is not available in this container or virtual machine: run "
+        return "Port I/O is not available in this container or virtual machine: run "
                "zelmor on the PC with the port, or use --io=simulated.";
     if (step == SetupStep::claimPort && (error == ENXIO || error == EBUSY))
-        return line +
-               "Another driver holds the port (lp, the printing system): unload it "
+        return "Another driver holds the port (lp, the printing system): unload it "
                "(sudo modprobe -r lp) or stop the printing service, then start again.";
     if (step == SetupStep::claimPort && error == EINTR)
-        return line + "The claim was interrupted: choose the port again.";
+        return "The claim was interrupted: choose the port again.";
     if ((error == ENXIO || error == ENODEV) && step == SetupStep::openDevice)
-        return line +
-               "No port answers behind this device: check that parport_pc found the port "
+        return "No port answers behind this device: check that parport_pc found the port "
                "(dmesg) and that the port is enabled in the firmware set-up.";
     if (error == EACCES && step == SetupStep::openDevice)
-        return line + "Add your user to group lp (sudo usermod -aG lp $USER) and log in again.";
+        return "Add your user to group lp (sudo usermod -aG lp $USER) and log in again.";
     if (error == EPERM || error == EACCES) {
-        line +=
+        std::string advice =
             "Direct port access needs CAP_SYS_RAWIO: run it through sudo, or give the "
             "binary the capability (sudo setcap cap_sys_rawio+ep zelmor).";
         std::ifstream lockdown(lockdownPath);
@@ -122,10 +122,11 @@ std::string DescribeSetupFailure(const std::string& backend, const std::string& 
         std::getline(lockdown, state);
         if (state.find("[integrity]") != std::string::npos ||
             state.find("[confidentiality]") != std::string::npos)
-            line += " This kernel is locked down (Secure Boot), which forbids it: use --io=ppdev.";
-        return line;
+            advice +=
+                " This kernel is locked down (Secure Boot), which forbids it: use --io=ppdev.";
+        return advice;
     }
-    return line + "Check the port with ls -l /dev/parport* and dmesg.";
+    return "Check the port with ls -l /dev/parport* and dmesg.";
 }
 
 double ScanCeiling(PortBackend& ports, std::uint16_t statusAddress) {

@@ -32,6 +32,9 @@ PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
 std::string HexAddress(unsigned value);
 
 enum class SetupStep { openDevice, claimPort, noDevice, ioperm };
+// What to do when that step failed with that error: one or two sentences.
+std::string SetupAdvice(int error, SetupStep step,
+                        const std::string& lockdownPath = "/sys/kernel/security/lockdown");
 // One line: the back end, the device, the system's error text, and what to do about it.
 std::string DescribeSetupFailure(const std::string& backend, const std::string& device, int error,
                                  SetupStep step,

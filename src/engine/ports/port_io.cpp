@@ -12,6 +12,9 @@ class EmptyBus final : public PortBackend {
     std::uint8_t read(std::uint16_t) override { return 0xFF; }
     bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
     void pause(double seconds) override { SleepFor(seconds); }
+    BackendStatus status() const override {
+        return {"No port back end \u2014 every port reads as if nothing were attached"};
+    }
 };
 
 EmptyBus emptyBus;
@@ -22,6 +25,9 @@ std::uint16_t lastWritten = 0;
 
 void UsePortBackend(PortBackend* backend) {
     current = backend ? backend : &emptyBus;
+}
+std::string ActiveBackendDescription() {
+    return current->status().text;
 }
 std::uint16_t LastPortWritten() {
     return lastWritten;

@@ -4,10 +4,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace engine {
 
-// What a port back end must do: the whole of the engine's contact with the port hardware.
+// How a back end's status line reads, as the status line's own three tones: plain for a port
+// in use, notice for voltages that are not measured, alarm for a port that failed.
+enum class BackendTone { plain, notice, alarm };
+
+struct BackendStatus {
+    std::string text;
+    BackendTone tone = BackendTone::plain;
+    bool operator==(const BackendStatus& o) const { return text == o.text && tone == o.tone; }
+};
+
+// What a port back end must do: the whole of the engine's contact with the port hardware, and
+// what it says of itself on the status line.
 class PortBackend {
   public:
     virtual ~PortBackend() = default;
@@ -17,11 +30,34 @@ class PortBackend {
     virtual bool readPhysical(std::uint32_t address, void* buffer, std::size_t count) = 0;
     // A pause between port accesses, in seconds.
     virtual void pause(double seconds) = 0;
+
+    // One line for every panel's status line: the port, the way it is reached, and the most
+    // it allows; or why the port stopped. A back end that says nothing leaves it empty.
+    virtual BackendStatus status() const { return {}; }
+    // What the operator can do about the port's state, one or more sentences; empty when all
+    // is well or there is nothing to do.
+    virtual std::string advice() const { return {}; }
+    // The most scans per second this way of access allows; 0 while unknown.
+    virtual double scanCeiling() const { return 0; }
+    // Called after status() changed by itself (a port claimed, a port lost); one listener,
+    // a later one replaces it, an empty one silences it.
+    void onStatusChange(std::function<void()> listener) { listener_ = std::move(listener); }
+
+  protected:
+    void statusChanged() const {
+        if (listener_) listener_();
+    }
+
+  private:
+    std::function<void()> listener_;
 };
 
 // Binds every later access to backend (not owned). nullptr leaves an empty bus: writes are
 // lost, reads give 0xFF, physical memory cannot be read, pauses sleep for real.
 void UsePortBackend(PortBackend* backend);
+
+// The bound back end in words, for a recording's header: its status line's text.
+std::string ActiveBackendDescription();
 
 // The port address last written (0: none yet): the converter link writes only its port's data
 // register, so this is the base address in use, for a recording's header.

@@ -73,25 +73,27 @@ bool PpdevPorts::usable(Port& p) {
     if (p.state == Port::State::claimed) return true;
     if (p.state == Port::State::refused || p.state == Port::State::lost) return false;
     if (sys_.ioctl(p.fd, PPEXCL, nullptr) != 0 || sys_.ioctl(p.fd, PPCLAIM, nullptr) != 0) {
+        const int error = errno;
         p.state = Port::State::refused;
+        advice_ = SetupAdvice(error, SetupStep::claimPort);
         const std::string line =
-            DescribeSetupFailure("ppdev", p.device, errno, SetupStep::claimPort);
+            DescribeSetupFailure("ppdev", p.device, error, SetupStep::claimPort);
         MessagePopup("Port unavailable",
                      (line + " Until then the port reads as if nothing were attached.").c_str());
         return false;
     }
     p.state = Port::State::claimed;
     ceiling_ = ScanCeiling(*this, static_cast<std::uint16_t>(p.base + 1));
-    if (claimed_) claimed_();
+    statusChanged();
     return true;
 }
 
 void PpdevPorts::lose(Port& p) {
     p.state = Port::State::lost;
-    const std::string line = "ppdev: " + p.device + " stopped answering (" + std::strerror(errno) +
-                             "): it now reads as if nothing were attached. Check the card and "
-                             "the driver (dmesg), then start zelmor again.";
-    if (lost_) lost_(line);
+    advice_ = "Check the card and the driver (dmesg), then start zelmor again.";
+    lost_ = "ppdev: " + p.device + " stopped answering (" + std::strerror(errno) +
+            "): it now reads as if nothing were attached. " + advice_;
+    statusChanged();
 }
 
 void PpdevPorts::write(std::uint16_t address, std::uint8_t value) {
@@ -124,6 +126,14 @@ std::string PpdevPorts::describe() const {
     for (auto& p : ports_)
         s += (s.empty() ? "" : ", ") + HexAddress(p.base) + " (" + p.device + ")";
     return s;
+}
+
+BackendStatus PpdevPorts::status() const {
+    if (!lost_.empty()) return {lost_, BackendTone::alarm};
+    std::string s = "Port " + describe() + " through ppdev \u2014 addresses from " + table_.source;
+    if (ceiling_ > 0)
+        s += " \u2014 at most " + std::to_string(static_cast<long>(ceiling_)) + " scans/s";
+    return {s};
 }
 
 }  // namespace engine

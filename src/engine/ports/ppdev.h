@@ -3,7 +3,6 @@
 // opened, and refuses every other access: it is counted and never reaches the hardware.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +25,16 @@ class PpdevPorts final : public HardwarePorts {
     void write(std::uint16_t address, std::uint8_t value) override;
     std::uint8_t read(std::uint16_t address) override;
     std::string describe() const override;
-    // Scans per second the claimed port allows, measured when it was claimed; 0 before.
-    double ceiling() const { return ceiling_; }
-    void onClaimed(std::function<void()> f) { claimed_ = std::move(f); }
-    // A claimed port that stops answering (the card removed, the module unloaded) is said
-    // once, in one line naming the device and the system's error; it then reads as a
-    // floating bus and is not asked again.
-    void onLost(std::function<void(const std::string&)> f) { lost_ = std::move(f); }
+    // The ports and where their addresses came from; once a port is claimed, the scans per
+    // second it allows. A claimed port that stops answering (the card removed, the module
+    // unloaded) turns it into an alarm naming the device and the system's error; the port
+    // then reads as a floating bus and is not asked again. Both changes are told to the
+    // listener.
+    BackendStatus status() const override;
+    // After a refused claim, how to free the port; after a lost port, what to check.
+    std::string advice() const override { return advice_; }
+    // Measured when the port was claimed; 0 before.
+    double scanCeiling() const override { return ceiling_; }
 
   private:
     struct Port {
@@ -48,8 +50,8 @@ class PpdevPorts final : public HardwarePorts {
     SystemCalls& sys_;
     std::vector<Port> ports_;
     double ceiling_ = 0;
-    std::function<void()> claimed_;
-    std::function<void(const std::string&)> lost_;
+    std::string lost_;  // the alarm line, once a port stopped answering
+    std::string advice_;
 };
 
 }  // namespace engine

@@ -88,4 +88,9 @@ std::string GiveUpPrivileges(RootSession rootSession) {
     return {};
 }
 
+std::string RefusalLine(const std::string& backendError, const std::string& privilegesError) {
+    const std::string& why = backendError.empty() ? privilegesError : backendError;
+    return why.empty() ? why : "zelmor: " + why;
+}
+
 }  // namespace engine

@@ -19,6 +19,11 @@ enum class RootSession { stays, refused };
 // program will not start.
 std::string GiveUpPrivileges(RootSession rootSession);
 
+// The one line start-up prints when it will not go on, "zelmor: " once before it: the port
+// back end's refusal when opening it failed (said first, as it came first), else the reason
+// privileges could not be given up; empty when neither.
+std::string RefusalLine(const std::string& backendError, const std::string& privilegesError);
+
 // A user or group number as the whole of text, decimal, nothing else; -1 when it is not one.
 long ParseId(const char* text);
 

@@ -6,14 +6,6 @@
 
 namespace engine {
 
-std::optional<SimFault> ParseSimFault(const std::string& name) {
-    if (name.empty() || name == "none") return SimFault::none;
-    if (name == "unplugged") return SimFault::unplugged;
-    if (name == "unpowered") return SimFault::unpowered;
-    if (name == "strobe-stuck") return SimFault::strobeStuck;
-    if (name == "noisy") return SimFault::noisy;
-    return std::nullopt;
-}
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;

@@ -21,10 +21,10 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/options.h"
 #include "engine/ports/port_io.h"
 
 namespace engine {
@@ -59,18 +59,6 @@ class ManualClock final : public Clock {
     double t_ = 0;
 };
 
-enum class SimFault {
-    none,
-    unplugged,    // converter cable off: the port's inputs float high
-    unpowered,    // converter dead: its lines held low, the strobe never rises
-    strobeStuck,  // strobe line stuck low, conversions otherwise fine
-    noisy,        // data line out of the converter flips now and then (seeded)
-};
-
-// The fault named on the command line (--sim-fault=): none, unplugged, unpowered,
-// strobe-stuck or noisy; nothing when the name is none of those.
-std::optional<SimFault> ParseSimFault(const std::string& name);
-
 // What every panel's status line says while the simulated converter stands in for the board.
 inline constexpr const char* kSimulatedStatus =
     "Simulated converter \u2014 voltages generated, not measured";
@@ -96,6 +84,8 @@ class SimulatedConverter final : public PortBackend {
     std::uint8_t read(std::uint16_t address) override;
     bool readPhysical(std::uint32_t address, void* buffer, std::size_t count) override;
     void pause(double seconds) override { clock_.pause(seconds); }
+    // Said on every panel, so that simulated voltages are never taken for measured ones.
+    BackendStatus status() const override { return {kSimulatedStatus, BackendTone::notice}; }
 
     // The converter's inputs: volts as a function of the clock's time.
     using Signal = std::function<double(double seconds)>;

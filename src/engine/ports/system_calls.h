@@ -35,7 +35,7 @@ class HardwarePorts : public PortBackend {
     void pause(double seconds) override;
     std::uint64_t refused() const { return refused_; }
     const PortTable& table() const { return table_; }
-    // The opened ports, as "0x378 (/dev/parport0)" or "0x378".
+    // The opened ports, as "0x378 (/dev/parport0)" or "0x378": the start of the status line.
     virtual std::string describe() const = 0;
 
   protected:

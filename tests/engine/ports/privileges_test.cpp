@@ -11,6 +11,8 @@
 
 #include <cstdlib>
 #include <functional>
+#include <string>
+#include <tuple>
 
 #include "engine/ports/privileges.h"
 
@@ -59,6 +61,18 @@ TEST(Privileges, IdsAreParsedStrictly) {
     for (const char* bad : {"", "abc", "65534junk", "-1", " 1", "1 ", "99999999999", "0x10"})
         EXPECT_EQ(engine::ParseId(bad), -1) << bad;
     EXPECT_EQ(engine::ParseId(nullptr), -1);
+}
+
+// Root whose port could not be opened either: the port's reason, "zelmor:" once.
+TEST(Privileges, AStartRefusalSaysZelmorOnce) {
+    const std::string open = "direct: no parallel port", root = "direct: started as root";
+    const std::string none;
+    for (const auto& [backend, privileges, line] :
+         {std::tuple{open, root, "zelmor: direct: no parallel port"},
+          {open, none, "zelmor: direct: no parallel port"},
+          {none, root, "zelmor: direct: started as root"},
+          {none, none, ""}})
+        EXPECT_EQ(engine::RefusalLine(backend, privileges), line);
 }
 
 TEST(Privileges, EveryRiseIsGivenUpOnEveryBackEnd) {
