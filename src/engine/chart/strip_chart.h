@@ -154,12 +154,12 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void showNewest() override;
 
   private:
-    // Painting, in layers: what changes only with the size and range, the traces, and what
-    // lies over them.
+    // Painting, in layers: what changes only with the size and range, the legend, the traces,
+    // and what lies over them.
     void paintBackground(const std::pair<double, double>& range);
+    void paintLegend(QPainter& p);
     void paintTraces(QPainter& p, const std::pair<double, double>& range);
     void paintOverlays(QPainter& p);
-    void paintLegend(QPainter& p);
     // A box over the plot: its background, then lines of text, each in its colour, `pad`
     // pixels in from its edges. `place` puts a box of the size given.
     struct OverlayLine {
