@@ -1,12 +1,10 @@
-// A recording session on the scans' clock: the REC badge the chart shows, the header facts and
-// the rate changes in the file, and a recording that stops on its own.
+// A recording session on the scans' clock: the REC badge the chart shows. (The file it writes,
+// and a recording that stops on its own, are checked with the program in tests/ui.)
 #include <gtest/gtest.h>
 
 #include <QLocale>
-#include <QTest>
 
 #include "engine/recording/recording_session.h"
-#include "support/recorded_file.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -45,34 +43,4 @@ TEST_F(Session, TheBadgeTellsTheFileTheTimeRecordedAndTheScansWritten) {
     session.stop();
     EXPECT_EQ(session.badge(), "");
     EXPECT_TRUE(stops.empty());
-}
-
-TEST_F(Session, TheHeaderStatesTheFactsAndRateChangesComeAtTheirTime) {
-    engine::RecordingFacts facts{"zelmor 1.0", 0x278, "", 250, 2, "V"};
-    ASSERT_TRUE(session.start(QString::fromStdString(dir.path + "/run.csv"), false, facts));
-    now += 12.345;
-    session.rateChanged(500);
-    session.stop();
-    const RecordedFile f(dir.path + "/run.csv");
-    ASSERT_EQ(f.comments.size(), 7u);
-    EXPECT_EQ(f.comments[0], "Zelmor recording");
-    EXPECT_EQ(f.comments[1].rfind("started 20", 0), 0u) << f.comments[1];
-    EXPECT_EQ(
-        std::vector<std::string>(f.comments.begin() + 2, f.comments.end()),
-        (std::vector<std::string>{
-            "program zelmor 1.0", "port base address 0x278, back end: hardware",
-            "requested rate 250 scans/s", "time_s: seconds since the start; values in V, in full",
-            "rate changed to 500 scans/s at 12.345000 s"}));
-    EXPECT_EQ(f.columns, "time_s,ch0_V,ch1_V");
-}
-
-TEST_F(Session, AFolderRemovedStopsTheRecordingAtTheNextFlushAndSaysWhyOnce) {
-    const std::string folder = dir.path + "/run";
-    ASSERT_EQ(std::system(("mkdir '" + folder + "'").c_str()), 0);
-    ASSERT_TRUE(session.start(QString::fromStdString(folder + "/scans.csv"), false, {}));
-    std::system(("rm -rf '" + folder + "'").c_str());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !session.running(); }, 3000));
-    QTest::qWait(1100);
-    ASSERT_EQ(stops.size(), 1u);
-    EXPECT_TRUE(stops[0].contains("folder removed")) << stops[0].toStdString();
 }
