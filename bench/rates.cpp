@@ -29,6 +29,7 @@
 
 #include "bench_support.h"
 #include "engine/chart/strip_chart.h"
+#include "engine/panels/recordings.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
@@ -234,7 +235,8 @@ void recordBench(double seconds) {
     support::RunProgramOnSimulator([&](engine::SimulatedConverter& converter) {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         const int panel = zelmor::mainPanel;
-        auto* chart = qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget);
+        engine::ChartFeed& chart = engine::FeedOf(
+            qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget));
         auto rate = [&](int r) {
             engine::testing::TypeInto(panel, MAIN_SAMPLES, std::to_string(r));
             engine::testing::PressEnter(panel, MAIN_SAMPLES);
@@ -244,12 +246,12 @@ void recordBench(double seconds) {
         std::printf("at 1000/s for %.0f s  scans/s     CPU %%  RSS start..end KiB  bytes/s\n",
                     seconds);
         for (bool recording : {false, true}) {
-            if (recording) chart->startRecording(QString::fromStdString(file), true);
+            if (recording) chart.startRecording(QString::fromStdString(file), true);
             const long rss0 = residentKiB();
             const Measured m = measureFor(seconds, converter);
             const long rss1 = residentKiB();
-            chart->stopRecording();
-            const double bytes = recording ? chart->recorder().bytesWritten() / m.elapsed : 0;
+            chart.stopRecording();
+            const double bytes = recording ? chart.session().bytesWritten() / m.elapsed : 0;
             std::printf("%-20s  %7.1f  %8.1f  %8ld..%-8ld  %7.0f\n",
                         recording ? "recording" : "not recording", m.scansPerSecond, m.cpu, rss0,
                         rss1, bytes);
@@ -258,9 +260,9 @@ void recordBench(double seconds) {
         for (int r : {100, 1000}) {
             rate(r);
             const double span = std::max(5.0, seconds / 6);
-            chart->startRecording(QString::fromStdString(file), true);
+            chart.startRecording(QString::fromStdString(file), true);
             runFor(span);
-            chart->stopRecording();
+            chart.stopRecording();
             printIntervals("recorded scan stamps", r, recordedTimes(file));
             std::vector<double> ticks;
             QTimer plain;

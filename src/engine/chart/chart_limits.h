@@ -5,6 +5,7 @@
 namespace engine {
 
 constexpr int kMaxChartTraces = 16;
+constexpr int kMinChartHistory = 2;          // a trace needs two points to be a line
 constexpr int kMaxChartHistory = 1'000'000;  // 16 MB of points at 8 traces
 
 }  // namespace engine

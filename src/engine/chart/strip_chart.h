@@ -2,18 +2,22 @@
 // Appending is O(1) and never paints; the chart is painted with its window, in the window's
 // display frames (at most 60 a second whatever the scan rate), drawing per pixel column the
 // lowest and highest point that falls there. A legend shows each trace's colour, name and live
-// value (a click hides or shows the trace); Space or the Freeze button holds the picture while the
-// data goes on; hovering reads out the time and the values under the cursor; the context menu
-// switches between the resource's fixed range and autoscale.
+// value (a click hides or shows the trace); Space or the Freeze button holds the picture while
+// the data goes on; hovering reads out the time and the values under the cursor.
+//
+// Its menu (right-click, or the menu key with the chart focused) switches between the
+// resource's fixed range and autoscale, shows the statistics of the span, asks for a recording
+// (as the Record button and Ctrl+R do), saves the shown span as CSV or the picture as PNG or
+// SVG, chooses the span, and shows or hides each trace. The chart itself does not record: it
+// asks for a recording with recordRequested(), and shows the one the engine keeps beside it
+// (the button's state and the REC badge).
+//
+// Painting is in chart_painting.cpp, the operator's input in chart_input.cpp, saving in
+// chart_export.cpp.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QImage>
-#include <QMessageBox>
-#include <QPixmap>
-#include <QPointer>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -23,8 +27,7 @@
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
-#include "engine/panels/registry.h"
-#include "engine/recording/scan_recorder.h"
+#include "engine/recording/recording_session.h"
 
 class QToolButton;
 
@@ -70,7 +73,10 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const TraceHistory& data() const { return live_; }
     // What the picture shows: the live data, or the snapshot taken when it froze.
     const TraceHistory& shown() const { return frozen_ ? snapshot_ : live_; }
+    // When the newest shown scan was taken: where the shown span ends.
+    double shownEnd() const;
 
+    // Each trace's colour: the resource's, else one of 16 distinct defaults.
     QColor traceColor(int trace) const;
     QString traceName(int trace) const;
     bool traceVisible(int trace) const;
@@ -95,33 +101,27 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     QToolButton* freezeButton() const { return freeze_; }
     QToolButton* recordButton() const { return record_; }
 
-    // Recording every scan to a CSV file (see ScanRecorder), and saving what is shown.
-    // `rateOf` names the timer that paces the scans: its rate goes in the header, and its
-    // changes in comment lines.
+    // The recording beside the chart. `rateOf` names the timer that paces the scans; the
+    // engine binds its rate once the panel is loaded, and calls rateChanged() when it changes.
     QString rateOf() const { return rate_of_; }
     void setRateOf(const QString& name) { rate_of_ = name; }
-    // Called once the panel is loaded: the requested rate, in scans a second.
     void bindRate(std::function<double()> rate) { rate_ = std::move(rate); }
-    void rateChanged(double scansPerSecond);
-    // A new, dated file name in the user's documents folder, not taken yet.
-    static QString defaultRecordingPath();
-    // Asks for the file (Record, Ctrl+R), then records to it; asked again, stops.
-    void chooseAndRecord();
-    // Starts recording; a file of that name is kept unless `overwrite` (the operator agreed).
-    // False when it could not start, after saying why.
-    bool startRecording(const QString& path, bool overwrite);
-    void stopRecording();
-    bool recording() const { return recorder_.isOpen(); }
-    const engine::ScanRecorder& recorder() const { return recorder_; }
-    // "REC name  0:01:23  83,000 scans" while recording; empty otherwise.
-    QString recordingText() const;
+    std::optional<double> requestedRate() const;
+    // Shows a recording running to `path` (empty: none): the button reads "■ Stop".
+    void showRecording(const QString& path);
+    bool recordingShown() const { return !recording_to_.isEmpty(); }
+    // The REC badge's text, asked for at every paint; empty: no badge.
+    void setBadge(std::function<QString()> text) { badge_ = std::move(text); }
+    // The facts for a file's header that only the engine knows (the program, the port and its
+    // back end); the chart adds its traces, unit and rate.
+    void setFileFacts(std::function<engine::RecordingFacts()> facts) { facts_ = std::move(facts); }
+    engine::RecordingFacts fileFacts() const;
+
     // What the chart shows, as CSV (times from the span's start) or as a picture: SVG when the
     // name ends in .svg, PNG otherwise. False, with error set, when it cannot be written.
     bool exportShown(const QString& path, QString& error) const;
     bool savePicture(const QString& path, QString& error);
-    // The last word on a recording that did not start or stopped on its own; null when none
-    // is open.
-    QMessageBox* recordingMessage() const { return failure_; }
+
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
     struct Readout {
@@ -134,6 +134,12 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     long paints() const { return paints_; }
 
     QSize sizeHint() const override { return {560, 260}; }
+
+  signals:
+    // The operator asked to start or stop recording (Record, Ctrl+R, the menu).
+    void recordRequested();
+    // The pacing timer's rate changed, in scans a second.
+    void rateChanged(double scansPerSecond);
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -148,23 +154,36 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void showNewest() override;
 
   private:
+    // Painting, in layers: what changes only with the size and range, the legend, the traces,
+    // and what lies over them.
+    void paintBackground(const std::pair<double, double>& range);
+    void paintLegend(QPainter& p);
+    void paintTraces(QPainter& p, const std::pair<double, double>& range);
+    void paintOverlays(QPainter& p);
+    // A box over the plot: its background, then lines of text, each in its colour, `pad`
+    // pixels in from its edges. `place` puts a box of the size given.
+    struct OverlayLine {
+        QString text;
+        QColor color;
+    };
+    void paintOverlayBox(QPainter& p, const std::vector<OverlayLine>& lines, QColor back,
+                         QSizeF pad, const std::function<QPointF(QSizeF)>& place) const;
+
     void layoutChanged();
     int columns() const;
-    // Where the shown span ends: the newest shown scan's time.
-    double end() const;
-    void paintBackground(const std::pair<double, double>& range);
     void placeButtons();
-    // Header lines for a file of scans.
-    engine::ScanRecorder::Header fileHeader(const QString& what) const;
-    // A recording that stopped on its own: say why, once, and go on scanning.
-    void recordingFailed(const QString& why);
-    void tell(const QString& title, const QString& text);
     void showRecordButton();
+    void requestRecording();
+    // Asks for a file name and saves the span (csv) or the picture there.
+    void saveFromMenu(bool csv);
     // The column summary of what is shown, fitted to the plot's columns and the span (made
     // afresh from the points when either has changed since).
     const ColumnSummary& shownColumns() const;
     // The absolute column drawn at the plot's left edge.
     long firstColumn() const;
+
+    static constexpr int kMargin = 6;
+    static constexpr double kInset = 2;  // a trace at either end of the range clears the frame
 
     TraceHistory live_{8, 500};
     TraceHistory snapshot_{8, 1};
@@ -185,13 +204,11 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
     QToolButton* record_ = nullptr;
-    engine::ScanRecorder recorder_;
-    QTimer flush_;  // every second while recording
     QString rate_of_;
     std::function<double()> rate_;
-    // The status line as it was before a failed recording added to it.
-    std::optional<std::pair<std::string, engine::StatusTone>> status_before_;
-    QPointer<QMessageBox> failure_;
+    QString recording_to_;
+    std::function<QString()> badge_;
+    std::function<engine::RecordingFacts()> facts_;
     QImage background_;
     QImage traces_;                  // the traces' pixels, reused from frame to frame
     std::vector<QRgb> columnMajor_;  // the same, a column after another

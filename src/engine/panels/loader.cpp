@@ -21,6 +21,7 @@
 #include "engine/controls/controls.h"
 #include "engine/options.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/resource_check.h"
 
@@ -45,7 +46,7 @@ class PanelLoader : public QUiLoader {
         else if (className == "TimerControl")
             w = new TimerControl(parent);
         else if (className == "StripChart")
-            w = new StripChart(parent);
+            w = &FeedOf(new StripChart(parent)).chart();  // its scans and recording from the start
         else if (className == "LargeDisplay")
             w = new LargeDisplay(parent);
         else if (className == "RateMeter")

@@ -2,13 +2,14 @@
 #include <QDoubleSpinBox>
 #include <cmath>
 #include <iostream>
-#include <set>
+#include <utility>
 #include <vector>
 
 #include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
 #include "engine/controls/controls.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 
 using namespace engine;
@@ -105,6 +106,7 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     int error = kOk;
     auto* chart = as<StripChart>(panel, control, error);
     if (!chart) return error;
+    ChartFeed& feed = FeedOf(chart);
     const int traces = chart->traceCount();
     if (dataType != VAL_DOUBLE || !array || numberOfPoints <= 0 || startingIndex < 0 ||
         skipCount < 0)
@@ -112,8 +114,7 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     if (numberOfPoints % traces != 0) {
         // Said once per chart: a chart built for another number of traces would otherwise
         // simply stay empty.
-        static std::set<std::pair<int, int>> told;
-        if (told.insert({panel, control}).second)
+        if (!std::exchange(feed.toldPartialScans, true))
             std::cerr << "zelmor engine: chart " << chart->objectName().toStdString() << " has "
                       << traces << " traces; " << numberOfPoints
                       << " values are not a whole number of scans, and nothing is plotted"
@@ -124,14 +125,14 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     const double taken = ScanStartSeconds();
     if (skipCount == 0) {
         // The usual case, one scan after another: append straight from the caller's array.
-        for (int i = 0; i < numberOfPoints; i += traces) chart->appendScan(first + i, taken);
+        for (int i = 0; i < numberOfPoints; i += traces) feed.scan(first + i, taken);
         return kOk;
     }
     std::vector<double> scan(static_cast<std::size_t>(traces));
     const long stride = static_cast<long>(skipCount) + 1;
     for (int i = 0; i < numberOfPoints; ++i) {
         scan[static_cast<std::size_t>(i % traces)] = first[i * stride];
-        if (i % traces == traces - 1) chart->appendScan(scan.data(), taken);
+        if (i % traces == traces - 1) feed.scan(scan.data(), taken);
     }
     return kOk;
 }

@@ -1,6 +1,7 @@
 #include "engine/recording/scan_recorder.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +44,34 @@ std::string reason(int error) {
     }
 }
 
+// A write past the process's file size limit also raises SIGXFSZ, whose default action ends
+// the program. Held back from this thread for the length of a write, the signal cannot end
+// it: the write fails with EFBIG and the recording stops with a reason. The signal left
+// pending is taken back before the thread sees it again, so nothing outside the recorder
+// changes how the program handles signals.
+class FileSizeSignalHeld {
+  public:
+    FileSizeSignalHeld() {
+        sigemptyset(&signal_);
+        sigaddset(&signal_, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &signal_, &before_);
+    }
+    ~FileSizeSignalHeld() {
+        sigset_t pending;
+        if (!sigismember(&before_, SIGXFSZ) && sigpending(&pending) == 0 &&
+            sigismember(&pending, SIGXFSZ)) {
+            const timespec now{};
+            sigtimedwait(&signal_, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    FileSizeSignalHeld(const FileSizeSignalHeld&) = delete;
+    FileSizeSignalHeld& operator=(const FileSizeSignalHeld&) = delete;
+
+  private:
+    sigset_t signal_, before_;
+};
+
 }  // namespace
 
 ScanRecorder::ScanRecorder() {
@@ -78,8 +107,6 @@ bool ScanRecorder::open(const std::string& path, bool overwrite, double begin,
     written_ = 0;
     begin_ = begin;
     traces_ = header.traces;
-    // A file grown past the size limit must fail its write, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
     fd_ = ::open(path.c_str(), flags, 0644);
     if (fd_ < 0) {
@@ -115,11 +142,12 @@ void ScanRecorder::comment(const std::string& text) {
 bool ScanRecorder::flush() {
     if (fd_ < 0) return error_.empty();
     std::size_t done = 0;
+    const FileSizeSignalHeld held;
     while (done < pending_.size()) {
         const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            fail(n < 0 ? errno : ENOSPC, "write");
+            fail(n < 0 ? errno : ENOSPC);
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -139,7 +167,7 @@ bool ScanRecorder::flush() {
     return true;
 }
 
-void ScanRecorder::fail(int error, const char* /*doing*/) {
+void ScanRecorder::fail(int error) {
     // Cut back to the last whole line, so that the file still parses.
     if (ftruncate(fd_, static_cast<off_t>(written_)) != 0) {
         // Nothing more to do: the reader may then find a last line cut short.

@@ -1,5 +1,5 @@
 // Scans written to a CSV file as they are made. Lines are gathered in memory and reach the
-// file whenever flush() is called (the chart calls it every second) or a large batch has
+// file whenever flush() is called (a recording session calls it every second) or a large batch has
 // built up, always as whole lines: a program killed mid-recording loses at most the last
 // batch, and the file still parses. A write that fails closes the recording, cuts the file
 // back to its last whole line, and says why in words an operator can act on.
@@ -56,7 +56,7 @@ class ScanRecorder {
     static void formatValue(std::string& out, double value);
 
   private:
-    void fail(int error, const char* doing);
+    void fail(int error);
     int fd_ = -1;
     std::string path_, error_, pending_;
     long scans_ = 0;

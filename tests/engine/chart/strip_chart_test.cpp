@@ -3,13 +3,17 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 #include <set>
 
 #include "engine/chart/strip_chart.h"
 #include "engine/display/number_text.h"
 #include "engine/panels/dispatch.h"
+#include "support/recorded_file.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -22,12 +26,19 @@ struct Chart : ::testing::Test {
         engine::LimitFrames(&chart);  // as the chart's panel does
         chart.show();
     }
-    void appendRamp(int scans) {
+    // Point i of the ramp holds 0.1 t + 0.001 i (plus `offset`); scans are 0.01 s apart.
+    void appendRamp(int scans, double offset = 0) {
         for (int i = 0; i < scans; ++i) {
             double scan[8];
-            for (int t = 0; t < 8; ++t) scan[t] = 0.1 * t + 0.001 * i;
-            chart.appendScan(scan, 0.01 * i);
+            for (int t = 0; t < 8; ++t) scan[t] = offset + 0.1 * t + 0.001 * i;
+            chart.appendScan(scan, 0.01 * taken++);
         }
+    }
+    int taken = 0;
+    void focus() {
+        chart.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
+        chart.setFocus();
     }
     StripChart chart;
 };
@@ -41,59 +52,66 @@ int colorPixels(const QImage& image, const QColor& color) {
 
 }  // namespace
 
-TEST_F(Chart, ALegendClickHidesAndShowsATraceWhileItsDataGoesOn) {
+TEST_F(Chart, KeysAndLegendClicksSwitchWhatIsShownWhileTheDataGoesOn) {
     appendRamp(10);
-    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.legendEntry(2).center());
-    EXPECT_FALSE(chart.traceVisible(2));
-    appendRamp(5);
-    EXPECT_EQ(chart.data().size(), 15);
-    EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 1).values.size(), 7u);
-    QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.legendEntry(2).center());
-    EXPECT_TRUE(chart.traceVisible(2));
+    focus();
+    const std::pair<std::function<void()>, std::function<bool()>> switches[] = {
+        {[&] { QTest::keyClick(&chart, Qt::Key_3); }, [&] { return !chart.traceVisible(3); }},
+        {[&] { QTest::mouseClick(&chart, Qt::LeftButton, {}, chart.legendEntry(2).center()); },
+         [&] { return !chart.traceVisible(2); }},
+        {[&] { QTest::keyClick(&chart, Qt::Key_A); }, [&] { return chart.autoscale(); }},
+        {[&] { QTest::keyClick(&chart, Qt::Key_S); }, [&] { return chart.statisticsShown(); }},
+        {[&] { QTest::keyClick(&chart, Qt::Key_Space); }, [&] { return chart.frozen(); }},
+    };
+    for (const auto& [press, switched] : switches) {
+        press();
+        EXPECT_TRUE(switched());
+        appendRamp(5);
+        press();
+        EXPECT_FALSE(switched());
+    }
+    EXPECT_EQ(chart.data().size(), 35);
 }
 
-TEST_F(Chart, TracesAndTheRangeAreReachableFromTheKeyboard) {
-    appendRamp(10);
-    chart.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
-    chart.setFocus();
-    QTest::keyClick(&chart, Qt::Key_3);
-    EXPECT_FALSE(chart.traceVisible(3));
-    EXPECT_TRUE(chart.traceVisible(2));
-    QTest::keyClick(&chart, Qt::Key_3);
-    EXPECT_TRUE(chart.traceVisible(3));
-    QTest::keyClick(&chart, Qt::Key_A);
-    EXPECT_TRUE(chart.autoscale());
-    QTest::keyClick(&chart, Qt::Key_A);
-    EXPECT_FALSE(chart.autoscale());
-    QTest::keyClick(&chart, Qt::Key_S);
-    ASSERT_TRUE(chart.statisticsShown());
-    // The ramp's ten points: trace 3 from 0.3000 to 0.3090 V.
-    const auto lines = chart.statisticsLines();
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3090  mean 0.3045  p-p 0.0090 V");
-    // Pointing at the legend tells the same, for that channel alone.
-    EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
-}
-
-TEST_F(Chart, SpaceFreezesThePictureWhileTheDataGoesOnAndResumesAtTheLiveEdge) {
+TEST_F(Chart, FrozenThePictureKeepsItsDataAndRefitsItToANewSpanOrSize) {
     appendRamp(20);
-    chart.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&chart));
-    QTest::keyClick(&chart, Qt::Key_Space);
-    ASSERT_TRUE(chart.frozen());
-    EXPECT_TRUE(chart.freezeButton()->isChecked());
-    EXPECT_EQ(chart.freezeButton()->text(), "Resume");
-    appendRamp(30);
-    EXPECT_EQ(chart.data().size(), 50);
-    EXPECT_EQ(chart.shown().size(), 20);
     chart.freezeButton()->click();
-    EXPECT_FALSE(chart.frozen());
-    EXPECT_EQ(chart.shown().size(), 50);
+    EXPECT_EQ(chart.freezeButton()->text(), "Resume");
+    appendRamp(100, 1.0);  // the live data goes on, a volt higher
+    chart.setAutoscale(true);
+    const struct {
+        double span;
+        QSize size;
+    } refits[] = {{1, {600, 300}}, {0.1, {600, 300}}, {0.1, {900, 200}}, {10, {300, 300}}};
+    for (const auto& [span, size] : refits) {
+        chart.setSpan(span);
+        chart.resize(size);
+        const QRectF plot = chart.plotArea();
+        // The newest frozen point at the right edge: point 19, trace 7 at 0.719 V.
+        const StripChart::Readout r = chart.readoutAt(plot.right() - 0.5);
+        EXPECT_EQ(r.time, "0.000 s") << span;
+        ASSERT_EQ(r.values.size(), 8u);
+        EXPECT_EQ(r.values[7].second, "CH7  0.7190 V") << span;
+        EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 0.8})) << span;
+    }
+    // Saved, the frozen span is what is shown, times from its start.
+    TempFolder dir;
+    chart.setSpan(0.1);
+    QString error;
+    ASSERT_TRUE(chart.exportShown(QString::fromStdString(dir.path + "/span.csv"), error));
+    const RecordedFile span(dir.path + "/span.csv");
+    EXPECT_TRUE(span.mentions("the span shown, 0.1 s, frozen"));
+    ASSERT_EQ(span.rows.size(), 11u);  // 0.09 s to 0.19 s, both ends
+    EXPECT_EQ(span.rows.front()[0], "0.000000");
+    EXPECT_EQ(span.rows.back()[0], "0.100000");
+    for (int t = 0; t < 8; ++t)
+        EXPECT_DOUBLE_EQ(std::stod(span.rows.back()[1 + t]), 0.019 + 0.1 * t);
+    chart.freezeButton()->click();
+    EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 0.5).values[7].second, "CH7  1.7990 V");
 }
 
 TEST_F(Chart, HoverReadsOutTheTimeAndValuesOfThePointUnderTheCursor) {
-    appendRamp(100);  // point i holds 0.1 t + 0.001 i, taken at 0.01 i s
+    appendRamp(100);
     chart.setSpan(1);
     const QRectF plot = chart.plotArea();
     // At the right edge, the newest point.
@@ -130,37 +148,58 @@ TEST_F(Chart, TheSpanIsTimeWhateverTheScanRate) {
     EXPECT_NEAR(time.chopped(2).toDouble(), -1.8, 0.02) << time.toStdString();
 }
 
-TEST_F(Chart, AutoscaleFollowsTheDataAndTheFixedRangeIsTheResources) {
-    chart.setYMinimum(0);
-    chart.setYMaximum(2.5);
-    appendRamp(10);
-    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 2.5}));
+TEST_F(Chart, AutoscaleAndTheStatisticsFollowTheShownData) {
+    appendRamp(10);  // trace 3 from 0.3000 to 0.3090 V
+    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 2.5}));  // the resource's
     chart.setAutoscale(true);
-    const auto [low, high] = chart.shownRange();  // the data: 0 to 0.709
-    EXPECT_DOUBLE_EQ(low, 0.0);
-    EXPECT_DOUBLE_EQ(high, 0.8);
+    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 0.8}));  // the data: 0 to 0.709
+    const auto lines = chart.statisticsLines();
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3090  mean 0.3045  p-p 0.0090 V");
+    EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
 }
 
-TEST_F(Chart, ThePictureShowsEveryTraceInItsColourAtScaleOneAndTwo) {
+TEST_F(Chart, ThePictureShowsEveryTraceInItsOwnColourAtScaleOneAndTwoAndSaves) {
+    chart.setTraceCount(16);
     for (int i = 0; i < 100; ++i) {
-        double scan[8];
-        for (int t = 0; t < 8; ++t) scan[t] = 0.15 + 0.3 * t + 0.1 * std::sin(i * 0.2);
+        double scan[16];
+        for (int t = 0; t < 16; ++t) scan[t] = 0.08 + 0.15 * t + 0.05 * std::sin(i * 0.2);
         chart.appendScan(scan, 0.01 * i);
     }
+    std::set<QRgb> colours;
+    for (int t = 0; t < 16; ++t) colours.insert(chart.traceColor(t).rgb());
+    EXPECT_EQ(colours.size(), 16u);
     for (qreal scale : {1.0, 2.0}) {
         QImage image(chart.size() * scale, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(scale);
         image.fill(Qt::magenta);
         chart.render(&image);
-        std::set<QRgb> distinct;
-        for (int y = 0; y < image.height(); y += 3)
-            for (int x = 0; x < image.width(); x += 3) distinct.insert(image.pixel(x, y));
-        EXPECT_GT(distinct.size(), 12u) << "scale " << scale;
         EXPECT_EQ(colorPixels(image, Qt::magenta), 0) << "scale " << scale;
-        for (int t = 0; t < 8; ++t)
+        for (int t = 0; t < 16; ++t)
             EXPECT_GT(colorPixels(image, chart.traceColor(t)), 40 * scale)
                 << "trace " << t << " at scale " << scale;
     }
+    TempFolder dir;
+    QString error;
+    for (const char* name : {"/chart.png", "/chart.svg"}) {
+        ASSERT_TRUE(chart.savePicture(QString::fromStdString(dir.path + name), error)) << name;
+        EXPECT_FALSE(QImage(QString::fromStdString(dir.path + name)).isNull()) << name;
+    }
+    EXPECT_FALSE(chart.savePicture(QString::fromStdString(dir.path + "/gone/c.png"), error));
+}
+
+TEST_F(Chart, RecordAsksTheEngineAndShowsTheRecordingItIsTold) {
+    QSignalSpy asked(&chart, &StripChart::recordRequested);
+    focus();
+    chart.recordButton()->click();
+    QTest::keyClick(&chart, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(asked.count(), 2);
+    EXPECT_FALSE(chart.recordButton()->isChecked());  // until the engine says it records
+    chart.showRecording("/tmp/run.csv");
+    EXPECT_TRUE(chart.recordButton()->isChecked());
+    EXPECT_EQ(chart.recordButton()->text(), "\u25A0 Stop");
+    chart.showRecording({});
+    EXPECT_EQ(chart.recordButton()->text(), "\u25CF Record");
 }
 
 TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {

@@ -89,37 +89,32 @@ TEST(ColumnSummary, ColumnsWithoutScansAreEmptyNotLeftOverFromTheRing) {
     EXPECT_FALSE(c.has(3));  // its slot holds column 13 now
 }
 
-TEST(TraceHistory, TheRingWrittenOverStillGivesRightStatistics) {
-    // A ring smaller than what went through it: summaries of written-over points are not used.
-    TraceHistory h(1, 1000);
-    for (int i = 0; i < 2600; ++i) {
-        const double v = (i % 1000 == 999 ? 100 : 10) * kStep;
-        h.append(&v, i * 0.01);
-    }
-    const double end = h.time(h.size() - 1);
-    const auto all = h.statistics(end, 100);  // everything held: 16.00 to 25.99 s
-    EXPECT_EQ(all[0].count, 1000);
-    EXPECT_EQ(all[0].low, 10 * kStep);
-    EXPECT_EQ(all[0].high, 100 * kStep);                  // the spike at 19.99 s
-    EXPECT_EQ(h.statistics(end, 5)[0].high, 10 * kStep);  // 21 s on: no spike
-}
-
-TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInIt) {
+TEST(TraceHistory, StatisticsOfASpanAgreeWithThePointsInItAfterTheRingWentRound) {
+    // 26 s at 100 scans/s into a ring of 10 s: trace 0 is 10 steps with a spike of 100 at the
+    // end of every 10 s (9.99, 19.99 s), trace 1 counts up by a step a scan.
     TraceHistory h(2, 1000);
-    // 10 s at 100 scans/s: trace 0 counts up 0..999 steps, trace 1 is 7 steps throughout.
-    for (int i = 0; i < 1000; ++i) {
-        const double scan[2] = {i * kStep, 7 * kStep};
+    for (int i = 0; i < 2600; ++i) {
+        const double scan[2] = {(i % 1000 == 999 ? 100 : 10) * kStep, i * kStep};
         h.append(scan, i * 0.01);
     }
-    auto s = h.statistics(9.99, 2);  // the last 2 s: points 799 (at 7.99 s) to 999
-    EXPECT_EQ(s[0].count, 201);
-    EXPECT_EQ(s[0].low, 799 * kStep);
-    EXPECT_EQ(s[0].high, 999 * kStep);
-    EXPECT_DOUBLE_EQ(s[0].mean, 899 * kStep);
-    EXPECT_EQ(s[1].low, 7 * kStep);
-    EXPECT_DOUBLE_EQ(s[1].mean, 7 * kStep);
-    s = h.statistics(9.99, 100);  // everything
-    EXPECT_EQ(s[0].count, 1000);
-    EXPECT_DOUBLE_EQ(s[0].mean, 499.5 * kStep);
-    EXPECT_EQ(h.statistics(-5, 1)[0].count, 0);
+    const struct {
+        double end, span;
+        long count;
+        double low0, high0, low1, high1, mean1;  // in steps
+    } spans[] = {
+        {25.995, 100, 1000, 10, 100, 1600, 2599, 2099.5},  // all held, 16.00 s on: one spike
+        {25.995, 5, 500, 10, 10, 2100, 2599, 2349.5},      // 21 s on: no spike
+        {19.995, 2, 200, 10, 100, 1800, 1999, 1899.5},     // the spike at its end
+        {-5, 1, 0, 0, 0, 0, 0, 0},                         // before any point
+    };
+    for (const auto& c : spans) {
+        const auto s = h.statistics(c.end, c.span);
+        EXPECT_EQ(s[0].count, c.count) << c.end << " " << c.span;
+        if (c.count == 0) continue;
+        EXPECT_EQ(s[0].low, c.low0 * kStep) << c.end << " " << c.span;
+        EXPECT_EQ(s[0].high, c.high0 * kStep) << c.end << " " << c.span;
+        EXPECT_EQ(s[1].low, c.low1 * kStep) << c.end << " " << c.span;
+        EXPECT_EQ(s[1].high, c.high1 * kStep) << c.end << " " << c.span;
+        EXPECT_NEAR(s[1].mean, c.mean1 * kStep, 1e-9) << c.end << " " << c.span;
+    }
 }

@@ -1,0 +1,72 @@
+// Saving what the chart shows: the span as CSV, in a recording's format, or the picture.
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSvgGenerator>
+
+#include "engine/chart/strip_chart.h"
+
+bool StripChart::exportShown(const QString& path, QString& error) const {
+    const TraceHistory& h = shown();
+    const double start = shownEnd() - span_;
+    const std::string what = QString("Zelmor chart: the span shown, %1 s, %2")
+                                 .arg(span_)
+                                 .arg(frozen_ ? "frozen" : "live")
+                                 .toStdString();
+    engine::ScanRecorder file;
+    if (!file.open(QFile::encodeName(path).toStdString(), true, start,
+                   engine::FileHeader(what, fileFacts()))) {
+        error = QString::fromStdString(file.error());
+        return false;
+    }
+    std::vector<double> scan(static_cast<std::size_t>(h.traces()));
+    for (int i = h.firstAtOrAfter(start); i < h.size(); ++i) {
+        for (int t = 0; t < h.traces(); ++t) scan[static_cast<std::size_t>(t)] = h.at(t, i);
+        file.append(h.time(i), scan.data());
+    }
+    if (!file.close()) {
+        error = QString::fromStdString(file.error());
+        return false;
+    }
+    return true;
+}
+
+bool StripChart::savePicture(const QString& path, QString& error) {
+    bool saved = false;
+    if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(size());
+        svg.setViewBox(rect());
+        svg.setTitle(tr("Zelmor chart"));
+        QPainter p;
+        saved = p.begin(&svg);
+        if (saved) {
+            render(&p);
+            saved = p.end();
+        }
+        saved = saved && QFileInfo(path).size() > 0;
+    } else {
+        saved = grab().save(path, "PNG");
+    }
+    if (!saved)
+        error = tr("Cannot save the picture to %1: check that the folder exists and can be "
+                   "written.")
+                    .arg(path);
+    return saved;
+}
+
+void StripChart::saveFromMenu(bool csv) {
+    const QString path = QFileDialog::getSaveFileName(
+        this, csv ? tr("Save the shown span") : tr("Save the picture"),
+        QFileInfo(engine::DefaultRecordingPath())
+            .dir()
+            .filePath(csv ? "zelmor-span.csv" : "zelmor-chart.png"),
+        csv ? tr("CSV files (*.csv)") : tr("PNG pictures (*.png);;SVG drawings (*.svg)"));
+    QString error;
+    if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error)))
+        QMessageBox::warning(this, tr("Not saved"), error);
+}

@@ -1,0 +1,114 @@
+// The strip chart's input: the legend and hover under the mouse, the keys, the menu.
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QToolTip>
+
+#include "engine/chart/strip_chart.h"
+
+bool StripChart::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        for (int t = 0; t < traceCount(); ++t) {
+            if (legendEntry(t).contains(help->pos())) {
+                QToolTip::showText(help->globalPos(), legendToolTip(t), this, legendEntry(t));
+                return true;
+            }
+        }
+    }
+    return QWidget::event(event);
+}
+
+void StripChart::mousePressEvent(QMouseEvent* event) {
+    for (int t = 0; t < traceCount(); ++t) {
+        if (legendEntry(t).contains(event->position().toPoint())) {
+            setTraceVisible(t, !traceVisible(t));
+            return;
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void StripChart::mouseMoveEvent(QMouseEvent* event) {
+    hover_x_ = event->position().x();
+    update();
+}
+
+void StripChart::leaveEvent(QEvent*) {
+    hover_x_ = -1;
+    update();
+}
+
+void StripChart::contextMenuEvent(QContextMenuEvent* event) {
+    // Also opened from the keyboard (the menu key, or Shift+F10), with the chart focused.
+    QMenu menu(this);
+    QAction* fixed =
+        menu.addAction(tr("&Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
+    QAction* automatic = menu.addAction(tr("&Autoscale\tA"));
+    fixed->setCheckable(true);
+    automatic->setCheckable(true);
+    fixed->setChecked(!autoscale_);
+    automatic->setChecked(autoscale_);
+    QAction* statistics = menu.addAction(tr("&Statistics of the span\tS"));
+    statistics->setCheckable(true);
+    statistics->setChecked(statistics_shown_);
+    menu.addSeparator();
+    QAction* record =
+        menu.addAction(recordingShown() ? tr("Stop &recording\tCtrl+R")
+                                        : tr("&Record every scan to a file...\tCtrl+R"));
+    QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
+    QAction* picture = menu.addAction(tr("Save the &picture (PNG or SVG)..."));
+    menu.addSeparator();
+    std::vector<std::pair<QAction*, double>> spans;
+    for (double seconds : kSpans) {
+        QAction* a = menu.addAction(seconds < 60 ? tr("Last %1 s").arg(seconds)
+                                                 : tr("Last %1 min").arg(seconds / 60));
+        a->setCheckable(true);
+        a->setChecked(seconds == span_);
+        spans.push_back({a, seconds});
+    }
+    menu.addSeparator();
+    std::vector<QAction*> traces;
+    for (int t = 0; t < traceCount(); ++t) {
+        QAction* a = menu.addAction(tr("Show %1").arg(traceName(t)) +
+                                    (t < 10 ? QString("\t%1").arg(t) : QString()));
+        a->setCheckable(true);
+        a->setChecked(traceVisible(t));
+        traces.push_back(a);
+    }
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse
+                          ? event->globalPos()
+                          : mapToGlobal(plotArea().center().toPoint());
+    QAction* chosen = menu.exec(at);
+    if (chosen == fixed) setAutoscale(false);
+    if (chosen == automatic) setAutoscale(true);
+    if (chosen == statistics) setStatisticsShown(!statistics_shown_);
+    if (chosen == record) requestRecording();
+    if (chosen == exportCsv || chosen == picture) saveFromMenu(chosen == exportCsv);
+    for (const auto& [action, seconds] : spans)
+        if (chosen == action) setSpan(seconds);
+    for (int t = 0; t < static_cast<int>(traces.size()); ++t)
+        if (chosen == traces[static_cast<std::size_t>(t)]) setTraceVisible(t, !traceVisible(t));
+}
+
+void StripChart::keyPressEvent(QKeyEvent* event) {
+    // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
+    // statistics of the span.
+    const int key = event->key();
+    if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
+        key - Qt::Key_0 < traceCount()) {
+        setTraceVisible(key - Qt::Key_0, !traceVisible(key - Qt::Key_0));
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && key == Qt::Key_A) {
+        setAutoscale(!autoscale_);
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {
+        setStatisticsShown(!statistics_shown_);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,86 @@
+#include "engine/panels/recordings.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "engine/panels/dispatch.h"
+#include "engine/ports/port_io.h"
+
+namespace engine {
+
+ChartFeed::ChartFeed(StripChart* chart)
+    : QObject(chart),
+      chart_(chart),
+      session_(ScanStartSeconds, [this](const QString& why) { stoppedOnItsOwn(why); }) {
+    connect(chart, &StripChart::recordRequested, this, &ChartFeed::chooseAndRecord);
+    connect(chart, &StripChart::rateChanged, this,
+            [this](double scansPerSecond) { session_.rateChanged(scansPerSecond); });
+    chart->setBadge([this] { return session_.badge(); });
+    chart->setFileFacts([] {
+        RecordingFacts facts;
+        facts.program = QCoreApplication::applicationName().toStdString() + " " + ZELMOR_VERSION;
+        facts.portBase = LastPortWritten();
+        facts.backEnd = StatusLineText();
+        return facts;
+    });
+}
+
+void ChartFeed::chooseAndRecord() {
+    if (recording()) {
+        stopRecording();
+        return;
+    }
+    // The dialog asks before an existing file is replaced.
+    const QString path = QFileDialog::getSaveFileName(
+        chart_, tr("Record every scan to"), DefaultRecordingPath(), tr("CSV files (*.csv)"));
+    if (!path.isEmpty()) startRecording(path, QFileInfo::exists(path));
+}
+
+bool ChartFeed::startRecording(const QString& path, bool overwrite) {
+    session_.stop();
+    if (status_before_) {  // a new recording: the last one's failure is no longer news
+        SetStatusLine(status_before_->first, status_before_->second);
+        status_before_.reset();
+    }
+    const bool ok = session_.start(path, overwrite, chart_->fileFacts());
+    if (!ok)
+        showWarning(tr("Not recording"), session_.error() + tr("\nChoose another file or folder."));
+    showState();
+    return ok;
+}
+
+void ChartFeed::stopRecording() {
+    session_.stop();
+    showState();
+}
+
+void ChartFeed::stoppedOnItsOwn(const QString& why) {
+    showState();
+    // Said on the status line, and once in a window that does not hold up the scans.
+    if (!status_before_) status_before_ = {StatusLineText(), StatusLineTone()};
+    SetStatusLine((status_before_->first.empty() ? "" : status_before_->first + " \u2014 ") +
+                      why.toStdString(),
+                  StatusTone::alarm);
+    showWarning(tr("Recording stopped"), why + tr("\nScanning goes on."));
+}
+
+void ChartFeed::showWarning(const QString& title, const QString& text) {
+    // A window of its own, not a modal popup: the scans go on while it is open.
+    if (warning_) warning_->close();
+    warning_ = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, chart_);
+    warning_->setAttribute(Qt::WA_DeleteOnClose);
+    warning_->setWindowModality(Qt::NonModal);
+    warning_->show();
+}
+
+void ChartFeed::showState() {
+    chart_->showRecording(recording() ? session_.path() : QString());
+}
+
+ChartFeed& FeedOf(StripChart* chart) {
+    auto* feed = chart->findChild<ChartFeed*>(QString(), Qt::FindDirectChildrenOnly);
+    return feed ? *feed : *new ChartFeed(chart);
+}
+
+}  // namespace engine

@@ -1,0 +1,60 @@
+// The engine's side of every strip chart: the scans the program plots go to the chart and,
+// while one runs, to the recording beside it. The feed answers the chart's Record requests
+// (asking for a file, the dialog asking before it replaces one), hands the recording the facts
+// for its header, and when a recording stops on its own says why on the status line and once
+// in a window that does not hold up the scans.
+#pragma once
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "engine/chart/strip_chart.h"
+#include "engine/panels/registry.h"
+#include "engine/recording/recording_session.h"
+
+namespace engine {
+
+class ChartFeed : public QObject {
+    Q_OBJECT
+  public:
+    explicit ChartFeed(StripChart* chart);
+
+    // One scan taken at `seconds`: to the chart, and to the recording when one runs.
+    void scan(const double* values, double seconds) {
+        chart_->appendScan(values, seconds);
+        session_.append(seconds, values);
+    }
+
+    // Asks for the file, then records to it; asked while recording, stops.
+    void chooseAndRecord();
+    // Starts recording; a file of that name is kept unless `overwrite` (the operator agreed).
+    // False when it could not start, after saying why.
+    bool startRecording(const QString& path, bool overwrite);
+    void stopRecording();
+    bool recording() const { return session_.running(); }
+    StripChart& chart() const { return *chart_; }
+    const RecordingSession& session() const { return session_; }
+
+    // The "not a whole number of scans" line is said once per chart: whether it was.
+    bool toldPartialScans = false;
+
+  private:
+    void stoppedOnItsOwn(const QString& why);
+    void showWarning(const QString& title, const QString& text);
+    void showState();
+
+    StripChart* chart_;
+    RecordingSession session_;
+    // The status line as it was before a failed recording added to it.
+    std::optional<std::pair<std::string, StatusTone>> status_before_;
+    QPointer<QMessageBox> warning_;
+};
+
+// The chart's feed, made with it on first asking; the loader asks for every chart it makes.
+ChartFeed& FeedOf(StripChart* chart);
+
+}  // namespace engine

@@ -1,0 +1,105 @@
+#include "engine/recording/recording_session.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <cmath>
+#include <cstdio>
+
+namespace engine {
+
+ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& facts) {
+    ScanRecorder::Header h;
+    const QDateTime now = QDateTime::currentDateTime();
+    h.comments.push_back(what);
+    h.comments.push_back(
+        "started " + now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString());
+    h.comments.push_back("program " + facts.program);
+    char port[16];
+    std::snprintf(port, sizeof port, "0x%X", facts.portBase);
+    h.comments.push_back("port base address " + std::string(port) + ", back end: " +
+                         (facts.backEnd.empty() ? std::string("hardware") : facts.backEnd));
+    if (facts.requestedRate) {
+        char rate[64];
+        std::snprintf(rate, sizeof rate, "requested rate %g scans/s", *facts.requestedRate);
+        h.comments.push_back(rate);
+    }
+    h.comments.push_back("time_s: seconds since the start; values in " +
+                         (facts.unit.empty() ? std::string("the chart's unit") : facts.unit) +
+                         ", in full");
+    h.traces = facts.traces;
+    h.unit = facts.unit;
+    return h;
+}
+
+QString DefaultRecordingPath() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir().mkpath(folder)) folder = QDir::homePath();
+    const QString stem = "zelmor-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmmss");
+    QString path = QDir(folder).filePath(stem + ".csv");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QDir(folder).filePath(stem + "-" + QString::number(n) + ".csv");
+    return path;
+}
+
+RecordingSession::RecordingSession(std::function<double()> clock,
+                                   std::function<void(const QString&)> stopped)
+    : clock_(std::move(clock)), stopped_(std::move(stopped)) {
+    flush_.setInterval(1000);
+    QObject::connect(&flush_, &QTimer::timeout, [this] {
+        if (!recorder_.flush()) stoppedOnItsOwn();
+    });
+}
+
+bool RecordingSession::start(const QString& path, bool overwrite, const RecordingFacts& facts) {
+    stop();
+    const bool ok = recorder_.open(QFile::encodeName(path).toStdString(), overwrite, clock_(),
+                                   FileHeader("Zelmor recording", facts));
+    if (ok) flush_.start();
+    return ok;
+}
+
+void RecordingSession::stop() {
+    if (!running()) return;
+    flush_.stop();
+    if (!recorder_.close() && stopped_) stopped_(error());
+}
+
+void RecordingSession::stoppedOnItsOwn() {
+    flush_.stop();
+    recorder_.close();
+    if (stopped_) stopped_(error());
+}
+
+QString RecordingSession::path() const {
+    return QString::fromStdString(recorder_.path());
+}
+
+QString RecordingSession::error() const {
+    return QString::fromStdString(recorder_.error());
+}
+
+void RecordingSession::rateChanged(double scansPerSecond) {
+    if (!running()) return;
+    char text[96];
+    std::snprintf(text, sizeof text, "rate changed to %g scans/s at %.6f s", scansPerSecond,
+                  clock_() - recorder_.begin());
+    recorder_.comment(text);
+}
+
+QString RecordingSession::badge() const {
+    if (!running()) return {};
+    const long seconds = std::lround(std::max(0.0, clock_() - recorder_.begin()));
+    return QCoreApplication::translate("StripChart", "\u25CF REC %1  %2:%3:%4  %5 scans")
+        .arg(QFileInfo(path()).fileName())
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QChar('0'))
+        .arg(seconds % 60, 2, 10, QChar('0'))
+        .arg(QLocale().toString(static_cast<qlonglong>(recorder_.scans())));
+}
+
+}  // namespace engine

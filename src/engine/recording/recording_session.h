@@ -1,0 +1,68 @@
+// A recording while it runs: every scan to a ScanRecorder, the lines flushed to the disk every
+// second, a comment when the scan rate changes, and the REC badge the chart shows. The session
+// knows nothing of panels or charts: the engine hands it the facts for the file's header, the
+// scans' clock, and what to do when the recording stops on its own (a full disk, a size limit,
+// a folder gone).
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "engine/recording/scan_recorder.h"
+
+namespace engine {
+
+// What a file of scans says about where they came from.
+struct RecordingFacts {
+    std::string program;  // name and version: "zelmor 1.0"
+    unsigned portBase = 0;
+    std::string backEnd;                  // the port back end in words; empty: real hardware
+    std::optional<double> requestedRate;  // scans a second; none when no timer paces the scans
+    int traces = 8;
+    std::string unit = "V";  // empty: values in the chart's own unit
+};
+
+// The header of a file of scans: `what` it holds first, then when it started, the program,
+// the port and its back end, the requested rate and the columns' meaning.
+ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& facts);
+
+// A new, dated file name in the user's documents folder, not taken yet.
+QString DefaultRecordingPath();
+
+class RecordingSession {
+  public:
+    // `clock` gives the scans' clock, in seconds; `stopped` is told why when a recording
+    // stops on its own, after it has stopped.
+    RecordingSession(std::function<double()> clock, std::function<void(const QString&)> stopped);
+    RecordingSession(const RecordingSession&) = delete;
+    RecordingSession& operator=(const RecordingSession&) = delete;
+
+    // Starts recording to a new file, or replaces one when `overwrite` (the operator agreed).
+    // False, with error() set, when it cannot start.
+    bool start(const QString& path, bool overwrite, const RecordingFacts& facts);
+    // Stops; `stopped` hears of a last write that failed.
+    void stop();
+    bool running() const { return recorder_.isOpen(); }
+    QString path() const;
+    QString error() const;
+    long scans() const { return recorder_.scans(); }
+    long long bytesWritten() const { return recorder_.bytesWritten(); }
+
+    void append(double seconds, const double* values) { recorder_.append(seconds, values); }
+    // A comment line at the time of the change.
+    void rateChanged(double scansPerSecond);
+    // "● REC name  0:01:23  83,000 scans" while running; empty otherwise.
+    QString badge() const;
+
+  private:
+    void stoppedOnItsOwn();
+    ScanRecorder recorder_;
+    QTimer flush_;  // every second while running
+    std::function<double()> clock_;
+    std::function<void(const QString&)> stopped_;
+};
+
+}  // namespace engine
