@@ -21,7 +21,7 @@ ChartFeed::ChartFeed(StripChart* chart)
         RecordingFacts facts;
         facts.program = QCoreApplication::applicationName().toStdString() + " " + ZELMOR_VERSION;
         facts.portBase = LastPortWritten();
-        facts.backEnd = StatusLineText();
+        facts.backEnd = ActiveBackendDescription();
         return facts;
     });
 }
