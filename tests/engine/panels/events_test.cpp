@@ -149,3 +149,14 @@ TEST_F(EngineTest, AThousandValuesInAFrameArePaintedOnceAndReadBackExactly) {
     SetCtrlVal(h, kVolts, 7.5);
     EXPECT_EQ(Value(h, kVolts), 2.5);
 }
+
+TEST_F(EngineTest, AScanOfTheWrongWidthIsRefusedAndSaidOnce) {
+    const int h = loadQuiet();  // its chart has 3 traces
+    const double scan[8] = {};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(PlotStripChart(h, kChart, scan, 8, 0, 0, VAL_DOUBLE), engine::kBadValue);
+    EXPECT_EQ(PlotStripChart(h, kChart, scan, 8, 0, 0, VAL_DOUBLE), engine::kBadValue);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("3 traces"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}

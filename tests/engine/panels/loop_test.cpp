@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTest>
+#include <QEvent>
 
-#include <cmath>
-
-#include "engine/controls/controls.h"
 #include "recording_callbacks.h"
 
 using namespace engine::testing;
@@ -43,43 +41,6 @@ TEST_F(EngineTest, TicksThatFallDueDuringAPopupComeOnceAfterItAndNothingElseNest
     QCoreApplication::processEvents();
     EXPECT_EQ(ticks(), 2);
     EXPECT_EQ(deepest, 1);
-}
-
-TEST_F(EngineTest, ASlowTimerKeepsItsRateWhileAFastOnesCallbacksFillTheTime) {
-    // The statistics timer beside scans that take most of the sampling period: its ticks that
-    // fall due inside a scan come right after it, so each reading covers one period, not two.
-    const int h = LoadPanel(0, "good.uir", 1);  // its timer runs every 10 ms
-    onTick = [] { QTest::qSleep(8); };
-    TimerControl slow;
-    slow.setInterval(0.05);
-    int slowTicks = 0;
-    QObject::connect(&slow, &TimerControl::due, [&] { ++slowTicks; });
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 1000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    EXPECT_GE(slowTicks, 17);  // 20 due
-    EXPECT_LE(slowTicks, 21);
-    (void)h;
-}
-
-TEST_F(EngineTest, TimerIntervalsAreHeldBetweenAMicrosecondAndADay) {
-    const int h = loadQuiet();
-    for (const auto& [asked, held] :
-         {std::pair{1e-12, 1e-6}, {5e-10, 1e-6}, {2e-6, 2e-6}, {1e10, 86400.0}, {1e300, 86400.0}}) {
-        SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, asked);
-        EXPECT_EQ(Interval(h, kTimer), held) << asked;
-    }
-    for (double ignored : {0.0, -1.0, std::nan("")}) {
-        SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, ignored);
-        EXPECT_EQ(Interval(h, kTimer), 86400.0);
-    }
-    // The shortest runs without dividing by zero, the longest without overflowing.
-    SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, 1e-12);
-    engine::FindControl(h, kTimer)->widget->setProperty("running", true);
-    onTick = [] { QTest::qSleep(2); };
-    QTest::qWait(30);
-    EXPECT_GT(ticks(), 0);
 }
 
 TEST_F(EngineTest, TheLoopRunsRealTicksAndEndsOnceTheQuittingCallbackReturns) {

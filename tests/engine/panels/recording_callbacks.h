@@ -42,7 +42,7 @@ inline const engine::CallbackTable kTestCallbacks = {
     {"CtrlCb", CtrlCb}, {"PanelCb", PanelCb}, {"TickCb", TickCb}, {"MenuCb", MenuCb}};
 
 // Control IDs of tests/engine/panels/good.uir.
-enum { kSelector = 2, kEntry, kVolts, kAddress, kLarge, kMeter, kChart, kTimer };
+enum { kSelector = 2, kEntry, kVolts, kAddress, kLarge, kMeter, kChart, kTimer, kStats };
 
 class EngineTest : public ::testing::Test {
   protected:
