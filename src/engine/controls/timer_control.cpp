@@ -46,6 +46,7 @@ void TimerControl::arm() {
 }
 
 void TimerControl::ring() {
+    if (!running_) return;
     const auto now = engine::TickNow();
     const auto period = this->period();
     // The alarm may ring a little early (a millisecond timer on systems without timer files).

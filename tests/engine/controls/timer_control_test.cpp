@@ -3,6 +3,7 @@
 // of the window moves it on by the time it takes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -21,6 +22,7 @@ class SimulatedTime : public EngineTest {
     TickTime now = start;
     std::map<int, std::chrono::microseconds> takes;  // how long each control's callback runs
     std::map<int, std::map<int, int>> ticks;         // control: ticks at each millisecond
+    std::vector<int> timers;                         // the ones running
     void SetUp() override {
         EngineTest::SetUp();
         engine::SetTickClock([this] { return now; });
@@ -33,17 +35,20 @@ class SimulatedTime : public EngineTest {
     void run(int h, int control, double interval) {
         engine::FindControl(h, control)->widget->setProperty("running", true);
         SetCtrlAttribute(h, control, ATTR_INTERVAL, interval);  // the grid starts now
+        timers.push_back(control);
     }
     void runUntil(int h, std::chrono::microseconds until) {
         for (;;) {
-            const int next = TimerDeadline(h, kStats) < TimerDeadline(h, kTimer) ? kStats : kTimer;
+            const int next = *std::min_element(timers.begin(), timers.end(), [h](int a, int b) {
+                return TimerDeadline(h, a) < TimerDeadline(h, b);
+            });
             if (TimerDeadline(h, next) > start + until) break;
             now = std::max(now, TimerDeadline(h, next));
             RingTimer(h, next);
         }
         now = std::max(now, start + until);
     }
-    // Ticks at 1..n ms, one each.
+    // One tick at each millisecond from `from` to `to`, besides those in `also`.
     static std::map<int, int> oneEach(int from, int to, std::map<int, int> also = {}) {
         for (int ms = from; ms <= to; ++ms) also[ms] += 1;
         return also;
@@ -80,6 +85,7 @@ TEST_F(SimulatedTime, AMissedDeadlineIsCaughtUpOrTheGridStartsAfreshButOneInACal
         EXPECT_EQ(ticks[kTimer], c.expected) << c.what;
         TearDown();
         ticks.clear();
+        timers.clear();
         now = start;
     }
 }
