@@ -63,6 +63,22 @@ int guarded(Call&& call) {
     return result;
 }
 
+// Runs the control's callback, unless one is running: then a tick waits until it has ended.
+int deliver(const Control& c, int panel, int control, int event) {
+    if (depth > 0) {
+        // A tick that falls due inside another callback (a popup's loop runs timers) waits
+        // for it to end; however many fall due meanwhile, one is delivered.
+        if (event == EVENT_TIMER_TICK) {
+            ++deferredTicks;
+            if (pendingTicks.insert({panel, control}).second && pendingTicks.size() == 1)
+                QTimer::singleShot(0, qApp, deliverPendingTicks);
+        }
+        return 0;
+    }
+    CtrlCallbackPtr callback = c.callback;
+    return guarded([&] { return callback(panel, control, event, nullptr, 0, 0); });
+}
+
 class QtFront final : public DialogFront {
   public:
     void showPopup(const std::string& title, const std::string& message) override {
@@ -90,34 +106,25 @@ QtFront qtFront;
 }  // namespace
 
 int DispatchControlEvent(int panel, int control, int event) {
-    Control* c = FindControl(panel, control);
-    if (!c || !c->callback) return 0;
-    if (depth > 0) {
-        // A tick that falls due inside another callback (a popup's loop runs timers) waits
-        // for it to end; however many fall due meanwhile, one is delivered.
-        if (event == EVENT_TIMER_TICK) {
-            ++deferredTicks;
-            if (pendingTicks.insert({panel, control}).second && pendingTicks.size() == 1)
-                QTimer::singleShot(0, qApp, deliverPendingTicks);
-        }
-        return 0;
-    }
-    CtrlCallbackPtr callback = c->callback;
-    return guarded([&] { return callback(panel, control, event, nullptr, 0, 0); });
+    const Control* c = FindControl(panel, control);
+    return c && c->callback ? deliver(*c, panel, control, event) : 0;
 }
 
 TickTime DispatchTick(int panel, int control, TickTime deadline) {
-    Control* c = FindControl(panel, control);
-    if (!c || !c->callback || depth > 0) {
-        DispatchControlEvent(panel, control, EVENT_TIMER_TICK);  // waits for the callback
+    const Control* c = FindControl(panel, control);
+    if (!c || !c->callback) return deadline;
+    if (depth > 0) {
+        deliver(*c, panel, control, EVENT_TIMER_TICK);  // waits for the running callback
         return deadline;
     }
-    // This tick answers for every deadline of the last callback's span it falls in; if one of
-    // them was already waiting for that callback to end, this is it.
+    // This tick answers for every deadline of the last callback's span it falls in (read now:
+    // the callback it runs makes a new span); if one of them was already waiting for that
+    // callback to end, this is it.
     const bool late = deadline >= lastCallbackStart && deadline <= lastCallbackEnd;
-    pendingTicks.erase({panel, control});
-    DispatchControlEvent(panel, control, EVENT_TIMER_TICK);
-    return late ? lastCallbackEnd : deadline;
+    const TickTime answered = late ? lastCallbackEnd : deadline;
+    if (!pendingTicks.empty()) pendingTicks.erase({panel, control});
+    deliver(*c, panel, control, EVENT_TIMER_TICK);
+    return answered;
 }
 
 int DispatchPanelEvent(int panel, int event) {

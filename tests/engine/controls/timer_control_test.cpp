@@ -20,16 +20,20 @@ class SimulatedTime : public EngineTest {
   protected:
     const TickTime start{std::chrono::hours(1)};
     TickTime now = start;
-    std::map<int, std::chrono::microseconds> takes;  // how long each control's callback runs
-    std::map<int, std::map<int, int>> ticks;         // control: ticks at each millisecond
-    std::vector<int> timers;                         // the ones running
+    struct Slow {
+        int ticks;
+        std::chrono::microseconds each;
+    };
+    std::map<int, Slow> slow;                 // a control's next ticks whose callbacks take time
+    std::map<int, std::map<int, int>> ticks;  // control: ticks at each millisecond
+    std::vector<int> timers;                  // the ones running
     void SetUp() override {
         EngineTest::SetUp();
         engine::SetTickClock([this] { return now; });
         onTick = [this] {
             const int control = delivered.back().control;
             ++ticks[control][static_cast<int>((now - start) / 1ms)];
-            now += takes[control];
+            if (slow[control].ticks-- > 0) now += slow[control].each;
         };
     }
     void run(int h, int control, double interval) {
@@ -60,32 +64,34 @@ class SimulatedTime : public EngineTest {
 TEST_F(SimulatedTime, AMissedDeadlineIsCaughtUpOrTheGridStartsAfreshButOneInACallbackComesOnce) {
     const struct {
         const char* what;
-        int stallMs;
-        bool inCallback;
-        std::map<int, int> expected;  // ticks at each millisecond of the first 30 past the stall
+        int ms;         // how long the window stalled after the tick at 5 ms, or its callback took
+        int callbacks;  // how many callbacks from 5 ms on took that long (0: a stall)
+        std::map<int, int> expected;  // ticks at each millisecond
     } cases[] = {
         // The window painted for 20 ms: the 20 deadlines come at once, one per loop pass.
-        {"stall of 20 ms", 20, false, oneEach(1, 5, oneEach(26, 30, {{25, 20}}))},
+        {"stall of 20 ms", 20, 0, oneEach(1, 5, oneEach(26, 30, {{25, 20}}))},
         // Beyond the catch-up limit: one late tick, then a grid from then on.
-        {"stall of 200 ms", 200, false, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
+        {"stall of 200 ms", 200, 0, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
         // The tick at 5 ms took 20 ms: the deadlines inside it come as one, right after it.
-        {"callback of 20 ms", 20, true, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
-        {"callback of 200 ms", 200, true, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
+        {"callback of 20 ms", 20, 1, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
+        {"callback of 200 ms", 200, 1, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
+        // The late tick's own callback is slow too: the deadlines inside that one come once.
+        {"two callbacks of 20 ms", 20, 2, oneEach(1, 5, oneEach(46, 50, {{25, 1}, {45, 1}}))},
     };
     for (const auto& c : cases) {
         SetUp();
         const int h = loadQuiet();
         run(h, kTimer, 0.001);
         runUntil(h, 5ms - 1us);
-        if (c.inCallback) takes[kTimer] = std::chrono::milliseconds(c.stallMs);
+        slow[kTimer] = {c.callbacks, std::chrono::milliseconds(c.ms)};
         runUntil(h, 5ms);
-        takes[kTimer] = {};
-        now += c.inCallback ? 0ms : std::chrono::milliseconds(c.stallMs);
-        runUntil(h, std::chrono::milliseconds(c.stallMs + 10));
+        if (c.callbacks == 0) now += std::chrono::milliseconds(c.ms);
+        runUntil(h, std::chrono::milliseconds(10 + c.ms * std::max(1, c.callbacks)));
         EXPECT_EQ(ticks[kTimer], c.expected) << c.what;
         TearDown();
         ticks.clear();
         timers.clear();
+        slow.clear();
         now = start;
     }
 }
@@ -95,7 +101,7 @@ TEST_F(SimulatedTime, ASlowTimerKeepsItsRateWhileAFastOnesCallbacksFillTheTime) 
     // deadlines falls inside a scan and comes right after it, so each reading covers one
     // period, not two.
     const int h = loadQuiet();
-    takes[kTimer] = 8ms;
+    slow[kTimer] = {1000, 8ms};
     run(h, kTimer, 0.01);
     now += 5ms;
     run(h, kStats, 0.05);
