@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "engine/dialogs.h"
-#include "engine/display/frame_limiter.h"
+#include "engine/display/frame_limiter.h"  // LimitFrames, for every panel's window
 #include "engine/display/tick_clock.h"
 #include "engine/user_interface.h"
 

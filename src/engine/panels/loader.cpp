@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/controls/control_kinds.h"
+#include "engine/display/frame_limiter.h"
 #include "engine/options.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/registry.h"

@@ -34,13 +34,8 @@ TEST_F(EngineTest, OperatorActionsSendTheirEventsAndOnlyThose) {
         {"leave edited", [&] { LeaveControl(h, kEntry); }, {committed}, 7},
         {"the program sets", [&] { SetCtrlVal(h, kEntry, 8); }, {}, 8},
         {"close", [&] { ClosePanel(h); }, {{h, 0, EVENT_CLOSE}}, 8},
-        {"choose dimmed",
-         [&] {
-             SetCtrlAttribute(h, kSelector, ATTR_DIMMED, 1);
-             ChooseItem(h, kSelector, 0);
-         },
-         {},
-         8},
+        {"dim the selector", [&] { SetCtrlAttribute(h, kSelector, ATTR_DIMMED, 1); }, {}, 8},
+        {"choose dimmed", [&] { ChooseItem(h, kSelector, 0); }, {}, 8},
     };
     for (const auto& c : cases) {
         delivered.clear();

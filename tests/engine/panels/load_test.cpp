@@ -16,78 +16,66 @@ using namespace engine::testing;
 
 TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAndFault) {
     const std::string good = GoodPanel();
-    const std::string selector = R"(<widget class="QComboBox" name="selector">)";
-    const std::string timer = R"(<widget class="TimerControl" name="timer">)";
-    const std::string id = R"(
-      <property name="controlId" stdset="0">
-       <number>)";
-    const std::string kOther = R"(<property name="other" stdset="0"><number>)";
-    const std::string traces = "<property name=\"traceCount\">\n       <number>3<";
-    const std::string central = R"(<widget class="QWidget" name="central">)";
-    auto inCentral = [&](const std::string& xml) { return Replaced(good, central, central + xml); };
+    auto edit = [&](const std::string& from, const std::string& to) {
+        return Replaced(good, from, to);
+    };
     auto property = [](const std::string& name, const std::string& value) {
         return "<property name=\"" + name + "\">" + value + "</property>";
     };
+    const std::string id = "\n      <property name=\"controlId\" stdset=\"0\">\n       <number>";
+    const std::string noId = R"(<property name="other" stdset="0"><number>)";
+    const std::string selector = R"("QComboBox" name="selector">)", timer = R"(timer">)";
+    const std::string traces = "<property name=\"traceCount\">";
+    const std::string central = R"(name="central">)", title = R"(<property name="windowTitle">)";
     std::string deep = central;
     for (int i = 0; i < 20000; ++i) deep += "<widget class=\"QWidget\" name=\"w\">";
     for (int i = 0; i < 20000; ++i) deep += "</widget>";
     const struct {
         const char* file;
-        std::string text;  // none: the file is not there
+        std::string text;  // none: the file is not there, or made below
         const char* fault;
         int id = 1;
     } cases[] = {
         {"missing.uir", {}, "No such file"},
         {"truncated.uir", good.substr(0, good.size() / 2), "not a panel resource"},
         {"huge.uir", good + std::string(5 << 20, ' '), "more than a panel resource can be"},
-        {"deep.uir", Replaced(good, central, deep), "nested more than"},
+        {"deep.uir", edit(central, deep), "nested more than"},
         {"good.uir", good, "no panel with resource ID 2", 2},
-        {"dialog.uir", Replaced(good, R"(class="QMainWindow")", R"(class="QDialog")"), "dialog"},
-        {"unknown_class.uir", Replaced(good, "\"QComboBox\" name", "\"NoSuchWidget\" name"),
-         "NoSuchWidget"},
+        {"dialog.uir", edit(R"("QMainWindow")", R"("QDialog")"), "dialog"},
+        {"unknown_class.uir", edit(selector, R"("NoSuchWidget" name="selector">)"), "NoSuchWidget"},
         {"unsupported_control.uir",
-         inCentral(R"(<widget class="QCheckBox" name="box">)" +
-                   property("controlId", "<number>20</number>") + "</widget>"),
+         edit(central, central + R"(<widget class="QCheckBox" name="box">)" +
+                           property("controlId", "<number>20</number>") + "</widget>"),
          "control box is a QCheckBox, which the engine cannot drive"},
-        {"selector_without_id.uir", Replaced(good, selector + id, selector + kOther),
+        {"selector_without_id.uir", edit(selector + id, selector + noId),
          "selector (QComboBox) has no ID"},
-        {"timer_without_id.uir", Replaced(good, timer + id, timer + kOther),
-         "timer (TimerControl) has no ID"},
-        {"double_id.uir", Replaced(good, "<number>2</number>", "<double>2.4</double>"),
-         "whole number"},
-        {"duplicate_id.uir",
-         Replaced(good, "name=\"address\">" + id + "5<", "name=\"address\">" + id + "4<"),
+        {"timer_without_id.uir", edit(timer + id, timer + noId), "timer (TimerControl) has no ID"},
+        {"double_id.uir", edit("<number>2</number>", "<double>2.4</double>"), "whole number"},
+        {"duplicate_id.uir", edit("address\">" + id + "5<", "address\">" + id + "4<"),
          "two controls have ID 4"},
-        {"empty_callback.uir", Replaced(good, "<string>CtrlCb</string>", "<string></string>"),
+        {"empty_callback.uir", edit("<string>CtrlCb<", "<string><"),
          "callback must name a function"},
-        {"unknown_callback.uir",
-         Replaced(good, "<string>TickCb</string>", "<string>NoSuch</string>"),
+        {"unknown_callback.uir", edit(">TickCb<", ">NoSuch<"),
          "\"NoSuch\", which the program does not define"},
-        {"wrong_callback_form.uir",
-         Replaced(good, "<string>MenuCb</string>", "<string>CtrlCb</string>"),
+        {"wrong_callback_form.uir", edit(">MenuCb<", ">CtrlCb<"),
          "does not name a command callback"},
-        {"zero_interval.uir",
-         Replaced(good, "<double>0.010000000000000</double>", "<double>0</double>"),
+        {"zero_interval.uir", edit("0.010000000000000", "0"),
          "interval must be a finite number of seconds above 0"},
         {"missing_selector.uir",
-         Replaced(good, "name=\"large\">",
-                  "name=\"large\">" + property("selector", "<string>nosuch</string>")),
-         "control large names selector \"nosuch\", which the panel does not have"},
+         edit("large\">", "large\">" + property("selector", "<string>no</string>")),
+         "control large names selector \"no\", which the panel does not have"},
         {"meter_rate_of_nothing.uir",
-         Replaced(good, R"("QProgressBar" name="meter">)",
-                  R"("RateMeter" name="meter">)" + property("rateOf", "<string>volts</string>")),
-         "control meter names rateOf \"volts\""},
+         edit(R"("QProgressBar" name="meter">)",
+              R"("RateMeter" name="meter">)" + property("rateOf", "<string>no</string>")),
+         "control meter names rateOf \"no\""},
         {"chart_rate_of_nothing.uir",
-         Replaced(good, traces, property("rateOf", "<string>no</string>") + traces),
+         edit(traces, property("rateOf", "<string>no</string>") + traces),
          "control chart names rateOf \"no\""},
-        {"image.uir",
-         inCentral(R"(<widget class="QLabel" name="pic">)" +
-                   property("pixmap", "<pixmap>/dev/zero</pixmap>") + "</widget>"),
+        {"image.uir", edit(title, property("windowIcon", "<iconset>/dev/zero</iconset>") + title),
          "another file"},
         {"style_url.uir",
-         Replaced(good, R"(<property name="windowTitle">)",
-                  property("styleSheet", "<string>* { background: url(/dev/zero) }</string>") +
-                      R"(<property name="windowTitle">)"),
+         edit(title,
+              property("styleSheet", "<string>* { background: url(/dev/zero) }</string>") + title),
          "another file"},
         {"fifo.uir", {}, "not a regular file"},
         {"zero.uir", {}, "not a regular file"},
