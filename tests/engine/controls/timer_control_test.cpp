@@ -106,9 +106,9 @@ TEST_F(SimulatedTime, ASlowTimerKeepsItsRateWhileAFastOnesCallbacksFillTheTime) 
     now += 5ms;
     run(h, kStats, 0.05);
     runUntil(h, 1000ms);
-    std::map<int, int> slow;
-    for (int ms = 58; ms < 1000; ms += 50) slow[ms] = 1;
-    EXPECT_EQ(ticks[kStats], slow);
+    std::map<int, int> late;
+    for (int ms = 58; ms < 1000; ms += 50) late[ms] = 1;
+    EXPECT_EQ(ticks[kStats], late);
     EXPECT_EQ(ticks[kTimer].size(), 100u);
     EXPECT_EQ(ticks[kTimer].rbegin()->first, 1000);
 }
