@@ -54,7 +54,6 @@ struct CallbackEntry {
     std::variant<CtrlCallbackPtr, PanelCallbackPtr, CommandCallbackPtr> function;
 };
 using CallbackTable = std::vector<CallbackEntry>;
-void RegisterCallbacks(const CallbackTable& table);
 
 }  // namespace engine
 

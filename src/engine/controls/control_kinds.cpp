@@ -9,17 +9,39 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <memory>
 
-#include "engine/controls/controls.h"
-#include "engine/panels/dispatch.h"
+#include "engine/chart/chart_limits.h"
+#include "engine/chart/strip_chart.h"
+#include "engine/controls/large_display.h"
+#include "engine/controls/numeric_entry.h"
+#include "engine/controls/numeric_indicator.h"
+#include "engine/controls/program_change.h"
+#include "engine/controls/rate_meter.h"
+#include "engine/controls/timer_control.h"
+#include "engine/user_interface.h"
 
 namespace engine {
 namespace {
 
 int clampedInt(double value, int low, int high) {
     return static_cast<int>(std::clamp<double>(std::round(value), low, high));
+}
+
+template <typename W>
+QWidget* make(QWidget* parent) {
+    return new W(parent);
+}
+
+// The control of window a property names, of type T; a name the panel does not have (or
+// not as that kind of control) is a fault of the resource.
+template <typename T>
+QString named(QWidget* w, QWidget* window, const char* property, T*& found) {
+    const QString name = w->property(property).toString();
+    found = name.isEmpty() ? nullptr : window->findChild<T*>(name);
+    if (name.isEmpty() || found) return {};
+    return QString("control %1 names %2 \"%3\", which the panel does not have")
+        .arg(w->objectName(), property, name);
 }
 
 // ---- QComboBox: the index of the chosen item, -1 before any choice.
@@ -55,13 +77,14 @@ class BrowseOpensTheList : public QObject {
     }
 };
 
-void comboWire(QWidget* w, std::function<void(int)> send) {
+void comboWire(QWidget* w, const ControlEvents& events) {
     auto* combo = static_cast<QComboBox*>(w);
     combo->installEventFilter(new BrowseOpensTheList(combo));
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [send] {
+    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [send = events.send] {
         if (!ProgramChanging()) send(EVENT_VAL_CHANGED);
     });
-    QObject::connect(combo, &QComboBox::activated, combo, [send] { send(EVENT_COMMIT); });
+    QObject::connect(combo, &QComboBox::activated, combo,
+                     [send = events.send] { send(EVENT_COMMIT); });
 }
 QString comboText(const QWidget* w) {
     auto* combo = static_cast<const QComboBox*>(w);
@@ -94,17 +117,18 @@ int spinSetMaximum(QWidget* w, double max) {
 QString spinText(const QWidget* w) {
     return static_cast<const QAbstractSpinBox*>(w)->text();
 }
-void noEvents(QWidget*, std::function<void(int)>) {}
-void entryWire(QWidget* w, std::function<void(int)> send) {
+void noEvents(QWidget*, const ControlEvents&) {}
+void entryWire(QWidget* w, const ControlEvents& events) {
     auto* entry = static_cast<NumericEntry*>(w);
     // A spin box repeats its value on Enter; only a different value is a change.
     auto last = std::make_shared<int>(entry->value());
-    QObject::connect(entry, &QSpinBox::valueChanged, entry, [send, last](int v) {
+    QObject::connect(entry, &QSpinBox::valueChanged, entry, [send = events.send, last](int v) {
         const bool changed = v != *last;
         *last = v;
         if (changed && !ProgramChanging()) send(EVENT_VAL_CHANGED);
     });
-    QObject::connect(entry, &NumericEntry::committed, entry, [send] { send(EVENT_COMMIT); });
+    QObject::connect(entry, &NumericEntry::committed, entry,
+                     [send = events.send] { send(EVENT_COMMIT); });
 }
 
 // ---- QDoubleSpinBox: the exact value given.
@@ -156,6 +180,15 @@ int indicatorSetMaximum(QWidget* w, double max) {
     if (result == kOk) d->showValue(shown);  // held to the new range
     return result;
 }
+// The channel selector and the chart whose colours the digits take.
+QString largeBind(QWidget* w, QWidget* window) {
+    QSpinBox* selector = nullptr;
+    StripChart* chart = nullptr;
+    QString fault = named(w, window, "selector", selector);
+    if (fault.isEmpty()) fault = named(w, window, "colorSource", chart);
+    if (fault.isEmpty()) static_cast<LargeDisplay*>(w)->bind(selector, chart);
+    return fault;
+}
 
 // ---- QProgressBar and RateMeter: a whole number, pinned to the bar's range.
 
@@ -194,41 +227,109 @@ int meterSet(QWidget* w, double v) {
 QString barText(const QWidget* w) {
     return static_cast<const QProgressBar*>(w)->text();
 }
+// The timer whose rate the achieved one is held against.
+QString meterBind(QWidget* w, QWidget* window) {
+    TimerControl* timer = nullptr;
+    QString fault = named(w, window, "rateOf", timer);
+    if (fault.isEmpty()) static_cast<RateMeter*>(w)->bind(timer);
+    return fault;
+}
 
-// ---- TimerControl: no value; it sends ticks.
+// ---- TimerControl: no value; it sends ticks, and the dispatch answers which deadlines each
+// one stood for.
 
-void timerWire(QWidget* w, std::function<void(int)> send) {
+QString timerCheck(const ResourceProperties& p) {
+    double interval = 1;
+    if (!ResourceNumber(p, "interval", interval) || !(interval > 0))
+        return "its interval must be a finite number of seconds above 0";
+    return {};
+}
+void timerWire(QWidget* w, const ControlEvents& events) {
     auto* timer = static_cast<TimerControl*>(w);
-    QObject::connect(timer, &TimerControl::due, timer, [send] { send(EVENT_TIMER_TICK); });
+    QObject::connect(timer, &TimerControl::due, timer,
+                     [timer, tick = events.tick](TickTime d) { timer->answeredUntil(tick(d)); });
 }
 
 // ---- StripChart: no value; points are appended to it.
+
+QString chartCheck(const ResourceProperties& p) {
+    double traces = 8, history = 500, low = 0, high = 2.5;
+    if (!ResourceNumber(p, "traceCount", traces) || traces != std::floor(traces) || traces < 1 ||
+        traces > kMaxChartTraces)
+        return QString("traceCount must be 1 to %1").arg(kMaxChartTraces);
+    if (!ResourceNumber(p, "history", history) || history != std::floor(history) || history < 2 ||
+        history > kMaxChartHistory)
+        return QString("history must be 2 to %1 points").arg(kMaxChartHistory);
+    if (traces * history > 8.0 * kMaxChartHistory)
+        return QString("traceCount times history must be at most %1 points")
+            .arg(8.0 * kMaxChartHistory, 0, 'f', 0);
+    if (!ResourceNumber(p, "yMinimum", low) || !ResourceNumber(p, "yMaximum", high) ||
+        !(low < high))
+        return "yMinimum and yMaximum must be finite, the minimum below the maximum";
+    return {};
+}
+// The timer that paces it: the chart converts its span to points with the timer's rate and
+// hears of each new rate.
+QString chartBind(QWidget* w, QWidget* window) {
+    auto* chart = static_cast<StripChart*>(w);
+    TimerControl* timer = nullptr;
+    QString fault = named(w, window, "rateOf", timer);
+    if (!fault.isEmpty() || !timer) return fault;
+    const QPointer<TimerControl> paced(timer);
+    chart->bindRate([paced] { return paced ? 1.0 / paced->interval() : 0.0; });
+    QObject::connect(timer, &TimerControl::intervalChanged, chart,
+                     [chart](double seconds) { chart->rateChanged(1.0 / seconds); });
+    return {};
+}
 
 QString noText(const QWidget*) {
     return {};
 }
 
+// Our own widgets are made here; Qt's loader makes its own. Every kind needs an ID: a control
+// the program cannot address would be dead on the panel.
 const ControlKind kKinds[] = {
-    {"QComboBox", comboGet, comboSet, nullptr, nullptr, comboWire, comboText},
-    {"QSpinBox", spinGet, spinSet, spinMaximum, spinSetMaximum, noEvents, spinText},
-    {"NumericEntry", spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
-    {"QDoubleSpinBox", doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
-    {"NumericIndicator", storedGet<NumericIndicator>, storedSet<NumericIndicator>, doubleMaximum,
+    {"QComboBox", &QComboBox::staticMetaObject, nullptr, true, nullptr, nullptr, comboGet, comboSet,
+     nullptr, nullptr, comboWire, comboText},
+    {"QSpinBox", &QSpinBox::staticMetaObject, nullptr, true, nullptr, nullptr, spinGet, spinSet,
+     spinMaximum, spinSetMaximum, noEvents, spinText},
+    {"NumericEntry", &NumericEntry::staticMetaObject, make<NumericEntry>, true, nullptr, nullptr,
+     spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
+    {"QDoubleSpinBox", &QDoubleSpinBox::staticMetaObject, nullptr, true, nullptr, nullptr,
+     doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
+    {"NumericIndicator", &NumericIndicator::staticMetaObject, make<NumericIndicator>, true, nullptr,
+     nullptr, storedGet<NumericIndicator>, storedSet<NumericIndicator>, doubleMaximum,
      indicatorSetMaximum, noEvents, storedText<NumericIndicator>},
-    {"QProgressBar", barGet, barSet, barMaximum, barSetMaximum, noEvents, barText},
-    {"RateMeter", barGet, meterSet, barMaximum, barSetMaximum, noEvents, barText},
-    {"LargeDisplay", storedGet<LargeDisplay>, storedSet<LargeDisplay>, nullptr, nullptr, noEvents,
+    {"QProgressBar", &QProgressBar::staticMetaObject, nullptr, true, nullptr, nullptr, barGet,
+     barSet, barMaximum, barSetMaximum, noEvents, barText},
+    {"RateMeter", &RateMeter::staticMetaObject, make<RateMeter>, true, nullptr, meterBind, barGet,
+     meterSet, barMaximum, barSetMaximum, noEvents, barText},
+    {"LargeDisplay", &LargeDisplay::staticMetaObject, make<LargeDisplay>, true, nullptr, largeBind,
+     storedGet<LargeDisplay>, storedSet<LargeDisplay>, nullptr, nullptr, noEvents,
      storedText<LargeDisplay>},
-    {"TimerControl", nullptr, nullptr, nullptr, nullptr, timerWire, noText},
-    {"StripChart", nullptr, nullptr, nullptr, nullptr, noEvents, noText},
+    {"TimerControl", &TimerControl::staticMetaObject, make<TimerControl>, true, timerCheck, nullptr,
+     nullptr, nullptr, nullptr, nullptr, timerWire, noText},
+    {"StripChart", &StripChart::staticMetaObject, make<StripChart>, true, chartCheck, chartBind,
+     nullptr, nullptr, nullptr, nullptr, noEvents, noText},
 };
 
 }  // namespace
 
+bool ResourceNumber(const ResourceProperties& properties, const QString& name, double& value) {
+    auto it = properties.find(name);
+    if (it == properties.end()) return true;
+    if (it->second.type != "number" && it->second.type != "double") return false;
+    bool ok = false;
+    const double given = it->second.text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(given)) return false;
+    value = given;
+    return true;
+}
+
 const ControlKind* KindOf(const QWidget* w) {
     for (const QMetaObject* m = w->metaObject(); m; m = m->superClass())
         for (const ControlKind& kind : kKinds)
-            if (std::strcmp(kind.className, m->className()) == 0) return &kind;
+            if (kind.widgetClass == m) return &kind;
     return nullptr;
 }
 

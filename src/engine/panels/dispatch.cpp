@@ -7,10 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <set>
-#include <vector>
 
-#include "engine/display/alarm.h"
-#include "engine/display/shown_per_frame.h"
 #include "engine/panels/registry.h"
 
 namespace engine {
@@ -19,7 +16,7 @@ namespace {
 int depth = 0;
 long deferredTicks = 0;
 std::set<std::pair<int, int>> pendingTicks;  // panel, control
-std::chrono::steady_clock::time_point lastCallbackStart{}, lastCallbackEnd{};
+TickTime lastCallbackStart{}, lastCallbackEnd{};
 std::function<double()> scanClock;
 double lastScanStart = 0;
 
@@ -30,64 +27,6 @@ double scanClockNow() {
 }
 QEventLoop* loop = nullptr;
 PopupResponder responder;
-bool programChanging = false;
-
-// Holds a panel to at most kDisplayFramesPerSecond paints. Controls change on every scan, up to a
-// thousand times a second, and Qt would paint the window after each; the limiter lets one
-// paint through per frame and sends the held-back one when the next frame is due, so nothing
-// shown is ever older than a frame. The controls that show their values per frame ask it for
-// frames; when one is due they make what shows their newest value, and the window paints.
-class FrameLimiter : public QObject, public FrameRequests {
-  public:
-    explicit FrameLimiter(QWidget* window)
-        : QObject(window), window_(window), alarm_(new Alarm([this] { frame(); }, this)) {
-        auto take = [this](QWidget* w) {
-            if (auto* shown = dynamic_cast<ShownPerFrame*>(w)) {
-                shown->attach(this);
-                perFrame_.push_back({w, shown});
-            }
-        };
-        take(window);
-        for (QWidget* w : window->findChildren<QWidget*>()) take(w);
-    }
-    void requestFrame() override {
-        if (!alarm_->isSet())
-            alarm_->set(std::max(Clock::now(), std::max(last_, presented_) + kFrame));
-    }
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::UpdateRequest) return false;
-        const auto now = Clock::now();
-        if (now - last_ >= kFrame) {
-            last_ = now;
-            present();
-            return false;  // paint now
-        }
-        held_ = true;
-        requestFrame();
-        return true;
-    }
-
-  private:
-    using Clock = std::chrono::steady_clock;
-    static constexpr std::chrono::nanoseconds kFrame{1'000'000'000 / kDisplayFramesPerSecond};
-    void present() {
-        for (const auto& [widget, shown] : perFrame_)
-            if (widget) shown->present();
-    }
-    void frame() {
-        presented_ = Clock::now();
-        present();  // what they repaint asks Qt for the update, unless one is held here
-        if (std::exchange(held_, false))
-            QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
-                                        Qt::LowEventPriority);
-    }
-    QWidget* window_;
-    Alarm* alarm_;
-    std::vector<std::pair<QPointer<QWidget>, ShownPerFrame*>> perFrame_;
-    bool held_ = false;              // an update Qt asked for waits for the frame
-    Clock::time_point last_{};       // the last paint let through
-    Clock::time_point presented_{};  // the last frame the controls were asked to present
-};
 
 // Delivers the ticks deferred during a callback once it has ended; while one still runs
 // (the popup's loop came round first), tries again on the next pass.
@@ -105,13 +44,13 @@ void afterCallback() {
 }
 
 void leaveCallback() {
-    if (--depth == 0) lastCallbackEnd = std::chrono::steady_clock::now();
+    if (--depth == 0) lastCallbackEnd = TickNow();
     afterCallback();
 }
 
 void enterCallback() {
     if (depth++ == 0) {
-        lastCallbackStart = std::chrono::steady_clock::now();
+        lastCallbackStart = TickNow();
         lastScanStart = scanClockNow();
     }
 }
@@ -122,6 +61,22 @@ int guarded(Call&& call) {
     int result = call();
     leaveCallback();
     return result;
+}
+
+// Runs the control's callback, unless one is running: then a tick waits until it has ended.
+int deliver(const Control& c, int panel, int control, int event) {
+    if (depth > 0) {
+        // A tick that falls due inside another callback (a popup's loop runs timers) waits
+        // for it to end; however many fall due meanwhile, one is delivered.
+        if (event == EVENT_TIMER_TICK) {
+            ++deferredTicks;
+            if (pendingTicks.insert({panel, control}).second && pendingTicks.size() == 1)
+                QTimer::singleShot(0, qApp, deliverPendingTicks);
+        }
+        return 0;
+    }
+    CtrlCallbackPtr callback = c.callback;
+    return guarded([&] { return callback(panel, control, event, nullptr, 0, 0); });
 }
 
 class QtFront final : public DialogFront {
@@ -150,35 +105,26 @@ QtFront qtFront;
 
 }  // namespace
 
-ProgramChange::ProgramChange() {
-    programChanging = true;
-}
-ProgramChange::~ProgramChange() {
-    programChanging = false;
-}
-bool ProgramChanging() {
-    return programChanging;
-}
-
-void LimitFrames(QWidget* window) {
-    window->installEventFilter(new FrameLimiter(window));
-}
-
 int DispatchControlEvent(int panel, int control, int event) {
-    Control* c = FindControl(panel, control);
-    if (!c || !c->callback) return 0;
+    const Control* c = FindControl(panel, control);
+    return c && c->callback ? deliver(*c, panel, control, event) : 0;
+}
+
+TickTime DispatchTick(int panel, int control, TickTime deadline) {
+    const Control* c = FindControl(panel, control);
+    if (!c || !c->callback) return deadline;
     if (depth > 0) {
-        // A tick that falls due inside another callback (a popup's loop runs timers) waits
-        // for it to end; however many fall due meanwhile, one is delivered.
-        if (event == EVENT_TIMER_TICK) {
-            ++deferredTicks;
-            if (pendingTicks.insert({panel, control}).second && pendingTicks.size() == 1)
-                QTimer::singleShot(0, qApp, deliverPendingTicks);
-        }
-        return 0;
+        deliver(*c, panel, control, EVENT_TIMER_TICK);  // waits for the running callback
+        return deadline;
     }
-    CtrlCallbackPtr callback = c->callback;
-    return guarded([&] { return callback(panel, control, event, nullptr, 0, 0); });
+    // This tick answers for every deadline of the last callback's span it falls in (read now:
+    // the callback it runs makes a new span); if one of them was already waiting for that
+    // callback to end, this is it.
+    const bool late = deadline >= lastCallbackStart && deadline <= lastCallbackEnd;
+    const TickTime answered = late ? lastCallbackEnd : deadline;
+    if (!pendingTicks.empty()) pendingTicks.erase({panel, control});
+    deliver(*c, panel, control, EVENT_TIMER_TICK);
+    return answered;
 }
 
 int DispatchPanelEvent(int panel, int event) {
@@ -196,10 +142,6 @@ int DispatchCommand(CommandCallbackPtr command) {
     });
 }
 
-std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
-LastCallbackSpan() {
-    return {lastCallbackStart, lastCallbackEnd};
-}
 double ScanStartSeconds() {
     return depth > 0 ? lastScanStart : scanClockNow();
 }

@@ -1,22 +1,17 @@
 // The engine's one event loop and the gate every callback passes: callbacks never nest; a
 // timer tick that falls due inside one waits until it ends and comes once; popups are modal
-// and count as a running callback. Also the display clock every panel keeps to.
+// and count as a running callback.
 #pragma once
 
 #include <QWidget>
-#include <chrono>
 #include <functional>
-#include <utility>
 
 #include "engine/dialogs.h"
+#include "engine/display/frame_limiter.h"  // LimitFrames, for every panel's window
+#include "engine/display/tick_clock.h"
 #include "engine/user_interface.h"
 
 namespace engine {
-
-// Panels and charts are painted at most this often, however often their values change.
-inline constexpr int kDisplayFramesPerSecond = 60;
-// Holds window to at most kDisplayFramesPerSecond paints.
-void LimitFrames(QWidget* window);
 
 // Delivers an event to a callback, unless a callback is already running, so that callbacks
 // never nest: then a timer tick waits until it has ended and is delivered once however many
@@ -25,11 +20,13 @@ void LimitFrames(QWidget* window);
 int DispatchControlEvent(int panel, int control, int event);
 int DispatchPanelEvent(int panel, int event);
 int DispatchCommand(CommandCallbackPtr command);
+// A timer control's tick for one deadline of its grid. The one rule for late ticks: every
+// deadline that fell due while a callback (or a popup) ran is answered by one tick, delivered
+// right after it; the rest of them are dropped. Returns the last deadline this delivery
+// stands for: the end of that callback for a late tick, else the deadline itself.
+TickTime DispatchTick(int panel, int control, TickTime deadline);
 // Ticks that fell due while a callback ran and were folded into one late delivery.
 long DeferredTicks();
-// When the last callback (a popup inside it included) began and returned.
-std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>
-LastCallbackSpan();
 
 // When the scan being made began: the start of the running callback (the tick that makes
 // it), in seconds of the steady clock; now when no callback runs. The chart and its
@@ -38,16 +35,6 @@ double ScanStartSeconds();
 // For tests: the clock ScanStartSeconds reads (nullptr: the steady clock), so that stamps
 // follow a simulated time.
 void SetScanClock(std::function<double()> clock);
-
-// While one lives, values change because the program set them: controls send no event.
-class ProgramChange {
-  public:
-    ProgramChange();
-    ~ProgramChange();
-    ProgramChange(const ProgramChange&) = delete;
-    ProgramChange& operator=(const ProgramChange&) = delete;
-};
-bool ProgramChanging();
 
 // Shows popups as modal message boxes and ends the event loop on a quit request.
 void InstallQtFront();

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QSpinBox>
 #include <QUiLoader>
 #include <iostream>
 #include <map>
@@ -18,7 +17,7 @@
 
 #include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
-#include "engine/controls/controls.h"
+#include "engine/display/frame_limiter.h"
 #include "engine/options.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/recordings.h"
@@ -34,25 +33,13 @@ std::string lastLoadError;
 // Qt's warnings while a panel loads: each is a fault of the resource.
 QStringList loaderWarnings;
 
-// Creates our own controls by class name; everything else is Qt's.
+// Makes the controls whose kind has a factory (our own widgets); everything else is Qt's.
 class PanelLoader : public QUiLoader {
   public:
     QWidget* createWidget(const QString& className, QWidget* parent, const QString& name) override {
-        QWidget* w = nullptr;
-        if (className == "NumericEntry")
-            w = new NumericEntry(parent);
-        else if (className == "NumericIndicator")
-            w = new NumericIndicator(parent);
-        else if (className == "TimerControl")
-            w = new TimerControl(parent);
-        else if (className == "StripChart")
-            w = &FeedOf(new StripChart(parent)).chart();  // its scans and recording from the start
-        else if (className == "LargeDisplay")
-            w = new LargeDisplay(parent);
-        else if (className == "RateMeter")
-            w = new RateMeter(parent);
-        else
-            return QUiLoader::createWidget(className, parent, name);
+        const ControlKind* kind = KindNamed(className);
+        if (!kind || !kind->create) return QUiLoader::createWidget(className, parent, name);
+        QWidget* w = kind->create(parent);
         w->setObjectName(name);
         return w;
     }
@@ -112,42 +99,13 @@ std::string findResource(const char* fileName) {
 }
 
 // Binds the controls that name another control of the panel (the large display its channel
-// selector and the chart whose colours it takes, the rate meter the timer whose rate it
-// holds the achieved one against) once,
-// here; a name the panel does not have is a fault of the resource.
+// selector and the chart whose colours it takes, the rate meter and the chart the timer whose
+// rate they follow) once, here; a name the panel does not have is a fault of the resource.
 QString bindCrossReferences(QWidget* window) {
-    auto find = [window](const QString& name, auto* type) -> decltype(type) {
-        using T = std::remove_pointer_t<decltype(type)>;
-        return name.isEmpty() ? nullptr : window->findChild<T*>(name);
-    };
-    for (auto* large : window->findChildren<LargeDisplay*>()) {
-        auto* selector = find(large->selector(), static_cast<QSpinBox*>(nullptr));
-        auto* chart = find(large->colorSource(), static_cast<StripChart*>(nullptr));
-        if (!large->selector().isEmpty() && !selector)
-            return QString("control %1 names selector \"%2\", which the panel does not have")
-                .arg(large->objectName(), large->selector());
-        if (!large->colorSource().isEmpty() && !chart)
-            return QString("control %1 names colorSource \"%2\", which the panel does not have")
-                .arg(large->objectName(), large->colorSource());
-        large->bind(selector, chart);
-    }
-    for (auto* meter : window->findChildren<RateMeter*>()) {
-        auto* timer = find(meter->rateOf(), static_cast<TimerControl*>(nullptr));
-        if (!meter->rateOf().isEmpty() && !timer)
-            return QString("control %1 names rateOf \"%2\", which the panel does not have")
-                .arg(meter->objectName(), meter->rateOf());
-        meter->bind(timer);
-    }
-    for (auto* chart : window->findChildren<StripChart*>()) {
-        auto* timer = find(chart->rateOf(), static_cast<TimerControl*>(nullptr));
-        if (!chart->rateOf().isEmpty() && !timer)
-            return QString("control %1 names rateOf \"%2\", which the panel does not have")
-                .arg(chart->objectName(), chart->rateOf());
-        if (!timer) continue;
-        const QPointer<TimerControl> paced(timer);
-        chart->bindRate([paced] { return paced ? 1.0 / paced->interval() : 0.0; });
-        QObject::connect(timer, &TimerControl::intervalChanged, chart,
-                         [chart](double seconds) { chart->rateChanged(1.0 / seconds); });
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const ControlKind* kind = KindOf(w);
+        if (!kind || !kind->bind) continue;
+        if (QString fault = kind->bind(w, window); !fault.isEmpty()) return fault;
     }
     return {};
 }
@@ -274,8 +232,12 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
         return loadError(path, why);
 
     for (auto& [id, c] : panel->controls)
-        c.kind->wire(c.widget,
-                     [handle, id = id](int event) { DispatchControlEvent(handle, id, event); });
+        c.kind->wire(
+            c.widget,
+            {[handle, id = id](int event) { DispatchControlEvent(handle, id, event); },
+             [handle, id = id](TickTime deadline) { return DispatchTick(handle, id, deadline); }});
+    // Every chart is fed from the start: the scans plotted, its recordings, its Record button.
+    for (auto* chart : window->findChildren<StripChart*>()) FeedOf(chart);
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
     panel->window = std::move(window);

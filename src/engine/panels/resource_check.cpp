@@ -8,9 +8,7 @@
 
 #include <QXmlStreamReader>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace engine {
@@ -47,27 +45,14 @@ QString ReadResourceFile(const std::string& path, QByteArray& bytes) {
 
 namespace {
 
-struct Value {
-    QString type;  // number, double, bool, string, ...
-    QString text;
-};
-
 struct Widget {
     QString className, name;
-    std::map<QString, Value> properties;
+    ResourceProperties properties;
 };
-
-bool number(const std::map<QString, Value>& props, const QString& name, double& value) {
-    auto it = props.find(name);
-    if (it == props.end()) return true;
-    if (it->second.type != "number" && it->second.type != "double") return false;
-    bool ok = false;
-    value = it->second.text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value);
-}
 
 QString checkWidget(const Widget& w) {
     const QString who = QString("control %1 (%2)").arg(w.name, w.className);
+    const ControlKind* kind = KindNamed(w.className);
     auto id = w.properties.find("controlId");
     if (id != w.properties.end()) {
         bool ok = false;
@@ -75,34 +60,16 @@ QString checkWidget(const Widget& w) {
         if (id->second.type != "number" || !ok || value <= 0)
             return QString("%1: its ID must be a whole number above 0 (got <%2>%3</%2>)")
                 .arg(who, id->second.type, id->second.text);
-    } else if (KindNamed(w.className)) {
+    } else if (kind && kind->needsId) {
         return who + " has no ID";
     }
     auto callback = w.properties.find("callback");
     if (callback != w.properties.end() &&
         (callback->second.type != "string" || callback->second.text.trimmed().isEmpty()))
         return who + ": its callback must name a function";
-    if (w.className == "StripChart") {
-        double traces = 8, history = 500, low = 0, high = 2.5;
-        if (!number(w.properties, "traceCount", traces) || traces != std::floor(traces) ||
-            traces < 1 || traces > kMaxChartTraces)
-            return QString("%1: traceCount must be 1 to %2").arg(who).arg(kMaxChartTraces);
-        if (!number(w.properties, "history", history) || history != std::floor(history) ||
-            history < 2 || history > kMaxChartHistory)
-            return QString("%1: history must be 2 to %2 points").arg(who).arg(kMaxChartHistory);
-        if (traces * history > 8.0 * kMaxChartHistory)
-            return QString("%1: traceCount times history must be at most %2 points")
-                .arg(who)
-                .arg(8.0 * kMaxChartHistory, 0, 'f', 0);
-        if (!number(w.properties, "yMinimum", low) || !number(w.properties, "yMaximum", high) ||
-            !(low < high))
-            return who + ": yMinimum and yMaximum must be finite, the minimum below the maximum";
-    }
-    if (w.className == "TimerControl") {
-        double interval = 1;
-        if (!number(w.properties, "interval", interval) || !(interval > 0))
-            return who + ": its interval must be a finite number of seconds above 0";
-    }
+    if (kind && kind->check)
+        if (const QString fault = kind->check(w.properties); !fault.isEmpty())
+            return who + ": " + fault;
     return {};
 }
 

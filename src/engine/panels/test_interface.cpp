@@ -9,8 +9,9 @@
 #include <QTest>
 #include <stdexcept>
 
+#include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
-#include "engine/controls/controls.h"
+#include "engine/controls/timer_control.h"
 
 namespace engine::testing {
 namespace {
@@ -48,6 +49,7 @@ void ResetEngine(const CallbackTable& callbacks) {
     InstallQtFront();
     SetPopupResponder([](const PopupRecord&) {});
     SetScanClock(nullptr);
+    SetTickClock(nullptr);
 }
 
 void ChooseItem(int panel, int control, int index) {
@@ -93,7 +95,8 @@ bool ChooseMenuItem(int panel, const std::string& callbackName) {
 }
 
 void FireTimer(int panel, int control) {
-    emit widgetAs<TimerControl>(panel, control)->due();
+    // A tick off the timer's grid: it answers for no deadline, so it is never a late one.
+    emit widgetAs<TimerControl>(panel, control)->due(TickTime::min());
 }
 
 std::string ShownText(int panel, int control) {
@@ -111,6 +114,14 @@ double Value(int panel, int control) {
 
 bool IsDimmed(int panel, int control) {
     return !widget(panel, control)->isEnabled();
+}
+
+TickTime TimerDeadline(int panel, int control) {
+    return widgetAs<TimerControl>(panel, control)->nextDeadline();
+}
+
+void RingTimer(int panel, int control) {
+    widgetAs<TimerControl>(panel, control)->ring();
 }
 
 double Interval(int panel, int control) {

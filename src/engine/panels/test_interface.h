@@ -23,8 +23,12 @@ void PressKey(int panel, int control, int qtKey);
 void LeaveControl(int panel, int control);  // focus moves away
 void ClosePanel(int panel);
 bool ChooseMenuItem(int panel, const std::string& callbackName);
-// A tick of a timer control now, through the same path as a real one.
+// A tick of a timer control now, off its grid, through the same path as a real one.
 void FireTimer(int panel, int control);
+// On a simulated clock (SetTickClock): the deadline a timer control's alarm is set for, and
+// the alarm ringing, as the event loop rings it once that moment has come.
+TickTime TimerDeadline(int panel, int control);
+void RingTimer(int panel, int control);
 
 // What the operator sees.
 std::string ShownText(int panel, int control);

@@ -7,7 +7,7 @@
 
 #include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
-#include "engine/controls/controls.h"
+#include "engine/controls/timer_control.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"

@@ -1,105 +1,95 @@
+// What the operator's actions send the program, and the program's value operations on each
+// kind of control.
 #include <gtest/gtest.h>
 
-#include <QLCDNumber>
-#include <QTest>
+#include <cmath>
 
 #include "recording_callbacks.h"
 
 using namespace engine::testing;
 
-TEST_F(EngineTest, ASelectorReportsAValueChangeOnlyWhenTheOperatorChangesIt) {
+TEST_F(EngineTest, OperatorActionsSendTheirEventsAndOnlyThose) {
     const int h = loadQuiet();
-    ChooseItem(h, kSelector, 1);
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kSelector, EVENT_VAL_CHANGED},
-                                                 {h, kSelector, EVENT_COMMIT}}));
-    delivered.clear();
-    ChooseItem(h, kSelector, 1);  // the value it already holds
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kSelector, EVENT_COMMIT}}));
-    delivered.clear();
-    EXPECT_EQ(SetCtrlVal(h, kSelector, 2), 0);  // the program's own change is no event
+    EXPECT_NE(LoadPanel(0, "good.uir", 1), h);  // each load a panel of its own
+    EXPECT_EQ(Value(h, kSelector), -1);         // no choice made yet
+    EXPECT_FALSE(IsShown(h));
+    EXPECT_EQ(DisplayPanel(h), 0);
+    const Delivered chose{h, kSelector, EVENT_VAL_CHANGED}, picked{h, kSelector, EVENT_COMMIT};
+    const Delivered changed{h, kEntry, EVENT_VAL_CHANGED}, committed{h, kEntry, EVENT_COMMIT};
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        std::vector<Delivered> expected;
+        double entry;  // the entry's value afterwards
+    } cases[] = {
+        {"choose", [&] { ChooseItem(h, kSelector, 1); }, {chose, picked}, 10},
+        {"choose the same again", [&] { ChooseItem(h, kSelector, 1); }, {picked}, 10},
+        {"the program chooses", [&] { SetCtrlVal(h, kSelector, 2); }, {}, 10},
+        {"type", [&] { TypeInto(h, kEntry, "20"); }, {changed, changed}, 20},
+        {"Enter", [&] { PressEnter(h, kEntry); }, {committed}, 20},
+        {"Enter again", [&] { PressEnter(h, kEntry); }, {committed}, 20},
+        {"arrow up", [&] { PressKey(h, kEntry, Qt::Key_Up); }, {changed, committed}, 21},
+        {"leave unedited", [&] { LeaveControl(h, kEntry); }, {}, 21},
+        {"type", [&] { TypeInto(h, kEntry, "7"); }, {changed}, 7},
+        {"leave edited", [&] { LeaveControl(h, kEntry); }, {committed}, 7},
+        {"the program sets", [&] { SetCtrlVal(h, kEntry, 8); }, {}, 8},
+        {"close", [&] { ClosePanel(h); }, {{h, 0, EVENT_CLOSE}}, 8},
+        {"dim the selector", [&] { SetCtrlAttribute(h, kSelector, ATTR_DIMMED, 1); }, {}, 8},
+        {"choose dimmed", [&] { ChooseItem(h, kSelector, 0); }, {}, 8},
+    };
+    for (const auto& c : cases) {
+        delivered.clear();
+        c.act();
+        EXPECT_EQ(delivered, c.expected) << c.what;
+        EXPECT_EQ(Value(h, kEntry), c.entry) << c.what;
+    }
+    EXPECT_TRUE(IsShown(h));  // closing asks the panel's callback, which leaves it up
+    EXPECT_EQ(HidePanel(h), 0);
+    EXPECT_FALSE(IsShown(h));
     EXPECT_TRUE(delivered.empty());
-    EXPECT_EQ(Value(h, kSelector), 2);
-    EXPECT_EQ(SetCtrlVal(h, kSelector, 3), engine::kBadValue);
-    EXPECT_EQ(Value(h, kSelector), 2);
 }
 
-TEST_F(EngineTest, AnEntryCommitsOnEnterOnAnArrowStepAndWhenLeftEdited) {
+TEST_F(EngineTest, ValuesAndAttributesAreHeldToEachControlAndBadOnesRefused) {
     const int h = loadQuiet();
-    TypeInto(h, kEntry, "20");
-    ASSERT_FALSE(delivered.empty());
-    for (auto& d : delivered) EXPECT_EQ(d.event, EVENT_VAL_CHANGED);
-    EXPECT_EQ(Value(h, kEntry), 20);
-
-    delivered.clear();
-    PressEnter(h, kEntry);
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_COMMIT}}));
-
-    delivered.clear();
-    PressKey(h, kEntry, Qt::Key_Up);
-    EXPECT_EQ(delivered,
-              (std::vector<Delivered>{{h, kEntry, EVENT_VAL_CHANGED}, {h, kEntry, EVENT_COMMIT}}));
-    EXPECT_EQ(Value(h, kEntry), 21);
-
-    delivered.clear();
-    LeaveControl(h, kEntry);  // nothing typed since the last commit
-    EXPECT_TRUE(delivered.empty());
-    TypeInto(h, kEntry, "7");
-    delivered.clear();
-    LeaveControl(h, kEntry);
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, kEntry, EVENT_COMMIT}}));
-}
-
-TEST_F(EngineTest, NumericControlsCoerceEveryValueToTheirRange) {
-    const int h = loadQuiet();
-    EXPECT_EQ(SetCtrlVal(h, kEntry, 5000), 0);
-    EXPECT_EQ(Value(h, kEntry), 1000);
-    EXPECT_EQ(SetCtrlVal(h, kEntry, -3), 0);
-    EXPECT_EQ(Value(h, kEntry), 1);
-    TypeInto(h, kEntry, "0");  // below the range: the entry will not take it
-    PressEnter(h, kEntry);
-    EXPECT_GE(Value(h, kEntry), 1);
-
-    EXPECT_EQ(SetCtrlVal(h, kMeter, 40), 0);  // a meter pins at its maximum
-    EXPECT_EQ(Value(h, kMeter), 11);
-    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, 5), 0);
-    EXPECT_EQ(Value(h, kMeter), 5);
-    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, 22), 0);
-    EXPECT_EQ(SetCtrlVal(h, kMeter, 17), 0);
-    EXPECT_EQ(ShownText(h, kMeter), "17 / s");
-    EXPECT_EQ(SetCtrlAttribute(h, kMeter, ATTR_MAX_VALUE, -1), engine::kBadValue);
-}
-
-TEST_F(EngineTest, IndicatorsKeepTheExactValueAndShowTheResourceFormat) {
-    const int h = loadQuiet();
-    EXPECT_EQ(SetCtrlVal(h, kVolts, 2.4993896484375), 0);
-    EXPECT_EQ(Value(h, kVolts), 2.4993896484375);
-    EXPECT_EQ(ShownText(h, kVolts), "2.4994 V");
-    EXPECT_EQ(SetCtrlVal(h, kLarge, 1.25), 0);
-    EXPECT_EQ(ShownText(h, kLarge), "1.2500");
-    EXPECT_EQ(SetCtrlVal(h, kVolts, std::nan("")), engine::kBadValue);
-    EXPECT_EQ(SetCtrlVal(h, kChart, 1), engine::kWrongControlKind);
-    EXPECT_EQ(SetCtrlVal(h, 99, 1), engine::kBadControl);
+    const double none = std::nan("");
+    const struct {
+        int control, attribute;  // attribute 0: the value
+        double value;
+        int result;
+        double read;        // the value afterwards (none: not read)
+        const char* shown;  // the text afterwards (nullptr: not read)
+    } cases[] = {
+        {kSelector, 0, 2, engine::kOk, 2, nullptr},
+        {kSelector, 0, 3, engine::kBadValue, 2, nullptr},  // past its last item
+        {kEntry, 0, 5000, engine::kOk, 1000, nullptr},     // held to its range
+        {kEntry, 0, -3, engine::kOk, 1, nullptr},
+        {kVolts, 0, 2.4993896484375, engine::kOk, 2.4993896484375, "2.4994 V"},
+        {kVolts, 0, 7.5, engine::kOk, 2.5, "2.5000 V"},
+        {kVolts, 0, none, engine::kBadValue, 2.5, nullptr},
+        {kLarge, 0, 1.25, engine::kOk, 1.25, "1.2500"},
+        {kMeter, 0, 40, engine::kOk, 11, nullptr},  // pinned at its maximum
+        {kMeter, ATTR_MAX_VALUE, 5, engine::kOk, 5, nullptr},
+        {kMeter, ATTR_MAX_VALUE, 22, engine::kOk, 5, nullptr},
+        {kMeter, 0, 17, engine::kOk, 17, "17 / s"},
+        {kMeter, ATTR_MAX_VALUE, -1, engine::kBadValue, 17, nullptr},
+        {kChart, 0, 1, engine::kWrongControlKind, none, nullptr},
+        {kEntry, ATTR_INTERVAL, 1, engine::kWrongControlKind, 1, nullptr},
+        {kEntry, 12345, 1, engine::kBadAttribute, 1, nullptr},
+        {99, 0, 1, engine::kBadControl, none, nullptr},
+    };
+    for (const auto& c : cases) {
+        const int result = c.attribute ? SetCtrlAttribute(h, c.control, c.attribute, c.value)
+                                       : SetCtrlVal(h, c.control, c.value);
+        EXPECT_EQ(result, c.result) << c.control << " " << c.value;
+        if (!std::isnan(c.read)) {
+            EXPECT_EQ(Value(h, c.control), c.read) << c.control;
+        }
+        if (c.shown) {
+            EXPECT_EQ(ShownText(h, c.control), c.shown);
+        }
+    }
     EXPECT_EQ(SetCtrlVal(h + 100, kVolts, 1), engine::kBadPanel);
-}
-
-TEST_F(EngineTest, ADimmedControlCannotBeUsedAndBadAttributesChangeNothing) {
-    const int h = loadQuiet();
-    EXPECT_EQ(SetCtrlAttribute(h, kSelector, ATTR_DIMMED, 1), 0);
-    ChooseItem(h, kSelector, 0);
-    EXPECT_TRUE(delivered.empty());
-    EXPECT_EQ(SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, 0.0), engine::kBadValue);
-    EXPECT_EQ(SetCtrlAttribute(h, kTimer, ATTR_INTERVAL, -1.0), engine::kBadValue);
-    EXPECT_EQ(Interval(h, kTimer), 0.01);
-    EXPECT_EQ(SetCtrlAttribute(h, kEntry, ATTR_INTERVAL, 1.0), engine::kWrongControlKind);
-    EXPECT_EQ(SetCtrlAttribute(h, kEntry, 12345, 1), engine::kBadAttribute);
-}
-
-TEST_F(EngineTest, ClosingAPanelAsksItsCallbackAndLeavesItUp) {
-    const int h = loadQuiet();
-    DisplayPanel(h);
-    ClosePanel(h);
-    EXPECT_EQ(delivered, (std::vector<Delivered>{{h, 0, EVENT_CLOSE}}));
-    EXPECT_TRUE(IsShown(h));
+    EXPECT_TRUE(delivered.empty());  // the program's own changes send no event
 }
 
 TEST_F(EngineTest, AStripChartTakesOnePointPerTraceInArrayOrderAndKeepsItsHistory) {
@@ -111,41 +101,13 @@ TEST_F(EngineTest, AStripChartTakesOnePointPerTraceInArrayOrderAndKeepsItsHistor
     // History of 5: the two oldest scans are gone.
     EXPECT_EQ(ChartTrace(h, kChart, 0), (std::vector<double>{12, 13, 14, 15, 16}));
     EXPECT_EQ(ChartTrace(h, kChart, 2), (std::vector<double>{32, 33, 34, 35, 36}));
-    const double two[2] = {1, 2};
-    EXPECT_EQ(PlotStripChart(h, kChart, two, 2, 0, 0, VAL_DOUBLE), engine::kBadValue);
-    EXPECT_EQ(PlotStripChart(h, kChart, two, 3, 0, 0, 3), engine::kBadValue);
+    const double scan[8] = {};
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(PlotStripChart(h, kChart, scan, 8, 0, 0, VAL_DOUBLE), engine::kBadValue);
+    EXPECT_EQ(PlotStripChart(h, kChart, scan, 8, 0, 0, VAL_DOUBLE), engine::kBadValue);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("3 traces"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;  // said once
+    EXPECT_EQ(PlotStripChart(h, kChart, scan, 3, 0, 0, 3), engine::kBadValue);
     EXPECT_EQ(ChartTrace(h, kChart, 0).size(), 5u);
-}
-
-TEST_F(EngineTest, AThousandValuesInAFrameArePaintedOnceAndReadBackExactly) {
-    const int h = loadQuiet();
-    QWidget* window = engine::FindPanel(h)->window.get();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    QTest::qWait(100);  // the first frames
-    struct Paints : QObject {
-        int n = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            n += e->type() == QEvent::Paint;
-            return false;
-        }
-    } volts, large;
-    engine::FindControl(h, kVolts)->widget->installEventFilter(&volts);
-    auto* digits = engine::FindControl(h, kLarge)->widget->findChild<QLCDNumber*>();
-    digits->installEventFilter(&large);
-    for (int i = 1; i <= 1000; ++i) {
-        ASSERT_EQ(SetCtrlVal(h, kVolts, 1.0 + i * 1e-9), 0);
-        ASSERT_EQ(SetCtrlVal(h, kLarge, 2.0 + i * 1e-9), 0);
-    }
-    EXPECT_EQ(Value(h, kVolts), 1.0 + 1000 * 1e-9);  // every digit, not the four shown
-    EXPECT_EQ(Value(h, kLarge), 2.0 + 1000 * 1e-9);
-    EXPECT_EQ(ShownText(h, kVolts), "1.0000 V");
-    EXPECT_NE(digits->value(), 2.0);  // the digits are made for the frame, not on each value
-    QTest::qWait(100);                // six frames at most
-    EXPECT_EQ(volts.n, 1);
-    EXPECT_EQ(large.n, 1);
-    EXPECT_EQ(digits->value(), 2.0);
-    // Out of the indicator's range: held to it, and what is read back is what is shown.
-    SetCtrlVal(h, kVolts, 7.5);
-    EXPECT_EQ(Value(h, kVolts), 2.5);
 }
