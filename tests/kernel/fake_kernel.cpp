@@ -34,8 +34,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,18 +78,25 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
+// The comma-separated items of a setting; "" gives none.
+std::vector<std::string> items(const char* name) {
+    std::vector<std::string> result;
+    std::string item;
+    for (std::istringstream in(env(name)); std::getline(in, item, ',');) result.push_back(item);
+    return result;
+}
+
+unsigned number(const std::string& text) {
+    return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 0));
+}
+
 // "0:0x378,1:0x278" -> {0: 0x378, 1: 0x278}
 std::map<int, unsigned> ports() {
     std::map<int, unsigned> result;
-    const std::string setting = env("ZELMOR_FAKE_PORTS");
-    for (std::size_t at = 0; at < setting.size();) {
-        const std::size_t end = std::min(setting.find(',', at), setting.size());
-        const std::string item = setting.substr(at, end - at);
+    for (const std::string& item : items("ZELMOR_FAKE_PORTS")) {
         const std::size_t colon = item.find(':');
         if (colon != std::string::npos)
-            result[std::atoi(item.c_str())] =
-                static_cast<unsigned>(std::strtoul(item.c_str() + colon + 1, nullptr, 0));
-        at = end + 1;
+            result[std::atoi(item.c_str())] = number(item.substr(colon + 1));
     }
     return result;
 }
@@ -115,23 +125,12 @@ std::string procTree() {
         char folder[] = "/tmp/zelmor-fake-kernel-XXXXXX";
         if (mkdtemp(folder)) k.procTree = folder;
     }
-    auto realOpen = real<int (*)(const char*, int, ...)>("open");
-    if (DIR* old = real<DIR* (*)(const char*)>("opendir")(k.procTree.c_str())) {
-        while (dirent* e = readdir(old)) {
-            if (std::strncmp(e->d_name, "parport", 7) != 0) continue;
-            const std::string dir = k.procTree + "/" + e->d_name;
-            unlink((dir + "/base-addr").c_str());
-            rmdir(dir.c_str());
-        }
-        closedir(old);
-    }
+    for (const auto& old : std::filesystem::directory_iterator(k.procTree))
+        std::filesystem::remove_all(old.path());
     for (const auto& [number, base] : ports()) {
         const std::string dir = k.procTree + "/parport" + std::to_string(number);
-        mkdir(dir.c_str(), 0755);
-        const int fd = realOpen((dir + "/base-addr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const std::string text = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
-        (void)!write(fd, text.data(), text.size());
-        close(fd);
+        std::filesystem::create_directory(dir);
+        std::ofstream(dir + "/base-addr") << base << "\t" << base + 0x400 << "\n";
     }
     return k.procTree;
 }
@@ -153,16 +152,12 @@ std::string mapped(const char* path) {
 }
 
 int memoryFile() {
-    const std::string setting = env("ZELMOR_FAKE_BIOS");
-    if (setting.empty()) return errno = EACCES, -1;
+    const std::vector<std::string> words = items("ZELMOR_FAKE_BIOS");
+    if (words.empty()) return errno = EACCES, -1;
     unsigned char memory[0x500] = {};
-    std::size_t at = 0;
-    for (int i = 0; i < 3 && at <= setting.size(); ++i) {
-        const unsigned word = static_cast<unsigned>(std::strtoul(setting.c_str() + at, nullptr, 0));
-        memory[0x408 + 2 * i] = static_cast<unsigned char>(word & 0xFF);
-        memory[0x409 + 2 * i] = static_cast<unsigned char>(word >> 8);
-        const std::size_t comma = setting.find(',', at);
-        at = comma == std::string::npos ? setting.size() + 1 : comma + 1;
+    for (std::size_t i = 0; i < 3 && i < words.size(); ++i) {
+        memory[0x408 + 2 * i] = static_cast<unsigned char>(number(words[i]) & 0xFF);
+        memory[0x409 + 2 * i] = static_cast<unsigned char>(number(words[i]) >> 8);
     }
     const int fd = memfd_create("fake-mem", MFD_CLOEXEC);
     (void)!pwrite(fd, memory, sizeof memory, 0);

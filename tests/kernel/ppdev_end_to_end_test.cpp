@@ -58,7 +58,7 @@ class Ppdev : public ::testing::Test {
         ResetEngine(zelmor::callbacks);
         zelmor::lptPanel = zelmor::mainPanel = 0;
         zelmor::addr1 = zelmor::addr2 = zelmor::addr3 = zelmor::lpt = 0;
-        porta = 0;
+        zelmor::index = porta = 0;
     }
     void TearDown() override { ResetEngine(zelmor::callbacks); }
 
@@ -99,11 +99,7 @@ TEST_F(Ppdev, TheKernelsPortsAreListedAndTheChosenOneScansWhatTheConverterPutsOn
         FireTimer(mainPanel, MAIN_TIMER);
         EXPECT_EQ(Value(mainPanel, MAIN_CH0), quantised(0));
         EXPECT_EQ(Value(mainPanel, MAIN_CH7), quantised(7));
-        for (int ch = 1; ch < 7; ++ch) {
-            const double v = Value(mainPanel, MAIN_CH0 - ch);
-            EXPECT_EQ(v, engine::SimulatedConverter::quantise(v) * 2.5 / 4096) << ch;
-            EXPECT_GT(v, 0) << ch;
-        }
+        for (int ch = 1; ch < 7; ++ch) EXPECT_GT(Value(mainPanel, MAIN_CH0 - ch), 0) << ch;
         const std::string log = kernelLog();
         EXPECT_NE(log.find("PPEXCL 0\nPPCLAIM 0\n"), std::string::npos) << log;
         EXPECT_EQ(log.find("PPCLAIM 1"), std::string::npos) << log;  // LPT2 left alone
