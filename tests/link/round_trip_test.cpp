@@ -114,10 +114,7 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     EXPECT_LT(wrong, 190);
 }
 
-TEST(SimulatedPorts, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
-    engine::ManualClock clock;
-    SimulatedConverter converter(clock);
-    UsePort use(converter);
+TEST_F(RoundTrip, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
     EXPECT_EQ(getVolt(3), kFullScale);
     EXPECT_EQ(converter.dataRegister(0x278), 0x1F);
