@@ -34,17 +34,21 @@ class RoundTrip : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(RoundTrip, EveryChannelReadsItsOwnInput) {
+TEST_F(RoundTrip, EveryChannelReadsItsOwnInputInAScanOf568AccessesToTheConverterPortOnly) {
     // Codes chosen so that a wrong select code, a lost start bit or a shifted bit order each
     // land on another channel's code or on a code no channel holds.
     const int codes[8] = {0x123, 0xA5C, 0x0F1, 0x7E0, 0x3B4, 0xC0F, 0x555, 0xFFE};
     for (int ch = 0; ch < 8; ++ch) setCode(ch, codes[ch]);
     for (int pass = 0; pass < 2; ++pass) {
+        converter.clearAccesses();
         for (unsigned char ch = 0; ch < 8; ++ch) {
             EXPECT_EQ(getVolt(ch), codes[ch] * kStep) << "channel " << int(ch);
             EXPECT_EQ(converter.lastChannel(), ch);
         }
+        ASSERT_EQ(converter.accesses().size(), 568u);
+        for (auto& a : converter.accesses()) EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
     }
+    EXPECT_EQ(converter.conversions(), 16u);
     EXPECT_TRUE(engine::PopupLog().empty());
 }
 
@@ -60,14 +64,6 @@ TEST_F(RoundTrip, EveryCodeComesBackExactAndInputsBeyondTheRangeReadAsItsEnds) {
         setVolts(5, e.in);
         EXPECT_EQ(getVolt(5), e.read) << e.in << " V";
     }
-}
-
-TEST_F(RoundTrip, OneScanIs568AccessesOnTheConverterPortOnly) {
-    converter.clearAccesses();
-    for (unsigned char ch = 0; ch < 8; ++ch) getVolt(ch);
-    ASSERT_EQ(converter.accesses().size(), 568u);
-    for (auto& a : converter.accesses()) EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
-    EXPECT_EQ(converter.conversions(), 8u);
 }
 
 TEST_F(RoundTrip, FaultsGiveWhatAnOperatorWouldSee) {
