@@ -34,8 +34,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -75,18 +78,25 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
+// The comma-separated items of a setting; "" gives none.
+std::vector<std::string> items(const char* name) {
+    std::vector<std::string> result;
+    std::string item;
+    for (std::istringstream in(env(name)); std::getline(in, item, ',');) result.push_back(item);
+    return result;
+}
+
+unsigned number(const std::string& text) {
+    return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 0));
+}
+
 // "0:0x378,1:0x278" -> {0: 0x378, 1: 0x278}
 std::map<int, unsigned> ports() {
     std::map<int, unsigned> result;
-    const std::string setting = env("ZELMOR_FAKE_PORTS");
-    for (std::size_t at = 0; at < setting.size();) {
-        const std::size_t end = std::min(setting.find(',', at), setting.size());
-        const std::string item = setting.substr(at, end - at);
+    for (const std::string& item : items("ZELMOR_FAKE_PORTS")) {
         const std::size_t colon = item.find(':');
         if (colon != std::string::npos)
-            result[std::atoi(item.c_str())] =
-                static_cast<unsigned>(std::strtoul(item.c_str() + colon + 1, nullptr, 0));
-        at = end + 1;
+            result[std::atoi(item.c_str())] = number(item.substr(colon + 1));
     }
     return result;
 }
@@ -115,23 +125,12 @@ std::string procTree() {
         char folder[] = "/tmp/zelmor-fake-kernel-XXXXXX";
         if (mkdtemp(folder)) k.procTree = folder;
     }
-    auto realOpen = real<int (*)(const char*, int, ...)>("open");
-    if (DIR* old = real<DIR* (*)(const char*)>("opendir")(k.procTree.c_str())) {
-        while (dirent* e = readdir(old)) {
-            if (std::strncmp(e->d_name, "parport", 7) != 0) continue;
-            const std::string dir = k.procTree + "/" + e->d_name;
-            unlink((dir + "/base-addr").c_str());
-            rmdir(dir.c_str());
-        }
-        closedir(old);
-    }
+    for (const auto& old : std::filesystem::directory_iterator(k.procTree))
+        std::filesystem::remove_all(old.path());
     for (const auto& [number, base] : ports()) {
         const std::string dir = k.procTree + "/parport" + std::to_string(number);
-        mkdir(dir.c_str(), 0755);
-        const int fd = realOpen((dir + "/base-addr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const std::string text = std::to_string(base) + "\t" + std::to_string(base + 0x400) + "\n";
-        (void)!write(fd, text.data(), text.size());
-        close(fd);
+        std::filesystem::create_directory(dir);
+        std::ofstream(dir + "/base-addr") << base << "\t" << base + 0x400 << "\n";
     }
     return k.procTree;
 }
@@ -153,16 +152,12 @@ std::string mapped(const char* path) {
 }
 
 int memoryFile() {
-    const std::string setting = env("ZELMOR_FAKE_BIOS");
-    if (setting.empty()) return errno = EACCES, -1;
+    const std::vector<std::string> words = items("ZELMOR_FAKE_BIOS");
+    if (words.empty()) return errno = EACCES, -1;
     unsigned char memory[0x500] = {};
-    std::size_t at = 0;
-    for (int i = 0; i < 3 && at <= setting.size(); ++i) {
-        const unsigned word = static_cast<unsigned>(std::strtoul(setting.c_str() + at, nullptr, 0));
-        memory[0x408 + 2 * i] = static_cast<unsigned char>(word & 0xFF);
-        memory[0x409 + 2 * i] = static_cast<unsigned char>(word >> 8);
-        const std::size_t comma = setting.find(',', at);
-        at = comma == std::string::npos ? setting.size() + 1 : comma + 1;
+    for (std::size_t i = 0; i < 3 && i < words.size(); ++i) {
+        memory[0x408 + 2 * i] = static_cast<unsigned char>(number(words[i]) & 0xFF);
+        memory[0x409 + 2 * i] = static_cast<unsigned char>(number(words[i]) >> 8);
     }
     const int fd = memfd_create("fake-mem", MFD_CLOEXEC);
     (void)!pwrite(fd, memory, sizeof memory, 0);
@@ -192,7 +187,7 @@ int maybeFake(const char* path, int& fd) {
     return 0;
 }
 
-int portIoctl(Kernel& k, int fd, Device& d, unsigned long request, void* arg) {
+int portIoctl(Kernel& k, Device& d, unsigned long request, void* arg) {
     if (k.failAfter >= 0 && k.accesses >= k.failAfter) return errno = ENODEV, -1;
     const bool converter = d.converter;
     switch (request) {
@@ -224,7 +219,6 @@ int portIoctl(Kernel& k, int fd, Device& d, unsigned long request, void* arg) {
             }
             return 0;
         default:
-            (void)fd;
             return errno = ENOTTY, -1;
     }
 }
@@ -272,21 +266,14 @@ int open(const char* path, int flags, ...) {
     return fd;
 }
 
-int open64(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    const int fd = openThrough("open64", path, flags, ap);
-    va_end(ap);
-    return fd;
-}
+// On this 64-bit system the large-file calls are the same calls under a second name.
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 FILE* fopen(const char* path, const char* mode) {
     return real<FILE* (*)(const char*, const char*)>("fopen")(mapped(path).c_str(), mode);
 }
 
-FILE* fopen64(const char* path, const char* mode) {
-    return real<FILE* (*)(const char*, const char*)>("fopen64")(mapped(path).c_str(), mode);
-}
+FILE* fopen64(const char* path, const char* mode) __attribute__((alias("fopen")));
 
 DIR* opendir(const char* path) {
     return real<DIR* (*)(const char*)>("opendir")(mapped(path).c_str());
@@ -316,7 +303,7 @@ int ioctl(int fd, unsigned long request, ...) {
     {
         std::lock_guard<std::recursive_mutex> hold(k.lock);
         auto it = k.devices.find(fd);
-        if (it != k.devices.end()) return portIoctl(k, fd, it->second, request, arg);
+        if (it != k.devices.end()) return portIoctl(k, it->second, request, arg);
     }
     return real<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, arg);
 }

@@ -3,52 +3,41 @@
 #include "link/basicIO.h"
 #include "scripted_port.h"
 
-TEST(BitHelpers, ChangeOneBitAndRefuseBitsAboveSeven) {
-    unsigned char b = 0x1F;
-    EXPECT_EQ(Set(&b, 7), 0);
-    EXPECT_EQ(b, 0x9F);
-    EXPECT_EQ(Reset(&b, 0), 0);
-    EXPECT_EQ(b, 0x9E);
-    EXPECT_EQ(Invert(&b, 5), 0);
-    EXPECT_EQ(b, 0xBE);
-    EXPECT_EQ(Invert(&b, 5), 0);
-    EXPECT_EQ(b, 0x9E);
-
-    for (int bit : {8, 9, 31, 1000}) {
-        unsigned char c = 0x5A;
-        EXPECT_EQ(Set(&c, bit), -1);
-        EXPECT_EQ(Reset(&c, bit), -1);
-        EXPECT_EQ(Invert(&c, bit), -1);
-        EXPECT_EQ(c, 0x5A) << "bit " << bit;
+TEST(BitHelpers, ChangeOnlyTheNamedBitAndRefuseBitsAboveSeven) {
+    using Op = int (*)(unsigned char*, int);
+    const struct {
+        Op op;
+        int bit, result;
+        unsigned char after;  // starting from 0x1F each time
+    } cases[] = {
+        {Set, 7, 0, 0x9F},     {Set, 6, 0, 0x5F},    {Reset, 0, 0, 0x1E},     {Reset, 5, 0, 0x1F},
+        {Invert, 5, 0, 0x3F},  {Invert, 4, 0, 0x0F}, {Set, 8, -1, 0x1F},      {Reset, 8, -1, 0x1F},
+        {Invert, 8, -1, 0x1F}, {Set, 31, -1, 0x1F},  {Reset, 1000, -1, 0x1F},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("bit " + std::to_string(c.bit));
+        unsigned char b = 0x1F;
+        EXPECT_EQ(c.op(&b, c.bit), c.result);
+        EXPECT_EQ(b, c.after);
     }
 }
 
-TEST(BitHelpers, IsHighReadsOneBit) {
-    EXPECT_EQ(IsHigh(0x80, 7), 1);
-    EXPECT_EQ(IsHigh(0x7F, 7), 0);
-    EXPECT_EQ(IsHigh(0x40, 6), 1);
-    EXPECT_EQ(IsHigh(0xBF, 6), 0);
-    EXPECT_EQ(IsHigh(0x180, 7), 1);  // only the named bit counts
-}
-
-TEST(PortAccess, InizializeBusWritesTheIdlePatternOnceThenPausesOneMillisecond) {
+TEST(PortAccess, BindingWritesTheIdlePatternOncePausesAndRestartsTheImage) {
     ScriptedPort port;
     UsePort use(port);
     inizializeBus(0x378);
-    ASSERT_EQ(port.writes.size(), 1u);
-    EXPECT_EQ(port.writes[0].address, 0x378);
-    EXPECT_EQ(port.writes[0].value, 0x1F);
+    EXPECT_EQ(port.writtenTo, std::vector<std::uint16_t>{0x378});
+    EXPECT_EQ(port.written, std::vector<std::uint8_t>{0x1F});
     EXPECT_DOUBLE_EQ(port.paused, 0.001);
     EXPECT_TRUE(port.reads.empty());
     EXPECT_EQ(porta, 0x378);
-
     // Binding anew resets the image: the next command starts from 0x1F on the new port.
     playCommand(0xFE);
     inizializeBus(0x278);
-    port.writes.clear();
+    port.clear();
     playCommand(0x8E);
-    EXPECT_EQ(port.writes.front().address, 0x278);
-    EXPECT_EQ(port.writes.front().value, 0x3F);
+    EXPECT_EQ(port.writtenTo.front(), 0x278);
+    EXPECT_EQ(port.written.front(), 0x3F);
 }
 
 TEST(PortAccess, InGivesZeroTo255AndHighAddressesSurviveTheSixteenBitHandOver) {
@@ -56,9 +45,8 @@ TEST(PortAccess, InGivesZeroTo255AndHighAddressesSurviveTheSixteenBitHandOver) {
     UsePort use(port);
     for (int b = 0; b < 256; ++b) port.script.push_back(static_cast<std::uint8_t>(b));
     for (int b = 0; b < 256; ++b) ASSERT_EQ(in(0x379), b);
-
     out(0xEC00, 0x55);  // a card above 0x7FFF
     (void)in(0xEC01);
-    EXPECT_EQ(port.writes.back().address, 0xEC00);
+    EXPECT_EQ(port.writtenTo.back(), 0xEC00);
     EXPECT_EQ(port.reads.back(), 0xEC01);
 }

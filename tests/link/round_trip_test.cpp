@@ -1,6 +1,8 @@
 // Codes pushed through the simulated converter and the link come back exact.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine/ports/simulated_converter.h"
 #include "link/basicIO.h"
 #include "scripted_port.h"
@@ -11,6 +13,7 @@ using engine::SimulatedConverter;
 namespace {
 
 constexpr double kStep = 2.5 / 4096;
+constexpr double kFullScale = 2.4993896484375;  // code 4095
 
 class RoundTrip : public ::testing::Test {
   protected:
@@ -18,11 +21,11 @@ class RoundTrip : public ::testing::Test {
         inizializeBus(0x378);
         converter.recordAccesses(true);
     }
-    double voltsOf(int code) { return code * kStep; }
-    // An input sitting in the middle of a code's step, where any converter reads that code.
-    void setCode(int channel, int code) {
-        converter.setInput(channel, [code](double) { return (code + 0.5) * kStep; });
+    void setVolts(int channel, double volts) {
+        converter.setInput(channel, [volts](double) { return volts; });
     }
+    // An input in the middle of a code's step, where any converter reads that code.
+    void setCode(int channel, int code) { setVolts(channel, (code + 0.5) * kStep); }
 
     engine::ManualClock clock;
     SimulatedConverter converter{clock};
@@ -31,57 +34,60 @@ class RoundTrip : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(RoundTrip, EveryChannelReadsItsOwnInput) {
+TEST_F(RoundTrip, EveryChannelReadsItsOwnInputInAScanOf568AccessesToTheConverterPortOnly) {
     // Codes chosen so that a wrong select code, a lost start bit or a shifted bit order each
     // land on another channel's code or on a code no channel holds.
     const int codes[8] = {0x123, 0xA5C, 0x0F1, 0x7E0, 0x3B4, 0xC0F, 0x555, 0xFFE};
     for (int ch = 0; ch < 8; ++ch) setCode(ch, codes[ch]);
     for (int pass = 0; pass < 2; ++pass) {
+        converter.clearAccesses();
         for (unsigned char ch = 0; ch < 8; ++ch) {
-            EXPECT_EQ(getVolt(ch), voltsOf(codes[ch])) << "channel " << int(ch);
+            EXPECT_EQ(getVolt(ch), codes[ch] * kStep) << "channel " << int(ch);
             EXPECT_EQ(converter.lastChannel(), ch);
         }
+        ASSERT_EQ(converter.accesses().size(), 568u);
+        for (auto& a : converter.accesses()) EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
     }
+    EXPECT_EQ(converter.conversions(), 16u);
     EXPECT_TRUE(engine::PopupLog().empty());
 }
 
-TEST_F(RoundTrip, ASweepOfEveryCodeComesBackExact) {
+TEST_F(RoundTrip, EveryCodeComesBackExactAndInputsBeyondTheRangeReadAsItsEnds) {
     for (int code = 0; code < 4096; ++code) {
         setCode(5, code);
-        ASSERT_EQ(getVolt(5), voltsOf(code)) << "code " << code;
+        ASSERT_EQ(getVolt(5), code * kStep) << "code " << code;
     }
-    // A real converter's transfer function at its ends.
-    EXPECT_EQ(SimulatedConverter::quantise(-0.2), 0);
-    EXPECT_EQ(SimulatedConverter::quantise(1.25), 2048);
-    EXPECT_EQ(SimulatedConverter::quantise(2.5), 4095);
-}
-
-TEST_F(RoundTrip, OneScanIs568AccessesOnTheConverterPortOnly) {
-    converter.clearAccesses();
-    for (unsigned char ch = 0; ch < 8; ++ch) getVolt(ch);
-    ASSERT_EQ(converter.accesses().size(), 568u);
-    for (auto& a : converter.accesses()) {
-        EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
+    const struct {
+        double in, read;
+    } ends[] = {{-0.2, 0.0}, {0.0, 0.0}, {1.25, 1.25}, {2.5, kFullScale}, {3.3, kFullScale}};
+    for (const auto& e : ends) {
+        setVolts(5, e.in);
+        EXPECT_EQ(getVolt(5), e.read) << e.in << " V";
     }
-    EXPECT_EQ(converter.conversions(), 8u);
 }
 
-TEST_F(RoundTrip, FaultsGiveTheConstantsAnOperatorWouldSee) {
-    converter.setFault(SimFault::unplugged);
-    for (unsigned char ch = 0; ch < 8; ++ch) EXPECT_EQ(getVolt(ch), 2.4993896484375);
-    EXPECT_TRUE(engine::PopupLog().empty());
-
-    converter.setFault(SimFault::unpowered);
-    for (unsigned char ch = 0; ch < 8; ++ch) EXPECT_EQ(getVolt(ch), 0.0);
-    EXPECT_EQ(engine::PopupLog().size(), 8u);  // one time-out per conversion
-    EXPECT_TRUE(engine::QuitRequested());
-}
-
-TEST_F(RoundTrip, AStuckStrobeTimesOutButTheCodeStillArrives) {
-    setCode(4, 0x9A5);
-    converter.setFault(SimFault::strobeStuck);
-    EXPECT_EQ(getVolt(4), voltsOf(0x9A5));
-    EXPECT_EQ(engine::PopupLog().size(), 1u);
+TEST_F(RoundTrip, FaultsGiveWhatAnOperatorWouldSee) {
+    const struct {
+        SimFault fault;
+        double read;  // on every channel; NaN: the input's own code
+        std::size_t popups;
+    } cases[] = {
+        {SimFault::unplugged, kFullScale, 0},  // cable off: inputs float, read inverted
+        {SimFault::unpowered, 0.0, 8},         // one time-out per conversion
+        {SimFault::strobeStuck, NAN, 8},       // times out, but the code still arrives
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
+        engine::ClearPopupLog();
+        engine::ClearQuitRequest();
+        converter.setFault(c.fault);
+        for (unsigned char ch = 0; ch < 8; ++ch) {
+            setCode(ch, 0x9A5 + ch);
+            EXPECT_EQ(getVolt(ch), std::isnan(c.read) ? (0x9A5 + ch) * kStep : c.read);
+        }
+        EXPECT_EQ(engine::PopupLog().size(), c.popups);
+        EXPECT_EQ(engine::QuitRequested(), c.popups > 0);
+    }
 }
 
 TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
@@ -97,19 +103,16 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     };
     const auto first = readings(7);
     EXPECT_EQ(first, readings(7));
-    const auto wrong = std::count_if(first.begin(), first.end(), [](double v) {
-        return v != SimulatedConverter::quantise(1.0) * kStep;
-    });
+    EXPECT_NE(first, readings(8));
+    const auto wrong = std::count_if(first.begin(), first.end(),
+                                     [](double v) { return v != 1638 * kStep; });  // 1.0 V
     EXPECT_GT(wrong, 10);
     EXPECT_LT(wrong, 190);
 }
 
-TEST(SimulatedPorts, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
-    engine::ManualClock clock;
-    SimulatedConverter converter(clock);
-    UsePort use(converter);
+TEST_F(RoundTrip, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
-    EXPECT_EQ(getVolt(3), 2.4993896484375);
+    EXPECT_EQ(getVolt(3), kFullScale);
     EXPECT_EQ(converter.dataRegister(0x278), 0x1F);
     EXPECT_EQ(in(0x3BD), 0xFF);  // no port there at all
 }

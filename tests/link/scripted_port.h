@@ -9,31 +9,29 @@
 #include "engine/ports/port_io.h"
 
 struct ScriptedPort final : engine::PortBackend {
-    struct Write {
-        std::uint16_t address;
-        std::uint8_t value;
-    };
-    std::vector<Write> writes;
-    std::vector<std::uint16_t> reads;
+    std::vector<std::uint16_t> writtenTo, reads;
+    std::vector<std::uint8_t> written;
     std::deque<std::uint8_t> script;  // answers to the next reads, in order
     std::uint8_t otherwise = 0x40;    // answer once the script is spent: strobe high, data 1
     double paused = 0;
 
-    void write(std::uint16_t a, std::uint8_t v) override { writes.push_back({a, v}); }
+    void write(std::uint16_t a, std::uint8_t v) override {
+        writtenTo.push_back(a);
+        written.push_back(v);
+    }
     std::uint8_t read(std::uint16_t a) override {
         reads.push_back(a);
         if (script.empty()) return otherwise;
-        std::uint8_t v = script.front();
+        const std::uint8_t v = script.front();
         script.pop_front();
         return v;
     }
     bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
     void pause(double s) override { paused += s; }
-
-    std::vector<std::uint8_t> writtenValues() const {
-        std::vector<std::uint8_t> v;
-        for (auto& w : writes) v.push_back(w.value);
-        return v;
+    void clear() {
+        writtenTo.clear();
+        written.clear();
+        reads.clear();
     }
 };
 

@@ -5,10 +5,9 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSpinBox>
-
 #include <QTest>
+#include <climits>
 #include <functional>
-#include <set>
 
 #include "engine/controls/controls.h"
 #include "engine/panels/dispatch.h"
@@ -19,120 +18,102 @@
 using namespace engine::testing;
 using zelmor::mainPanel;
 
-TEST_F(Program, EachTickShowsEveryChannelQuantisedTheChosenOneLargeAndOnePointPerTrace) {
+TEST_F(Program, EachTickShowsEveryChannelTheChosenOneLargeInItsColourAndOnePointPerTrace) {
     run([&] {
         openMainPanel();
-        SetCtrlVal(mainPanel, MAIN_CHANNEL, 3);
-        for (int tick = 1; tick <= 3; ++tick) {
+        // Widen the selector beyond what the resource allows, as a bad resource might: out
+        // of 0-7 the large display shows -1 instead of memory past the scan.
+        control<QSpinBox>(MAIN_CHANNEL)->setRange(-1000, 1000);
+        auto* big = control<LargeDisplay>(MAIN_VOLTAGE);
+        auto* chart = control<StripChart>(MAIN_CHART);
+        EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE), "-.----");  // nothing measured yet
+        std::size_t tick = 0;
+        for (int chosen : {3, 0, 6, 8, 1000, -1}) {
+            SCOPED_TRACE("channel " + std::to_string(chosen));
+            SetCtrlVal(mainPanel, MAIN_CHANNEL, chosen);
             clock.pause(0.37);  // the inputs move between scans
             FireTimer(mainPanel, MAIN_TIMER);
+            ++tick;
             for (int ch = 0; ch < 8; ++ch) {
                 EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), expectedVolts(ch)) << "CH" << ch;
                 const std::vector<double> trace = ChartTrace(mainPanel, MAIN_CHART, ch);
-                ASSERT_EQ(trace.size(), static_cast<size_t>(tick));
+                ASSERT_EQ(trace.size(), tick);
                 EXPECT_EQ(trace.back(), expectedVolts(ch));
             }
-            EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), Value(mainPanel, MAIN_CH3));
+            const bool shown = chosen >= 0 && chosen < 8;
+            EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), shown ? expectedVolts(chosen) : -1.0);
+            if (!shown) continue;
+            // The digits, in the chosen trace's colour, are made for the next display frame.
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return big->palette().color(QPalette::WindowText) == chart->traceColor(chosen);
+                },
+                500));
+            EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE),
+                      QString::number(expectedVolts(chosen), 'f', 4).toStdString());
         }
-        EXPECT_EQ(zelmor::index, 3);
-        EXPECT_EQ(converter.conversions(), 24u);
+        EXPECT_EQ(zelmor::index, 6);
+        EXPECT_EQ(converter.conversions(), 48u);
         ChooseMenuItem(mainPanel, "Usci");
     });
     EXPECT_TRUE(endedByProgram);
 }
 
-TEST_F(Program, TheStatisticsTickShowsTheScansSinceTheLastOneAndStartsCountingAfresh) {
+TEST_F(Program, TheStatisticsTickShowsTheScansSinceTheLastOneAgainstTheAppliedRate) {
     run([&] {
         openMainPanel();
-        for (int i = 0; i < 5; ++i) FireTimer(mainPanel, MAIN_TIMER);
-        FireTimer(mainPanel, MAIN_STAT_TIMER);
-        auto* meter = qobject_cast<RateMeter*>(engine::FindControl(mainPanel, MAIN_RATE)->widget);
-        EXPECT_EQ(Value(mainPanel, MAIN_RATE), 5);
-        EXPECT_EQ(ShownText(mainPanel, MAIN_RATE), "5 scans/s");
-        EXPECT_TRUE(meter->warning());  // under 90% of the 10 asked for
-        EXPECT_EQ(zelmor::index, 0);
-        for (int i = 0; i < 9; ++i) FireTimer(mainPanel, MAIN_TIMER);
-        FireTimer(mainPanel, MAIN_STAT_TIMER);
-        EXPECT_FALSE(meter->warning());
-        // A rate typed but not yet applied is no rate to fall short of.
-        TypeInto(mainPanel, MAIN_SAMPLES, "100");
-        FireTimer(mainPanel, MAIN_STAT_TIMER);
-        EXPECT_EQ(Value(mainPanel, MAIN_RATE), 0);
-        for (int i = 0; i < 10; ++i) FireTimer(mainPanel, MAIN_TIMER);
-        FireTimer(mainPanel, MAIN_STAT_TIMER);
-        EXPECT_FALSE(meter->warning());
-        PressEnter(mainPanel, MAIN_SAMPLES);
-        for (int i = 0; i < 10; ++i) FireTimer(mainPanel, MAIN_TIMER);
-        FireTimer(mainPanel, MAIN_STAT_TIMER);
-        EXPECT_TRUE(meter->warning());  // 10 made, 100 applied
+        auto* meter = control<RateMeter>(MAIN_RATE);
+        const struct {
+            const char* typed;  // then Enter when commit
+            bool commit;
+            int scans;
+            bool warning;  // fewer than 90% of the applied rate's scans
+        } seconds[] = {
+            {nullptr, false, 5, true},   {nullptr, false, 9, false}, {"100", false, 0, true},
+            {nullptr, false, 10, false}, {nullptr, true, 10, true},  {nullptr, false, 95, false},
+        };
+        for (const auto& s : seconds) {
+            SCOPED_TRACE(std::to_string(s.scans) + " scans");
+            if (s.typed) TypeInto(mainPanel, MAIN_SAMPLES, s.typed);
+            if (s.commit) PressEnter(mainPanel, MAIN_SAMPLES);
+            for (int i = 0; i < s.scans; ++i) FireTimer(mainPanel, MAIN_TIMER);
+            FireTimer(mainPanel, MAIN_STAT_TIMER);
+            EXPECT_EQ(Value(mainPanel, MAIN_RATE), s.scans);
+            EXPECT_EQ(ShownText(mainPanel, MAIN_RATE), std::to_string(s.scans) + " scans/s");
+            EXPECT_EQ(meter->warning(), s.warning);
+            EXPECT_EQ(zelmor::index, 0);
+        }
     });
 }
 
-TEST_F(Program, ACommittedRateSetsTheIntervalAndTheMeterAndNothingElse) {
+TEST_F(Program, OnlyACommittedRateOfAtLeastOneSetsTheIntervalAndTheMeter) {
     run([&] {
         openMainPanel();
-        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
-        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
+        control<QSpinBox>(MAIN_SAMPLES)->setRange(INT_MIN, INT_MAX);  // as a bad resource might
         FireTimer(mainPanel, MAIN_TIMER);
         FireTimer(mainPanel, MAIN_TIMER);
-
-        TypeInto(mainPanel, MAIN_SAMPLES, "20");  // typed, not yet committed
-        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
-        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
-        PressEnter(mainPanel, MAIN_SAMPLES);
-        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.05);
-        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 22);
+        enum Act { type, enter, arrowUp };
+        const struct {
+            Act act;
+            const char* text;
+            double interval;
+            int meterMax;  // 110% of the rate
+        } steps[] = {
+            {type, "20", 0.1, 11}, {enter, "", 0.05, 22},   {type, "1", 0.05, 22},
+            {enter, "", 1.0, 1},   {arrowUp, "", 0.5, 2},   {type, "0", 0.5, 2},
+            {enter, "", 0.5, 2},   {type, "-5", 0.5, 2},    {enter, "", 0.5, 2},
+            {type, "7", 0.5, 2},   {enter, "", 1.0 / 7, 7},
+        };
+        for (const auto& s : steps) {
+            SCOPED_TRACE(std::string(s.text) + " act " + std::to_string(s.act));
+            if (s.act == type) TypeInto(mainPanel, MAIN_SAMPLES, s.text);
+            if (s.act == enter) PressEnter(mainPanel, MAIN_SAMPLES);
+            if (s.act == arrowUp) PressKey(mainPanel, MAIN_SAMPLES, Qt::Key_Up);
+            EXPECT_DOUBLE_EQ(Interval(mainPanel, MAIN_TIMER), s.interval);
+            EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), s.meterMax);
+        }
         EXPECT_EQ(zelmor::index, 2);  // the count goes on
         EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 0).size(), 2u);
-
-        TypeInto(mainPanel, MAIN_SAMPLES, "1");
-        PressEnter(mainPanel, MAIN_SAMPLES);
-        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 1.0);
-        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 1);
-        PressKey(mainPanel, MAIN_SAMPLES, Qt::Key_Up);  // an arrow step commits too
-        EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.5);
-        EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 2);
-    });
-}
-
-TEST_F(Program, AnUnpoweredConverterTimesOutEveryConversionThenEndsTheProgramWithZero) {
-    converter.setFault(engine::SimFault::unpowered);
-    const int rc = run([&] {
-        openMainPanel();
-        FireTimer(mainPanel, MAIN_TIMER);
-    });
-    EXPECT_EQ(rc, 0);
-    EXPECT_TRUE(endedByProgram);
-    ASSERT_EQ(engine::PopupLog().size(), 8u);
-    for (const auto& popup : engine::PopupLog()) {
-        EXPECT_EQ(popup.title, "Error");
-        EXPECT_EQ(popup.message, "Time out error - Program wil be terminated");
-    }
-    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), 0.0);
-    EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 0).size(), 1u);  // the scan still completed
-}
-
-TEST_F(Program, OutOfRangeChannelAndRateNeverReachPastTheScanOrANonPositiveInterval) {
-    run([&] {
-        openMainPanel();
-        // Widen the controls beyond what the resource allows, as a bad resource might.
-        auto* channel =
-            qobject_cast<QSpinBox*>(engine::FindControl(mainPanel, MAIN_CHANNEL)->widget);
-        auto* samples =
-            qobject_cast<QSpinBox*>(engine::FindControl(mainPanel, MAIN_SAMPLES)->widget);
-        channel->setRange(-1000, 1000);
-        samples->setRange(INT_MIN, INT_MAX);
-        for (int sel : {8, 1000, -1}) {
-            SetCtrlVal(mainPanel, MAIN_CHANNEL, sel);
-            FireTimer(mainPanel, MAIN_TIMER);
-            EXPECT_EQ(Value(mainPanel, MAIN_VOLTAGE), -1.0);
-        }
-        for (int n : {0, -5}) {
-            SetCtrlVal(mainPanel, MAIN_SAMPLES, n);
-            PressEnter(mainPanel, MAIN_SAMPLES);
-            EXPECT_EQ(Interval(mainPanel, MAIN_TIMER), 0.1);
-            EXPECT_EQ(MaxValue(mainPanel, MAIN_RATE), 11);
-        }
         SetCtrlVal(mainPanel, MAIN_SAMPLES, INT_MAX);
         PressEnter(mainPanel, MAIN_SAMPLES);
         EXPECT_GT(Interval(mainPanel, MAIN_TIMER), 0.0);
@@ -140,24 +121,38 @@ TEST_F(Program, OutOfRangeChannelAndRateNeverReachPastTheScanOrANonPositiveInter
     });
 }
 
+TEST_F(Program, AnUnpoweredConverterTimesOutEveryConversionThenEndsTheProgramWithZero) {
+    converter.setFault(engine::SimFault::unpowered);
+    EXPECT_EQ(run([&] {
+                  openMainPanel();
+                  FireTimer(mainPanel, MAIN_TIMER);
+              }),
+              0);
+    EXPECT_TRUE(endedByProgram);
+    ASSERT_EQ(engine::PopupLog().size(), 8u);
+    for (const auto& popup : engine::PopupLog())
+        EXPECT_EQ(popup.title + ": " + popup.message,
+                  "Error: Time out error - Program wil be terminated");
+    for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), 0.0);
+    EXPECT_EQ(ChartTrace(mainPanel, MAIN_CHART, 0).size(), 1u);  // the scan still completed
+}
+
 TEST_F(Program, EveryControlIdOfTheHeaderIsTheControlOfThatNameInItsResource) {
     QFile header(ZELMOR_SOURCE_DIR "/src/ui/panel_ids.h");
     ASSERT_TRUE(header.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(header.readAll());
-    const int ports = LoadPanel(0, "Parallela.uir", PORTS);
-    const int main = LoadPanel(0, "zelmor.uir", MAIN);
+    const int ports = LoadPanel(0, "Parallela.uir", PORTS), main = LoadPanel(0, "zelmor.uir", MAIN);
     ASSERT_GE(ports, 1);
     ASSERT_GE(main, 1);
     int checked = 0;
     QRegularExpression entry(R"(\b((PORTS|MAIN)_\w+)\s*=\s*(\d+))");
-    for (auto it = entry.globalMatch(text); it.hasNext();) {
+    for (auto it = entry.globalMatch(text); it.hasNext(); ++checked) {
         const auto m = it.next();
         const int panel = m.captured(2) == "PORTS" ? ports : main;
         auto* w = engine::FindPanel(panel)->window->findChild<QWidget*>(m.captured(1));
         ASSERT_TRUE(w) << m.captured(1).toStdString() << " is not in its resource";
         EXPECT_EQ(w->property("controlId").toInt(), m.captured(3).toInt())
             << m.captured(1).toStdString();
-        ++checked;
     }
     EXPECT_EQ(checked, 4 + 15);
     // And no control in the resources lacks its name in the header.
@@ -190,36 +185,14 @@ TEST_F(Program, SoakOfAHundredThousandTicks) {
     });
 }
 
-TEST_F(Program, TheLargeDisplayShowsTheChosenChannelInItsTraceColour) {
-    run([&] {
-        openMainPanel();
-        auto* big =
-            qobject_cast<LargeDisplay*>(engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget);
-        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
-        for (int channel : {3, 6}) {
-            SetCtrlVal(mainPanel, MAIN_CHANNEL, channel);
-            FireTimer(mainPanel, MAIN_TIMER);
-            // The digits and their colour are made for the next display frame.
-            EXPECT_TRUE(QTest::qWaitFor(
-                [&] {
-                    return big->palette().color(QPalette::WindowText) == chart->traceColor(channel);
-                },
-                500))
-                << "channel " << channel;
-            EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE),
-                      QString::number(Value(mainPanel, MAIN_CH0 - channel), 'f', 4).toStdString());
-        }
-    });
-}
-
 TEST_F(Program, SpaceFreezesTheChartFromAnywhereInThePanelWhileScanningGoesOn) {
     run([&] {
         openMainPanel();
-        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
+        auto* chart = control<StripChart>(MAIN_CHART);
         QWidget* window = engine::FindPanel(mainPanel)->window.get();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QWidget* samples = engine::FindControl(mainPanel, MAIN_SAMPLES)->widget;
+        QWidget* samples = control<QWidget>(MAIN_SAMPLES);
         samples->setFocus();
         FireTimer(mainPanel, MAIN_TIMER);
         QTest::keyClick(samples, Qt::Key_Space);
@@ -233,36 +206,29 @@ TEST_F(Program, SpaceFreezesTheChartFromAnywhereInThePanelWhileScanningGoesOn) {
 }
 
 TEST_F(Program, EveryFrameShowsOneScanInTheIndicatorsTheLargeDisplayAndTheChart) {
-    // What each widget last painted. After a scan, once the indicator has painted it, the
-    // chart and the large display must show that same scan: a chart painted on a clock of its
-    // own would still show an older one.
+    // What each widget last painted. Once the indicator has painted a scan, the chart and the
+    // large display must show that same scan: a chart on a clock of its own would lag.
     struct Painted : QObject {
         std::function<double()> value;
         double last = -1;
         int paints = 0;
         bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) {
-                last = value();
-                ++paints;
-            }
+            if (e->type() == QEvent::Paint) last = value(), ++paints;
             return false;
         }
-    };
+    } inChart, inIndicator, inLarge;
     run([&] {
         openMainPanel();
         SetCtrlVal(mainPanel, MAIN_CHANNEL, 4);
-        auto* chart = qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
-        Painted inChart, inIndicator, inLarge;
+        auto* chart = control<StripChart>(MAIN_CHART);
         inChart.value = [chart] {
             return chart->data().size() ? chart->data().trace(4).back() : -1;
         };
         inIndicator.value = [&] { return Value(mainPanel, MAIN_CH4); };
         inLarge.value = [&] { return Value(mainPanel, MAIN_VOLTAGE); };
         chart->installEventFilter(&inChart);
-        engine::FindControl(mainPanel, MAIN_CH4)->widget->installEventFilter(&inIndicator);
-        engine::FindControl(mainPanel, MAIN_VOLTAGE)
-            ->widget->findChild<QLCDNumber*>()
-            ->installEventFilter(&inLarge);
+        control<QWidget>(MAIN_CH4)->installEventFilter(&inIndicator);
+        control<QWidget>(MAIN_VOLTAGE)->findChild<QLCDNumber*>()->installEventFilter(&inLarge);
         QTest::qWait(50);
         for (int scan = 0; scan < 30; ++scan) {
             clock.pause(0.0137);  // the ramp moves on every scan
@@ -284,18 +250,15 @@ TEST_F(Program, AnEnlargedWindowGoesToTheChartAndTheLargeDisplayNeverHidesADigit
     run([&] {
         openMainPanel();
         QWidget* window = engine::FindPanel(mainPanel)->window.get();
-        QWidget* large = engine::FindControl(mainPanel, MAIN_VOLTAGE)->widget;
-        EXPECT_EQ(ShownText(mainPanel, MAIN_VOLTAGE), "-.----");  // nothing measured yet
+        QWidget* large = control<QWidget>(MAIN_VOLTAGE);
         const QSize small = window->size();
         window->resize(1100, 850);
         QCoreApplication::processEvents();
-        QWidget* chart = engine::FindControl(mainPanel, MAIN_CHART)->widget;
-        EXPECT_GT(chart->height(), 850 - small.height() + 200);  // the chart took the height
-        EXPECT_LT(engine::FindControl(mainPanel, MAIN_CHANNEL)->widget->width(), 100);
-        EXPECT_LT(engine::FindControl(mainPanel, MAIN_SAMPLES)->widget->width(), 150);
+        EXPECT_GT(control<QWidget>(MAIN_CHART)->height(), 850 - small.height() + 200);
+        EXPECT_LT(control<QWidget>(MAIN_CHANNEL)->width(), 100);
+        EXPECT_LT(control<QWidget>(MAIN_SAMPLES)->width(), 150);
         FireTimer(mainPanel, MAIN_TIMER);
-        // The unit sits beside the digits, at any width.
-        for (int width : {1100, 700}) {
+        for (int width : {1100, 700}) {  // the unit sits beside the digits, at any width
             window->resize(width, 850);
             QCoreApplication::processEvents();
             const QRect digits = large->findChild<QLCDNumber*>()->geometry();

@@ -21,7 +21,13 @@ class Program : public ::testing::Test {
         engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
         ASSERT_GE(zelmor::mainPanel, 1);
         for (int timer : {MAIN_TIMER, MAIN_STAT_TIMER})
-            engine::FindControl(zelmor::mainPanel, timer)->widget->setProperty("running", false);
+            control<QObject>(timer)->setProperty("running", false);
+    }
+
+    // The widget of a control, on the main panel unless another is named.
+    template <typename W>
+    W* control(int id, int panel = zelmor::mainPanel) const {
+        return qobject_cast<W*>(engine::FindControl(panel, id)->widget);
     }
 
     double expectedVolts(int channel) const {
