@@ -100,3 +100,82 @@ TEST_F(Program, AFullDiskStopsTheRecordingOnceAndScanningGoesOn) {
         feed().stopRecording();
     });
 }
+
+TEST_F(Program, AHoleInTheScansIsMarkedInTheRecordingTheExportAndTheChart) {
+    TempFolder dir;
+    const std::string file = dir.path + "/gaps.csv", span = dir.path + "/span.csv";
+    run([&] {
+        openMainPanel();
+        engine::SetScanClock([this] { return 5000 + clock.now(); });
+        QWidget* window = engine::FindPanel(mainPanel)->window.get();
+        window->show();  // the chart painted as the scans come
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        TypeInto(mainPanel, MAIN_SAMPLES, "1000");
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        ASSERT_TRUE(feed().startRecording(QString::fromStdString(file), false));
+        auto scans = [&](int n, double apart) {
+            for (int i = 0; i < n; ++i) {
+                clock.pause(apart);
+                FireTimer(mainPanel, MAIN_TIMER);
+            }
+        };
+        // Intervals over 1.5 periods are holes: the About box open for 3.18 s, a stall of
+        // 5 ms; 1.4 ms is a late scan, not a hole.
+        scans(10, 0.001);
+        engine::SetPopupResponder([&](const engine::PopupRecord&) { clock.pause(3.18); });
+        ChooseMenuItem(mainPanel, "About");
+        scans(1, 0);
+        scans(10, 0.001);
+        scans(1, 0.005);
+        scans(1, 0.0014);
+        feed().stopRecording();
+        QString error;
+        ASSERT_TRUE(feed().chart().exportShown(QString::fromStdString(span), error))
+            << error.toStdString();
+
+        const std::vector<std::string> expected = {
+            "gap of 3.180 s after 0.010000 s (a popup was open)",
+            "gap of 0.005 s after 3.200000 s"};
+        const RecordedFile recorded(file);
+        std::vector<std::string> gaps;
+        for (std::size_t i = 0; i < recorded.lines.size(); ++i)
+            if (recorded.lines[i].rfind("# gap", 0) == 0) {
+                gaps.push_back(recorded.lines[i].substr(2));
+                // Each before the first scan after its hole.
+                ASSERT_LT(i + 1, recorded.lines.size());
+                const double length = std::stod(gaps.back().substr(7));
+                EXPECT_NEAR(std::stod(recorded.lines[i + 1]) - std::stod(recorded.lines[i - 1]),
+                            length, 1e-6);
+            }
+        EXPECT_EQ(gaps, expected);
+        EXPECT_EQ(recorded.rows.size(), 23u);
+        // The shown span carries the same holes, its times from the span's start.
+        const RecordedFile exported(span);
+        EXPECT_EQ(exported.rows.size(), 23u);
+        int marked = 0;
+        for (const auto& c : exported.comments)
+            marked += c.rfind("gap of 3.180 s after", 0) == 0 || c.rfind("gap of 0.005 s", 0) == 0;
+        EXPECT_EQ(marked, 2);
+
+        // The chart draws nothing across the popup's hole: no trace's colour in the columns
+        // between the last scan before it and the first after, drawn scan by scan (10 s) or
+        // refitted to another span (60 s).
+        StripChart& chart = feed().chart();
+        for (double shown : {10.0, 60.0}) {
+            chart.setSpan(shown);
+            const QImage picture = chart.grab().toImage();
+            const QRectF plot = chart.plotArea();
+            const double dpr = picture.devicePixelRatio();
+            int inHole = 0, beside = 0;
+            for (double ago : {0.005, 1.0, 2.0, 3.0}) {  // 5 ms before the newest: scans
+                const int x = static_cast<int>((plot.right() - plot.width() * ago / shown) * dpr);
+                for (int y = static_cast<int>(plot.top() * dpr); y < plot.bottom() * dpr; ++y)
+                    for (int t = 0; t < 8; ++t)
+                        (ago < 1 ? beside : inHole) +=
+                            picture.pixelColor(x, y) == chart.traceColor(t);
+            }
+            EXPECT_EQ(inHole, 0) << shown;
+            EXPECT_GT(beside, 0) << shown;
+        }
+    });
+}
