@@ -9,8 +9,11 @@
 //   record  - the program at 1000 scans/s without and with recording from the chart: scans,
 //             CPU, resident memory, bytes written a second; then the intervals between the
 //             recorded stamps at 100 and 1000 scans/s beside a plain QTimer's
-// rates [engine|program|floor|all|soak|record] [seconds per rate, in all for soak, per part
-//        for record] [program: one rate]
+//   grid    - the program recording at 1000 scans/s: the intervals between the recorded
+//             stamps (least, 1st percentile, median, 99th, largest), the gaps the file marks
+//             beside the intervals over 1.5 periods, and the scans made against those asked for
+// rates [engine|program|floor|all|soak|record|grid] [seconds per rate, in all for soak and
+//        grid, per part for record] [program: one rate]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -228,6 +231,55 @@ std::vector<double> recordedTimes(const std::string& file) {
     return t;
 }
 
+// One recording of `seconds` at 1000 scans/s, every interval between its stamps.
+void gridBench(double seconds) {
+    char folder[] = "/tmp/zelmor-grid-XXXXXX";
+    if (!mkdtemp(folder)) return;
+    const std::string file = std::string(folder) + "/scans.csv";
+    support::RunProgramOnSimulator([&](engine::SimulatedConverter&) {
+        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+        const int panel = zelmor::mainPanel;
+        engine::ChartFeed& chart = engine::FeedOf(
+            qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget));
+        engine::testing::TypeInto(panel, MAIN_SAMPLES, "1000");
+        engine::testing::PressEnter(panel, MAIN_SAMPLES);
+        runFor(1.5);
+        chart.startRecording(QString::fromStdString(file), true);
+        const auto t0 = std::chrono::steady_clock::now();
+        runFor(seconds);
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        chart.stopRecording();
+        const std::vector<double> times = recordedTimes(file);
+        std::vector<double> ms;
+        for (std::size_t i = 1; i < times.size(); ++i)
+            ms.push_back(1000 * (times[i] - times[i - 1]));
+        std::sort(ms.begin(), ms.end());
+        long marked = 0;
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);) marked += line.rfind("# gap", 0) == 0;
+        if (ms.empty()) {
+            QuitUserInterface(0);
+            return;
+        }
+        const auto over = ms.end() - std::upper_bound(ms.begin(), ms.end(), 1.5);
+        std::printf(
+            "1000/s for %.1f s: %zu intervals, ms: least %.3f  p1 %.3f  median %.3f  "
+            "p99 %.3f  largest %.3f\n",
+            elapsed, ms.size(), ms.front(), ms[ms.size() / 100], ms[ms.size() / 2],
+            ms[ms.size() * 99 / 100], ms.back());
+        std::printf(
+            "under 0.5 ms: %ld  over 1.5 ms: %ld  gaps marked: %ld  achieved %.1f%% of "
+            "requested\n",
+            static_cast<long>(std::lower_bound(ms.begin(), ms.end(), 0.5) - ms.begin()),
+            static_cast<long>(over), marked, 100.0 * times.size() / (elapsed * 1000));
+        std::fflush(stdout);
+        QuitUserInterface(0);
+    });
+    std::remove(file.c_str());
+    rmdir(folder);
+}
+
 void recordBench(double seconds) {
     char folder[] = "/tmp/zelmor-rates-XXXXXX";
     if (!mkdtemp(folder)) return;
@@ -301,6 +353,7 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(what, "floor")) floorCpu(seconds);
     if (!std::strcmp(what, "record")) recordBench(argc > 2 ? seconds : 60);
+    if (!std::strcmp(what, "grid")) gridBench(argc > 2 ? seconds : 60);
     if (!std::strcmp(what, "soak")) soak(argc > 2 ? seconds : 600);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <fstream>
 
 #include "engine/panels/recordings.h"
@@ -98,5 +99,77 @@ TEST_F(Program, AFullDiskStopsTheRecordingOnceAndScanningGoesOn) {
         ASSERT_TRUE(feed().startRecording(QString::fromStdString(dir.path + "/again.csv"), false));
         EXPECT_EQ(StatusLine(mainPanel).find("largest size"), std::string::npos);
         feed().stopRecording();
+    });
+}
+
+TEST_F(Program, AHoleInTheScansIsMarkedInTheRecordingTheExportAndTheChart) {
+    TempFolder dir;
+    const std::string file = dir.path + "/gaps.csv", span = dir.path + "/span.csv";
+    run([&] {
+        openMainPanel();
+        engine::SetScanClock([this] { return 5000 + clock.now(); });
+        QWidget* window = engine::FindPanel(mainPanel)->window.get();
+        window->show();  // the chart painted as the scans come
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        TypeInto(mainPanel, MAIN_SAMPLES, "1000");
+        PressEnter(mainPanel, MAIN_SAMPLES);
+        ASSERT_TRUE(feed().startRecording(QString::fromStdString(file), false));
+        auto scans = [&](int n, double apart) {
+            for (int i = 0; i < n; ++i) {
+                clock.pause(apart);
+                FireTimer(mainPanel, MAIN_TIMER);
+            }
+        };
+        // Intervals over 1.5 periods are holes: the About box open for 3.18 s, a stall of
+        // 5 ms; 1.4 ms is a late scan, not a hole.
+        scans(10, 0.001);
+        engine::SetPopupResponder([&](const engine::PopupRecord&) { clock.pause(3.18); });
+        ChooseMenuItem(mainPanel, "About");
+        scans(1, 0);
+        scans(10, 0.001);
+        scans(1, 0.005);
+        scans(1, 0.0014);
+        feed().stopRecording();
+        QString error;
+        ASSERT_TRUE(feed().chart().exportShown(QString::fromStdString(span), error));
+        const RecordedFile recorded(file), exported(span);  // the span from 3.2064 - 10 s
+        auto gaps = [](const RecordedFile& f) {
+            std::vector<std::string> g;
+            for (const auto& c : f.comments)
+                if (c.rfind("gap of", 0) == 0) g.push_back(c);
+            return g;
+        };
+        using Lines = std::vector<std::string>;
+        const Lines inRecording{"gap of 3.180 s after 0.010000 s (a popup was open)",
+                                "gap of 0.005 s after 3.200000 s"};
+        EXPECT_EQ(gaps(recorded), inRecording);
+        EXPECT_EQ(gaps(exported), (Lines{"gap of 3.180 s after 6.803600 s (a popup was open)",
+                                         "gap of 0.005 s after 9.993600 s"}));
+        EXPECT_EQ(recorded.rows.size(), 23u);
+        EXPECT_EQ(exported.rows.size(), 23u);
+        const auto at =
+            std::find(recorded.lines.begin(), recorded.lines.end(), "# " + inRecording[0]);
+        ASSERT_LT(at + 1, recorded.lines.end());
+        EXPECT_EQ(at[1].substr(0, 9), "3.190000,");  // before the first scan after the hole
+
+        // The chart draws nothing across the popup's hole: no trace's colour in the columns
+        // between the last scan before it and the first after, drawn scan by scan (10 s) or
+        // refitted to another span (60 s).
+        StripChart& chart = feed().chart();
+        for (double shown : {10.0, 60.0}) {
+            chart.setSpan(shown);
+            const QImage picture = chart.grab().toImage();  // at a pixel ratio of 1
+            const QRectF plot = chart.plotArea();
+            int inHole = 0, beside = 0;
+            for (double ago : {0.005, 1.0, 2.0, 3.0})  // 5 ms before the newest: scans
+                for (int y = static_cast<int>(plot.top()); y < plot.bottom(); ++y)
+                    for (int t = 0; t < 8; ++t)
+                        (ago < 1 ? beside : inHole) +=
+                            picture.pixelColor(
+                                static_cast<int>(plot.right() - plot.width() * ago / shown), y) ==
+                            chart.traceColor(t);
+            EXPECT_EQ(inHole, 0) << shown;
+            EXPECT_GT(beside, 0) << shown;
+        }
     });
 }

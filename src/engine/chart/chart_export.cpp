@@ -24,6 +24,11 @@ bool StripChart::exportShown(const QString& path, QString& error) const {
     }
     std::vector<double> scan(static_cast<std::size_t>(h.traces()));
     for (int i = h.firstAtOrAfter(start); i < h.size(); ++i) {
+        // A hole in the scans, marked as the recording marks it (one that began before the
+        // span's start, at a negative time).
+        if (const auto before = h.before(i); before != TraceHistory::Before::scans && i > 0)
+            file.comment(engine::GapComment(h.time(i) - h.time(i - 1), h.time(i - 1) - start,
+                                            before == TraceHistory::Before::gapDuringPopup));
         for (int t = 0; t < h.traces(); ++t) scan[static_cast<std::size_t>(t)] = h.at(t, i);
         file.append(h.time(i), scan.data());
     }

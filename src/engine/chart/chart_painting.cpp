@@ -82,7 +82,8 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
     // Each column a bar from its lowest to its highest point, stretched to meet the column
     // before it, written straight into an image of the plot's device pixels: however dense
     // the data, that is one store per pixel. Where columns lie apart (fewer scans than
-    // columns), a line joins them.
+    // columns), a line joins them; across a hole in the scans nothing is drawn, so that no
+    // value is shown where none was measured.
     const int rows = std::max(1, static_cast<int>(std::lround(plot.height() * dpr)));
     // A value's pixel row in the image: yOf, in device pixels from the plot's top, worked out
     // once for the frame.
@@ -111,7 +112,9 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
             if (!summary.has(k)) continue;
             const double low = summary.low(k, t) * step, high = summary.high(k, t) * step;
             int top = row(high), bottom = row(low);
-            if (beforeColumn == column - 1) {
+            if (summary.afterGap(k)) {
+                // Nothing joins it to the column before: the trace breaks.
+            } else if (beforeColumn == column - 1) {
                 top = std::min(top, row(beforeLow));
                 bottom = std::max(bottom, row(beforeHigh));
             } else if (beforeColumn >= 0) {

@@ -7,6 +7,7 @@ void ColumnSummary::configure(int traces, int count, double width) {
     count_ = std::max(1, count);
     width_ = width > 0 && std::isfinite(width) ? width : 1;
     index_.assign(static_cast<std::size_t>(count_), LONG_MIN);
+    gap_.assign(static_cast<std::size_t>(count_), false);
     low_.assign(static_cast<std::size_t>(count_) * traces_, 0);
     high_.assign(static_cast<std::size_t>(count_) * traces_, 0);
 }
@@ -16,16 +17,17 @@ void ColumnSummary::rebuild(const TraceHistory& history) {
     if (history.size() == 0 || history.traces() != traces_) return;
     const long newest = columnOf(history.time(history.size() - 1));
     for (int i = history.firstAtOrAfter((newest - count_ + 1) * width_); i < history.size(); ++i)
-        add(history.codes(i), history.time(i));
+        add(history.codes(i), history.time(i), history.before(i) != TraceHistory::Before::scans);
 }
 
-void ColumnSummary::add(const std::int16_t* codes, double seconds) {
+void ColumnSummary::add(const std::int16_t* codes, double seconds, bool afterGap) {
     if (count_ == 0) return;
     const long k = columnOf(seconds);
     const std::size_t s = slot(k) * static_cast<std::size_t>(traces_);
     if (index_[slot(k)] != k) {
         // A new column takes the slot of the one count() columns before it.
         index_[slot(k)] = k;
+        gap_[slot(k)] = afterGap;  // a hole inside a column is within its bar's pixel
         std::copy(codes, codes + traces_, low_.begin() + static_cast<long>(s));
         std::copy(codes, codes + traces_, high_.begin() + static_cast<long>(s));
         return;

@@ -1,7 +1,9 @@
 // Each trace's lowest and highest point per pixel column of the strip chart, on columns fixed
 // in time: column k holds the points taken in [k * width, (k + 1) * width) seconds. The
 // picture scrolls by whole columns, so a column once past never changes: a scan updates only
-// the newest, and a frame reads the last count() columns without visiting a single point.
+// the newest, and a frame reads the last count() columns without visiting a single point. A
+// column whose first point came after a hole in the scans is marked: the trace is not joined
+// to the column before it.
 #pragma once
 
 #include <climits>
@@ -20,8 +22,9 @@ class ColumnSummary {
     double width() const { return width_; }
     // Summarises the last count() columns of the points a history holds, afresh.
     void rebuild(const TraceHistory& history);
-    // One scan's codes, taken at `seconds`, no earlier than the scan before.
-    void add(const std::int16_t* codes, double seconds);
+    // One scan's codes, taken at `seconds`, no earlier than the scan before; `afterGap`: no
+    // scan was made for a while before it.
+    void add(const std::int16_t* codes, double seconds, bool afterGap = false);
 
     long columnOf(double seconds) const { return static_cast<long>(std::floor(seconds / width_)); }
     // Whether column k is still held and has points; then each trace's lowest and highest
@@ -29,6 +32,8 @@ class ColumnSummary {
     bool has(long k) const { return count_ > 0 && index_[slot(k)] == k; }
     std::int16_t low(long k, int trace) const { return low_[slot(k) * traces_ + trace]; }
     std::int16_t high(long k, int trace) const { return high_[slot(k) * traces_ + trace]; }
+    // Whether column k begins after a hole in the scans.
+    bool afterGap(long k) const { return gap_[slot(k)]; }
 
   private:
     std::size_t slot(long k) const {
@@ -37,5 +42,6 @@ class ColumnSummary {
     int traces_ = 0, count_ = 0;
     double width_ = 1;
     std::vector<long> index_;               // per slot: the column it holds, LONG_MIN none
+    std::vector<bool> gap_;                 // per slot: its first point came after a hole
     std::vector<std::int16_t> low_, high_;  // per slot, traces_ each
 };

@@ -132,9 +132,11 @@ void StripChart::setUnit(const QString& u) {
     layoutChanged();
 }
 
-void StripChart::appendScan(const double* values, double seconds) {
-    live_.append(values, seconds);
-    if (live_fitted_) live_columns_.add(live_.codes(live_.size() - 1), seconds);
+void StripChart::appendScan(const double* values, double seconds, TraceHistory::Before before) {
+    live_.append(values, seconds, before);
+    if (live_fitted_)
+        live_columns_.add(live_.codes(live_.size() - 1), seconds,
+                          before != TraceHistory::Before::scans);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
     if (!frozen_) askForFrame();

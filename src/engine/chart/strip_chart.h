@@ -68,8 +68,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     static constexpr double kSpans[] = {1, 10, 60, 600};
 
     // One point on each trace, taken at `seconds` (a steady clock's); values holds
-    // traceCount() of them.
-    void appendScan(const double* values, double seconds);
+    // traceCount() of them. `before`: whether a hole in the scans came before it.
+    void appendScan(const double* values, double seconds,
+                    TraceHistory::Before before = TraceHistory::Before::scans);
     const TraceHistory& data() const { return live_; }
     // What the picture shows: the live data, or the snapshot taken when it froze.
     const TraceHistory& shown() const { return frozen_ ? snapshot_ : live_; }

@@ -11,11 +11,14 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     total_ = 0;
     codes_.clear();
     times_.clear();
+    marks_.clear();
     codes_.shrink_to_fit();
     times_.shrink_to_fit();
+    marks_.shrink_to_fit();
     // All the room at once, so that no scan allocates: the pages are only touched, and only
     // then resident, as scans fill them.
     times_.reserve(static_cast<std::size_t>(capacity_));
+    marks_.reserve(static_cast<std::size_t>(capacity_));
     codes_.reserve(static_cast<std::size_t>(capacity_) * static_cast<std::size_t>(traces_));
     blocks_.assign(static_cast<std::size_t>((capacity_ + kBlock - 1) / kBlock), Block{});
     lows_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
@@ -23,13 +26,15 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     sums_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
 }
 
-void TraceHistory::append(const double* scan, double seconds) {
+void TraceHistory::append(const double* scan, double seconds, Before before) {
     const auto s = static_cast<std::size_t>(total_ % capacity_);
     if (times_.size() <= s) {  // still filling, into the room reserved at reset
         times_.push_back(0);
+        marks_.push_back(Before::scans);
         codes_.resize(codes_.size() + static_cast<std::size_t>(traces_));
     }
     times_[s] = seconds;
+    marks_[s] = before;
     const std::size_t b = s / kBlock;
     Block& block = blocks_[b];
     const bool starts = s % kBlock == 0;
@@ -73,7 +78,8 @@ int TraceHistory::firstAtOrAfter(double seconds) const {
 
 std::size_t TraceHistory::bytes() const {
     return codes_.capacity() * sizeof(std::int16_t) + times_.capacity() * sizeof(double) +
-           blocks_.size() * sizeof(Block) + (lows_.size() + highs_.size()) * sizeof(std::int16_t) +
+           marks_.capacity() * sizeof(Before) + blocks_.size() * sizeof(Block) +
+           (lows_.size() + highs_.size()) * sizeof(std::int16_t) +
            sums_.size() * sizeof(std::int32_t);
 }
 

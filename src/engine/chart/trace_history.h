@@ -3,7 +3,9 @@
 // chart's resolution (a 12-bit converter's step: every value it gives is kept exactly; others
 // to the nearest step, within +-32767 steps), so ten minutes at 1000 scans a second of eight
 // traces take under 16 MB. Every 64 points also keep each trace's lowest, highest and sum and
-// their time range, so the statistics of a long span need not visit every point.
+// their time range, so the statistics of a long span need not visit every point. A point
+// that came after a hole in the scans (none for more than 1.5 periods) carries a mark, with
+// the hole's cause when it is known: the chart draws nothing across it, and its exports say so.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,8 @@
 
 class TraceHistory {
   public:
+    // What lies between a point and the one before it.
+    enum class Before : std::uint8_t { scans, gap, gapDuringPopup };
     TraceHistory(int traces, int capacity, double resolution = 2.5 / 4096) {
         reset(traces, capacity, resolution);
     }
@@ -24,10 +28,11 @@ class TraceHistory {
     // One value for every trace, trace 0 first, taken at `seconds`; times never go back.
     // Never allocates: the room for the capacity is reserved at reset, and becomes resident
     // as it fills.
-    void append(const double* scan, double seconds = 0);
+    void append(const double* scan, double seconds = 0, Before before = Before::scans);
     // Point i of a trace, 0 the oldest held.
     double at(int trace, int i) const { return code(trace, i) * resolution_; }
     double time(int i) const { return times_[slot(i)]; }
+    Before before(int i) const { return marks_[slot(i)]; }
     std::vector<double> trace(int t) const;
     // The first point taken at or after `seconds`; size() when none.
     int firstAtOrAfter(double seconds) const;
@@ -60,6 +65,7 @@ class TraceHistory {
     double resolution_ = 2.5 / 4096;
     std::vector<std::int16_t> codes_;  // slot-major: each slot traces_ codes
     std::vector<double> times_;
+    std::vector<Before> marks_;
     std::vector<Block> blocks_;
     std::vector<std::int16_t> lows_, highs_;  // per block, traces_ each
     std::vector<std::int32_t> sums_;          // per block, traces_ each

@@ -235,8 +235,8 @@ QString meterBind(QWidget* w, QWidget* window) {
     return fault;
 }
 
-// ---- TimerControl: no value; it sends ticks, and the dispatch answers which deadlines each
-// one stood for.
+// ---- TimerControl: no value; it sends ticks, and the dispatch answers when each one was
+// delivered.
 
 QString timerCheck(const ResourceProperties& p) {
     double interval = 1;
@@ -247,7 +247,7 @@ QString timerCheck(const ResourceProperties& p) {
 void timerWire(QWidget* w, const ControlEvents& events) {
     auto* timer = static_cast<TimerControl*>(w);
     QObject::connect(timer, &TimerControl::due, timer,
-                     [timer, tick = events.tick](TickTime d) { timer->answeredUntil(tick(d)); });
+                     [timer, tick = events.tick](TickTime) { timer->delivered(tick()); });
 }
 
 // ---- StripChart: no value; points are appended to it.

@@ -29,8 +29,8 @@ bool ResourceNumber(const ResourceProperties& properties, const QString& name, d
 // Where a control's events go.
 struct ControlEvents {
     std::function<void(int event)> send;
-    // A timer's tick for one deadline; answers the last deadline the delivery stands for.
-    std::function<TickTime(TickTime deadline)> tick;
+    // A timer's tick; answers when its callback began, TickTime::min() when it waits.
+    std::function<TickTime()> tick;
 };
 
 struct ControlKind {

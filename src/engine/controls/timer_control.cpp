@@ -38,11 +38,18 @@ TickClock::duration TimerControl::period() const {
 
 void TimerControl::restart() {
     next_ = engine::TickNow() + period();
+    earliest_ = engine::TickTime::min();
     arm();
 }
 
 void TimerControl::arm() {
-    if (running_) alarm_->set(next_);
+    if (running_) alarm_->set(std::max(next_, earliest_));
+}
+
+engine::TickTime TimerControl::gridAtOrAfter(engine::TickTime t) const {
+    if (t <= next_) return next_;
+    const auto period = this->period();
+    return next_ + period * ((t - next_ + period - TickClock::duration(1)) / period);
 }
 
 void TimerControl::ring() {
@@ -52,22 +59,22 @@ void TimerControl::ring() {
     // The alarm may ring a little early (a millisecond timer on systems without timer files).
     const auto tolerance =
         std::min<TickClock::duration>(period / 2, std::chrono::microseconds(500));
-    if (now + tolerance < next_) {
+    if (now + tolerance < next_ || now < earliest_) {
         arm();
         return;
     }
+    // This one tick stands for every deadline passed up to now: the next is on the grid,
+    // half a period on at the least.
     const auto deadline = next_;
-    if (now - next_ >= std::max<TickClock::duration>(period, kCatchUpLimit))
-        next_ = now + period;  // too far behind to catch up: start afresh
-    else
-        next_ += period;  // the next late one on the next pass of the event loop
+    next_ = gridAtOrAfter(std::max(deadline + period, now + period / 2));
+    earliest_ = now + period / 2;
     arm();
     emit due(deadline);
 }
 
-void TimerControl::answeredUntil(engine::TickTime until) {
-    if (next_ > until) return;
-    const auto period = this->period();
-    next_ += period * ((until - next_) / period + 1);
+void TimerControl::delivered(engine::TickTime at) {
+    if (at == engine::TickTime::min()) return;
+    earliest_ = std::max(earliest_, at + period() / 2);
+    next_ = gridAtOrAfter(earliest_);
     arm();
 }

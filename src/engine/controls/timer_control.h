@@ -1,10 +1,13 @@
 // A timer as a control: invisible, with a period in seconds. It keeps its deadlines on a grid
 // (each is due one period after the previous deadline, not after the moment it was handled),
 // so a 1 ms period really gives 1000 ticks a second, and reports each deadline it passes with
-// due(deadline). Whoever delivers the tick may answer that it stands for every deadline up to
-// a later moment (answeredUntil): the grid then resumes after that moment. A deadline missed
-// for any other reason (the window painting) is reported late, one per pass of the event loop,
-// so the rate holds, up to kCatchUpLimit behind; beyond that the grid starts afresh from now.
+// due(deadline). A deadline that passed while the loop was busy (a slow callback, the window
+// painting, a stalled machine) is reported once, late, as soon as the loop comes round; the
+// deadlines missed beyond it are skipped, never made up in a burst, and the next tick comes
+// on the same grid. Two ticks are never less than half a period apart: whoever delivers a
+// tick later than the timer reported it says when (delivered), and the grid resumes no sooner
+// than half a period after that. The scans then sit on a steady grid with holes where they
+// were missed, and the rate achieved says honestly what was made.
 #pragma once
 
 #include <QWidget>
@@ -27,7 +30,6 @@ class TimerControl : public QWidget {
     bool running() const { return running_; }
     void setRunning(bool on);
     void setVisible(bool) override;  // never shown
-    static constexpr std::chrono::milliseconds kCatchUpLimit{50};
     // Intervals are held to this range: one microsecond to one day.
     static constexpr double kShortestInterval = 1e-6, kLongestInterval = 86400.0;
 
@@ -36,8 +38,10 @@ class TimerControl : public QWidget {
     // The alarm rang: reports the deadline passed, if one has. The event loop calls it when
     // the alarm goes off; tests on a simulated clock (SetTickClock) call it themselves.
     void ring();
-    // Deadlines up to `until` need no tick of their own: the next one comes after it.
-    void answeredUntil(engine::TickTime until);
+    // A tick of this timer reached its callback at `at` (TickTime::min(): it is held back,
+    // and the one who holds it says so when it is delivered): the next deadline is the first
+    // of the grid at least half a period after.
+    void delivered(engine::TickTime at);
   signals:
     void due(engine::TickTime deadline);
     void intervalChanged(double seconds);
@@ -46,8 +50,11 @@ class TimerControl : public QWidget {
     engine::TickClock::duration period() const;
     void restart();  // the next tick one period from now
     void arm();
+    // The first deadline of the grid at or after `t` (next_ when that is later).
+    engine::TickTime gridAtOrAfter(engine::TickTime t) const;
     double interval_ = 1.0;
     bool running_ = true;
     engine::TickTime next_;
+    engine::TickTime earliest_ = engine::TickTime::min();  // no tick before: half a period on
     engine::Alarm* alarm_;  // set to each deadline: re-arming allocates nothing
 };

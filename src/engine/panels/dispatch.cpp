@@ -6,8 +6,10 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
+#include <cmath>
 #include <set>
 
+#include "engine/controls/timer_control.h"
 #include "engine/panels/registry.h"
 
 namespace engine {
@@ -16,9 +18,11 @@ namespace {
 int depth = 0;
 long deferredTicks = 0;
 std::set<std::pair<int, int>> pendingTicks;  // panel, control
-TickTime lastCallbackStart{}, lastCallbackEnd{};
+TickTime lastCallbackStart{};
 std::function<double()> scanClock;
 double lastScanStart = 0;
+int popupsOpen = 0;
+double lastPopupClosed = -HUGE_VAL;  // of the scan clock
 
 double scanClockNow() {
     if (scanClock) return scanClock();
@@ -36,7 +40,13 @@ void deliverPendingTicks() {
         return;
     }
     const auto due = std::exchange(pendingTicks, {});
-    for (const auto& [panel, control] : due) DispatchControlEvent(panel, control, EVENT_TIMER_TICK);
+    for (const auto& [panel, control] : due) {
+        DispatchControlEvent(panel, control, EVENT_TIMER_TICK);
+        // The timer's grid resumes half a period after this late tick, not at once.
+        if (const Control* c = FindControl(panel, control))
+            if (auto* timer = qobject_cast<TimerControl*>(c->widget.data()))
+                timer->delivered(lastCallbackStart);
+    }
 }
 
 void afterCallback() {
@@ -44,7 +54,7 @@ void afterCallback() {
 }
 
 void leaveCallback() {
-    if (--depth == 0) lastCallbackEnd = TickNow();
+    --depth;
     afterCallback();
 }
 
@@ -95,7 +105,10 @@ class QtFront final : public DialogFront {
         }
         // A popup counts as a running callback: no tick is delivered while it is open.
         enterCallback();
+        ++popupsOpen;
         box.exec();
+        --popupsOpen;
+        lastPopupClosed = scanClockNow();
         leaveCallback();
     }
     void quitRequested() override { afterCallback(); }
@@ -110,21 +123,20 @@ int DispatchControlEvent(int panel, int control, int event) {
     return c && c->callback ? deliver(*c, panel, control, event) : 0;
 }
 
-TickTime DispatchTick(int panel, int control, TickTime deadline) {
+TickTime DispatchTick(int panel, int control) {
     const Control* c = FindControl(panel, control);
-    if (!c || !c->callback) return deadline;
+    if (!c || !c->callback) return TickTime::min();
     if (depth > 0) {
         deliver(*c, panel, control, EVENT_TIMER_TICK);  // waits for the running callback
-        return deadline;
+        return TickTime::min();
     }
-    // This tick answers for every deadline of the last callback's span it falls in (read now:
-    // the callback it runs makes a new span); if one of them was already waiting for that
-    // callback to end, this is it.
-    const bool late = deadline >= lastCallbackStart && deadline <= lastCallbackEnd;
-    const TickTime answered = late ? lastCallbackEnd : deadline;
-    if (!pendingTicks.empty()) pendingTicks.erase({panel, control});
+    if (!pendingTicks.empty()) pendingTicks.erase({panel, control});  // this is the one
     deliver(*c, panel, control, EVENT_TIMER_TICK);
-    return answered;
+    return lastCallbackStart;
+}
+
+bool PopupOpenSince(double scanSeconds) {
+    return popupsOpen > 0 || lastPopupClosed > scanSeconds;
 }
 
 int DispatchPanelEvent(int panel, int event) {
@@ -147,6 +159,7 @@ double ScanStartSeconds() {
 }
 void SetScanClock(std::function<double()> clock) {
     scanClock = std::move(clock);
+    lastPopupClosed = -HUGE_VAL;  // a moment of the clock before
 }
 
 long DeferredTicks() {

@@ -20,13 +20,18 @@ namespace engine {
 int DispatchControlEvent(int panel, int control, int event);
 int DispatchPanelEvent(int panel, int event);
 int DispatchCommand(CommandCallbackPtr command);
-// A timer control's tick for one deadline of its grid. The one rule for late ticks: every
-// deadline that fell due while a callback (or a popup) ran is answered by one tick, delivered
-// right after it; the rest of them are dropped. Returns the last deadline this delivery
-// stands for: the end of that callback for a late tick, else the deadline itself.
-TickTime DispatchTick(int panel, int control, TickTime deadline);
+// A timer control's tick. The one rule for late ticks: the timer reports the deadlines its
+// loop missed as one tick; one that falls due while a callback (or a popup) runs waits for it
+// to end, and however many do, one is delivered, right after it. Returns when the tick's
+// callback began, TickTime::min() when it waits; the timer hears when a waiting one is
+// delivered, so that its next tick is at least half a period later.
+TickTime DispatchTick(int panel, int control);
 // Ticks that fell due while a callback ran and were folded into one late delivery.
 long DeferredTicks();
+
+// Whether a popup was open at any moment after `scanSeconds` (of the clock ScanStartSeconds
+// reads), or is open now: the cause of a hole in the scans, when it is known.
+bool PopupOpenSince(double scanSeconds);
 
 // When the scan being made began: the start of the running callback (the tick that makes
 // it), in seconds of the steady clock; now when no callback runs. The chart and its

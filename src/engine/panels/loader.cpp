@@ -232,10 +232,9 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
         return loadError(path, why);
 
     for (auto& [id, c] : panel->controls)
-        c.kind->wire(
-            c.widget,
-            {[handle, id = id](int event) { DispatchControlEvent(handle, id, event); },
-             [handle, id = id](TickTime deadline) { return DispatchTick(handle, id, deadline); }});
+        c.kind->wire(c.widget,
+                     {[handle, id = id](int event) { DispatchControlEvent(handle, id, event); },
+                      [handle, id = id] { return DispatchTick(handle, id); }});
     // Every chart is fed from the start: the scans plotted, its recordings, its Record button.
     for (auto* chart : window->findChildren<StripChart*>()) FeedOf(chart);
     window->installEventFilter(new CloseWatcher(handle, window.get()));

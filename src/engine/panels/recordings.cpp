@@ -3,19 +3,26 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "engine/panels/dispatch.h"
 #include "engine/ports/port_io.h"
 
 namespace engine {
+namespace {
+// A hole in the scans: no scan for more than this many periods of the applied rate.
+constexpr double kGapPeriods = 1.5;
+}  // namespace
 
 ChartFeed::ChartFeed(StripChart* chart)
     : QObject(chart),
       chart_(chart),
       session_(ScanStartSeconds, [this](const QString& why) { stoppedOnItsOwn(why); }) {
     connect(chart, &StripChart::recordRequested, this, &ChartFeed::chooseAndRecord);
-    connect(chart, &StripChart::rateChanged, this,
-            [this](double scansPerSecond) { session_.rateChanged(scansPerSecond); });
+    connect(chart, &StripChart::rateChanged, this, [this](double scansPerSecond) {
+        session_.rateChanged(scansPerSecond);
+        if (scansPerSecond > 0) longest_ = std::max(longest_, kGapPeriods / scansPerSecond);
+    });
     chart->setBadge([this] { return session_.badge(); });
     chart->setFileFacts([] {
         RecordingFacts facts;
@@ -24,6 +31,21 @@ ChartFeed::ChartFeed(StripChart* chart)
         facts.backEnd = ActiveBackendDescription();
         return facts;
     });
+}
+
+void ChartFeed::scan(const double* values, double seconds) {
+    auto before = TraceHistory::Before::scans;
+    if (scanned_ && longest_ > 0 && seconds - last_ > longest_) {
+        const bool popup = PopupOpenSince(last_);
+        before = popup ? TraceHistory::Before::gapDuringPopup : TraceHistory::Before::gap;
+        session_.gap(last_, seconds, popup);
+    }
+    chart_->appendScan(values, seconds, before);
+    session_.append(seconds, values);
+    last_ = seconds;
+    scanned_ = true;
+    const auto rate = chart_->requestedRate();
+    longest_ = rate && *rate > 0 ? kGapPeriods / *rate : 0;
 }
 
 void ChartFeed::chooseAndRecord() {

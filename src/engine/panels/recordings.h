@@ -23,11 +23,10 @@ class ChartFeed : public QObject {
   public:
     explicit ChartFeed(StripChart* chart);
 
-    // One scan taken at `seconds`: to the chart, and to the recording when one runs.
-    void scan(const double* values, double seconds) {
-        chart_->appendScan(values, seconds);
-        session_.append(seconds, values);
-    }
+    // One scan taken at `seconds`: to the chart, and to the recording when one runs. When
+    // no scan was made for more than 1.5 of the applied periods before it, both mark the hole
+    // (with its cause when a popup was open during it).
+    void scan(const double* values, double seconds);
 
     // Asks for the file, then records to it; asked while recording, stops.
     void chooseAndRecord();
@@ -49,6 +48,11 @@ class ChartFeed : public QObject {
 
     StripChart* chart_;
     RecordingSession session_;
+    double last_ = 0;  // when the last scan was taken
+    bool scanned_ = false;
+    // The longest interval between two scans that is not a hole: 1.5 applied periods, of the
+    // longer period for the first interval after the rate changed.
+    double longest_ = 0;
     // The status line as it was before a failed recording added to it.
     std::optional<std::pair<std::string, StatusTone>> status_before_;
     QPointer<QMessageBox> warning_;

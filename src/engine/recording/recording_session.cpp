@@ -31,9 +31,19 @@ ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& f
     h.comments.push_back("time_s: seconds since the start; values in " +
                          (facts.unit.empty() ? std::string("the chart's unit") : facts.unit) +
                          ", in full");
+    h.comments.push_back(
+        "a hole in the scans (none for over 1.5 periods) is marked before the first scan after "
+        "it: gap of S s after T s, with (a popup was open) when one was");
     h.traces = facts.traces;
     h.unit = facts.unit;
     return h;
+}
+
+std::string GapComment(double length, double after, bool popupOpen) {
+    char text[96];
+    std::snprintf(text, sizeof text, "gap of %.3f s after %.6f s%s", length, after,
+                  popupOpen ? " (a popup was open)" : "");
+    return text;
 }
 
 QString DefaultRecordingPath() {
@@ -89,6 +99,11 @@ void RecordingSession::rateChanged(double scansPerSecond) {
     std::snprintf(text, sizeof text, "rate changed to %g scans/s at %.6f s", scansPerSecond,
                   clock_() - recorder_.begin());
     recorder_.comment(text);
+}
+
+void RecordingSession::gap(double last, double seconds, bool popupOpen) {
+    if (running() && last >= recorder_.begin())
+        recorder_.comment(GapComment(seconds - last, last - recorder_.begin(), popupOpen));
 }
 
 QString RecordingSession::badge() const {

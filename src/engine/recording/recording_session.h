@@ -29,6 +29,11 @@ struct RecordingFacts {
 // the port and its back end, the requested rate and the columns' meaning.
 ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& facts);
 
+// The line that marks a hole in the scans: no scan for `length` seconds after the one taken
+// at `after` (seconds of the file's times), and the cause when it is known:
+// "gap of 3.180 s after 17.990000 s (a popup was open)".
+std::string GapComment(double length, double after, bool popupOpen);
+
 // A new, dated file name in the user's documents folder, not taken yet.
 QString DefaultRecordingPath();
 
@@ -52,6 +57,9 @@ class RecordingSession {
     long long bytesWritten() const { return recorder_.bytesWritten(); }
 
     void append(double seconds, const double* values) { recorder_.append(seconds, values); }
+    // No scan between the one taken at `last` and the next, at `seconds`: a comment line, when
+    // both lie in this recording.
+    void gap(double last, double seconds, bool popupOpen);
     // A comment line at the time of the change.
     void rateChanged(double scansPerSecond);
     // "● REC name  0:01:23  83,000 scans" while running; empty otherwise.

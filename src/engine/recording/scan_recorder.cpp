@@ -104,6 +104,7 @@ bool ScanRecorder::open(const std::string& path, bool overwrite, double begin,
     error_.clear();
     path_ = path;
     scans_ = 0;
+    scansWritten_ = 0;
     written_ = 0;
     begin_ = begin;
     traces_ = header.traces;
@@ -153,6 +154,7 @@ bool ScanRecorder::flush() {
         done += static_cast<std::size_t>(n);
     }
     written_ += static_cast<long long>(pending_.size());
+    scansWritten_ = scans_;
     pending_.clear();
     // Written to a file nobody can reach any more: its folder or the file itself removed.
     struct stat st {};
@@ -175,8 +177,15 @@ void ScanRecorder::fail(int error) {
     ::close(fd_);
     fd_ = -1;
     pending_.clear();
-    error_ =
-        "Recording stopped: " + reason(error) + ". The scans written before stay in " + path_ + ".";
+    // Say what is left: at the very start (the header did not fit), nothing.
+    if (written_ == 0)
+        error_ = "Cannot record to " + path_ + ": " + reason(error) + "; nothing was written.";
+    else if (scansWritten_ == 0)
+        error_ = "Recording stopped: " + reason(error) + ". No scan was written to " + path_ +
+                 ", only its header.";
+    else
+        error_ = "Recording stopped: " + reason(error) + ". The scans written before stay in " +
+                 path_ + ".";
 }
 
 bool ScanRecorder::close() {

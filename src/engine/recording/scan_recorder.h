@@ -59,8 +59,8 @@ class ScanRecorder {
     void fail(int error);
     int fd_ = -1;
     std::string path_, error_, pending_;
-    long scans_ = 0;
-    long long written_ = 0;  // bytes in the file, all whole lines
+    long scans_ = 0, scansWritten_ = 0;  // appended, and of those on the disk
+    long long written_ = 0;              // bytes in the file, all whole lines
     double begin_ = 0;
     int traces_ = 0;
 };

@@ -3,10 +3,13 @@
 // of the window moves it on by the time it takes.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include "engine/panels/recording_callbacks.h"
 
@@ -18,7 +21,8 @@ namespace {
 
 class SimulatedTime : public EngineTest {
   protected:
-    const TickTime start{std::chrono::hours(1)};
+    // Far beyond the steady clock: the real alarm, set to these moments, never rings.
+    const TickTime start{std::chrono::hours(100000)};
     TickTime now = start;
     struct Slow {
         int ticks;
@@ -26,13 +30,17 @@ class SimulatedTime : public EngineTest {
     };
     std::map<int, Slow> slow;                 // a control's next ticks whose callbacks take time
     std::map<int, std::map<int, int>> ticks;  // control: ticks at each millisecond
-    std::vector<int> timers;                  // the ones running
+    std::vector<std::chrono::microseconds> when;  // every tick's start
+    std::function<void()> duringTick;             // once, inside the next tick
+    std::vector<int> timers;                      // the ones running
     void SetUp() override {
         EngineTest::SetUp();
         engine::SetTickClock([this] { return now; });
         onTick = [this] {
             const int control = delivered.back().control;
             ++ticks[control][static_cast<int>((now - start) / 1ms)];
+            when.push_back(std::chrono::duration_cast<std::chrono::microseconds>(now - start));
+            if (duringTick) std::exchange(duringTick, nullptr)();
             if (slow[control].ticks-- > 0) now += slow[control].each;
         };
     }
@@ -61,35 +69,54 @@ class SimulatedTime : public EngineTest {
 
 }  // namespace
 
-TEST_F(SimulatedTime, AMissedDeadlineIsCaughtUpOrTheGridStartsAfreshButOneInACallbackComesOnce) {
+TEST_F(SimulatedTime, MissedDeadlinesGiveOneLateTickThenTheGridNeverTwoWithinHalfAPeriod) {
     const struct {
         const char* what;
-        int ms;         // how long the window stalled after the tick at 5 ms, or its callback took
-        int callbacks;  // how many callbacks from 5 ms on took that long (0: a stall)
+        std::chrono::microseconds lost;  // the window stalled after the tick at 5 ms, or its
+        int callbacks;  // callbacks from 5 ms on took that long (0: a stall; -1: a popup)
         std::map<int, int> expected;  // ticks at each millisecond
     } cases[] = {
-        // The window painted for 20 ms: the 20 deadlines come at once, one per loop pass.
-        {"stall of 20 ms", 20, 0, oneEach(1, 5, oneEach(26, 30, {{25, 20}}))},
-        // Beyond the catch-up limit: one late tick, then a grid from then on.
-        {"stall of 200 ms", 200, 0, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
+        // The window stalled: one late tick, no burst, then the grid at 26 ms.
+        {"stall of 20 ms", 20ms, 0, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
+        // Late at 25.7 ms: 26 ms would be closer than half a period, so 27 ms comes next.
+        {"stall of 20.7 ms", 20700us, 0, oneEach(1, 5, oneEach(27, 30, {{25, 1}}))},
+        {"stall of 200 ms", 200ms, 0, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
         // The tick at 5 ms took 20 ms: the deadlines inside it come as one, right after it.
-        {"callback of 20 ms", 20, 1, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
-        {"callback of 200 ms", 200, 1, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
+        {"callback of 20 ms", 20ms, 1, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
+        {"callback of 200 ms", 200ms, 1, oneEach(1, 5, oneEach(206, 210, {{205, 1}}))},
         // The late tick's own callback is slow too: the deadlines inside that one come once.
-        {"two callbacks of 20 ms", 20, 2, oneEach(1, 5, oneEach(46, 50, {{25, 1}, {45, 1}}))},
+        {"two callbacks of 20 ms", 20ms, 2, oneEach(1, 5, oneEach(46, 50, {{25, 1}, {45, 1}}))},
+        // A popup of the 5 ms tick, closed at 25.7 ms: the tick held back meanwhile comes
+        // once it has closed, and the grid resumes half a period after that one.
+        {"popup until 25.7 ms", 20700us, -1, oneEach(1, 5, oneEach(27, 30, {{25, 1}}))},
     };
     for (const auto& c : cases) {
         SetUp();
         const int h = loadQuiet();
         run(h, kTimer, 0.001);
         runUntil(h, 5ms - 1us);
-        slow[kTimer] = {c.callbacks, std::chrono::milliseconds(c.ms)};
+        slow[kTimer] = {std::max(0, c.callbacks), c.lost};
+        if (c.callbacks < 0)
+            duringTick = [&, h] {
+                engine::SetPopupResponder([&, h](const engine::PopupRecord&) {
+                    now += c.lost - 700us;
+                    RingTimer(h, kTimer);  // held back: a popup counts as a running callback
+                    now += 700us;
+                });
+                MessagePopup("Title", "Text");
+            };
         runUntil(h, 5ms);
-        if (c.callbacks == 0) now += std::chrono::milliseconds(c.ms);
-        runUntil(h, std::chrono::milliseconds(10 + c.ms * std::max(1, c.callbacks)));
+        if (c.callbacks < 0) {  // the held tick, once the popup's callback has ended
+            EXPECT_TRUE(QTest::qWaitFor([&] { return ticks[kTimer].count(25) > 0; }, 1000));
+        }
+        if (c.callbacks == 0) now += c.lost;
+        runUntil(h, 10ms + c.lost * std::max(1, c.callbacks));
         EXPECT_EQ(ticks[kTimer], c.expected) << c.what;
+        for (std::size_t i = 1; i < when.size(); ++i)
+            EXPECT_GE(when[i] - when[i - 1], 500us) << c.what << " tick " << i;
         TearDown();
         ticks.clear();
+        when.clear();
         timers.clear();
         slow.clear();
         now = start;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -72,37 +73,62 @@ TEST(ScanRecorder, RefusesToStartWithAReasonAndKeepsAnExistingFile) {
               std::vector<std::string>{"an earlier run"});
 }
 
-TEST(ScanRecorder, AFileSizeLimitStopsItOnAWholeLineAndLeavesTheProgramRunning) {
+TEST(ScanRecorder, AFileSizeLimitStopsItOnAWholeLineAndSaysWhatIsLeft) {
     TempFolder dir;
-    const std::string file = dir.path + "/limited.csv";
-    // In a child: the limit is the process's own. Nothing there has set SIGXFSZ aside.
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        rlimit limit{20000, 20000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        engine::ScanRecorder r;
-        if (!r.open(file, false, 0, header(8))) _exit(2);
-        const double v[8] = {1.25, 0.5, 2.4993896484375, 0, 1, 2, 0.0006103515625, 1.875};
-        for (int i = 0; i < 100000; ++i) {
-            r.append(i * 0.001, v);
-            if (i % 37 == 0 && !r.flush())
-                _exit(r.error().find("largest size") != std::string::npos ? 0 : 3);
+    engine::ScanRecorder sized;  // the header alone, for the limits below
+    ASSERT_TRUE(sized.open(dir.path + "/header.csv", false, 0, header(8)));
+    const auto headerBytes = static_cast<rlim_t>(sized.bytesWritten());
+    const struct {
+        const char* what;
+        rlim_t limit;
+        const char* said;
+        std::size_t leastRows;
+    } cases[] = {
+        {"the header does not fit", headerBytes - 1, "; nothing was written.", 0},
+        {"no scan fits", headerBytes + 10, "No scan was written to", 0},
+        {"scans fit", 20000, "The scans written before stay in", 100},
+    };
+    for (const auto& c : cases) {
+        const std::string file = dir.path + "/limited.csv", said = dir.path + "/said.txt";
+        std::remove(file.c_str());
+        // In a child: the limit is the process's own. Nothing there has set SIGXFSZ aside.
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            rlimit limit{c.limit, old.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            engine::ScanRecorder r;
+            auto tell = [&] {
+                setrlimit(RLIMIT_FSIZE, &old);
+                std::ofstream(said) << r.error();
+                _exit(0);
+            };
+            if (!r.open(file, false, 0, header(8))) tell();
+            const double v[8] = {1.25, 0.5, 2.4993896484375, 0, 1, 2, 0.0006103515625, 1.875};
+            for (int i = 0; i < 100000; ++i) {
+                r.append(i * 0.001, v);
+                if (i % 37 == 0 && !r.flush()) tell();
+            }
+            _exit(4);  // never refused
         }
-        _exit(4);  // never refused
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << c.what << ": killed by signal " << WTERMSIG(status);
+        ASSERT_EQ(WEXITSTATUS(status), 0) << c.what;
+        std::string error;
+        std::getline(std::ifstream(said), error);
+        EXPECT_NE(error.find("largest size"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.said), std::string::npos) << c.what << ": " << error;
+        std::ifstream in(file, std::ios::binary);
+        const std::string all((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_LE(all.size(), c.limit) << c.what;
+        EXPECT_TRUE(all.empty() || all.back() == '\n') << c.what;  // no torn line
+        const RecordedFile f(file);
+        for (const auto& row : f.rows) EXPECT_EQ(row.size(), 9u) << c.what;
+        EXPECT_GE(f.rows.size(), c.leastRows) << c.what;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
-    ASSERT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream in(file, std::ios::binary);
-    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_LE(all.size(), 20000u);
-    ASSERT_FALSE(all.empty());
-    EXPECT_EQ(all.back(), '\n');  // no torn line
-    const RecordedFile f(file);
-    for (const auto& row : f.rows) EXPECT_EQ(row.size(), 9u);
-    EXPECT_GT(f.rows.size(), 100u);
 }
 
 TEST(ScanRecorder, AFolderRemovedWhileRecordingStopsItWithTheReason) {
