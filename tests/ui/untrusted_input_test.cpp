@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/dialogs.h"
+#include "engine/escape.h"
 #include "engine/panels/startup.h"
 #include "program_fixture.h"
 
@@ -46,19 +47,6 @@ Outcome runBinary(const std::vector<std::string>& args,
     return r;
 }
 
-// The first byte a terminal would act on or a line would break at, judged on its own bytes:
-// C0 but the line's end, DEL, C1 as UTF-8, the line and paragraph separators.
-std::string::size_type firstUnsafe(const std::string& s) {
-    for (std::string::size_type i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
-        if ((c < 0x20 && c != '\n') || c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F) ||
-            s.compare(i, 3, "\xe2\x80\xa8") == 0 || s.compare(i, 3, "\xe2\x80\xa9") == 0)
-            return i;
-    }
-    return std::string::npos;
-}
-
 }  // namespace
 
 TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) {
@@ -85,7 +73,7 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
         std::vector<std::string> args;
         std::vector<std::pair<QString, QString>> env;
         int code;
-        std::string err;  // what standard error starts with
+        std::string err;  // what standard error holds
         int lines;        // how many lines it holds in all
         bool needsRoot = false;
     } cases[] = {
@@ -107,8 +95,7 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
          {"--resources=" + strangeEncoding.path().toStdString()},
          {{"QT_QPA_PLATFORM", offscreen}},
          255,
-         "zelmor engine: cannot load panel from \"" +
-             strangeEncoding.filePath("Parallela.uir").toStdString() + "\": ",
+         "x\\xc2\\x9b is an invalid encoding name",
          1},
         {"no X server", {"foo"}, {{"DISPLAY", QString::fromStdString(deadDisplay)}}, 255, noX, 1},
         {"no X server for the platform asked for",
@@ -130,17 +117,15 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
         if (c.needsRoot && geteuid() != 0) continue;
         const Outcome r = runBinary(c.args, c.env, c.code == -2 ? 3000 : 30000);
         EXPECT_EQ(r.code, c.code) << c.what << ": " << r.err;
-        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.what;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.what << ": " << r.err;
         if (c.lines >= 0) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.lines) << c.what;
         }
-        EXPECT_EQ(firstUnsafe(r.err), std::string::npos) << c.what << ": " << r.err;
+        // Line by line, escaping it again would change nothing: no byte a terminal acts on.
+        std::string lines = r.err;
+        std::replace(lines.begin(), lines.end(), '\n', ' ');
+        EXPECT_EQ(engine::Printable(lines), lines) << c.what;
     }
-    EXPECT_NE(runBinary({"--resources=" + strangeEncoding.path().toStdString()},
-                        {{"QT_QPA_PLATFORM", offscreen}}, 30000)
-                  .err.find("x\\xc2\\x9b"),
-              std::string::npos)
-        << "the encoding name is quoted, escaped";
 }
 
 // A panel that cannot be loaded is the program's to end on: a line on standard error, no
