@@ -6,37 +6,6 @@
 
 namespace engine {
 
-std::string Printable(const std::string& bytes) {
-    // Control characters and bytes that are not UTF-8 are written as \xNN, so that a value
-    // quoted in a message cannot split its line or steer the terminal.
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        std::size_t len = c < 0x80           ? 1
-                          : (c >> 5) == 0x6  ? 2
-                          : (c >> 4) == 0xE  ? 3
-                          : (c >> 3) == 0x1E ? 4
-                                             : 0;
-        bool valid = len > 0 && i + len <= n;
-        for (std::size_t k = 1; valid && k < len; ++k) valid = (s[i + k] & 0xC0) == 0x80;
-        if (valid && len == 1 && c >= 0x20 && c != 0x7F) {
-            out += static_cast<char>(c);
-        } else if (valid && len > 1 && !(len == 2 && c < 0xC2)) {
-            out.append(bytes, i, len);
-        } else {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 0xF];
-            len = 1;
-        }
-        i += len;
-    }
-    return out;
-}
-
 namespace {
 
 // The value of "--name=value", or nothing when arg is not that option.
@@ -68,7 +37,9 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i] ? argv[i] : "";
-        if (arg == "--help") {
+        if (arg.empty() || arg[0] != '-') {
+            options.programArguments.push_back(arg);
+        } else if (arg == "--help") {
             if (auto e = once(seenHelp, "--help")) return e;
             options.help = true;
         } else if (auto v = valueOf(arg, "--io")) {
@@ -93,8 +64,8 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             if (v->empty()) return "--resources needs a folder: --resources=DIR";
             options.resourceDir = *v;
         } else {
-            // The program takes no arguments, and a misspelt engine option must not quietly
-            // start the simulated converter in place of the port that was meant.
+            // A misspelt engine option must not quietly start the simulated converter in
+            // place of the port that was meant, nor Qt's own options reach Qt.
             return "unknown option \"" + Printable(arg) + "\"";
         }
     }
@@ -121,7 +92,8 @@ const std::string& EngineOptionsHelp() {
         return text +
                "  --resources=DIR    load the panel resources from DIR only\n"
                "  --help             print this and exit\n"
-               "Each option at most once; there are no others.\n";
+               "Each option at most once; there are no others. Arguments that do not begin with -\n"
+               "are the program's own.\n";
     }();
     return help;
 }

@@ -1,8 +1,12 @@
-// The engine's own command-line options. The program takes none, so anything else is refused.
+// The engine's own command-line options: every argument that begins with '-'. Every other
+// argument is the program's own and is handed to its main.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "engine/escape.h"  // the values quoted back in a refusal
 
 namespace engine {
 
@@ -33,15 +37,13 @@ struct EngineOptions {
     SimFault simFault = SimFault::none;
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
     bool help = false;
+    std::vector<std::string> programArguments;  // in the order given
 };
 
-// Fills options from the command line; returns the reason when an engine option is invalid.
+// Fills options from the command line; returns the reason when an engine option is invalid
+// (a misspelt or unknown one, a bad value, one given twice).
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options);
 const std::string& EngineOptionsHelp();
-
-// Bytes as they may be quoted in a one-line message: control characters and invalid UTF-8
-// escaped as \xNN.
-std::string Printable(const std::string& bytes);
 
 }  // namespace engine

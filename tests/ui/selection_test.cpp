@@ -151,8 +151,7 @@ TEST_F(Program, TheRealBinarysExitCodesAndWhatItSaysOnStandardError) {
 }
 
 TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
-    QTemporaryDir empty;
-    std::string name = "zelmor", resources = "--resources=" + empty.path().toStdString();
+    std::string name = "zelmor", resources = "--io=ppdev";  // no parallel port device here
     char* argv[] = {name.data(), resources.data(), nullptr};
     engine::testing::ShowRefusalsOffscreen(true);
     unsetenv("SUDO_UID");  // the start-up would give this test process's rise up

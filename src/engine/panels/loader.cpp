@@ -29,7 +29,6 @@ namespace {
 
 std::map<std::string, CallbackEntry> callbacks;
 std::string resourceFolder;
-std::string lastLoadError;
 // Qt's warnings while a panel loads: each is a fault of the resource.
 QStringList loaderWarnings;
 
@@ -63,9 +62,10 @@ class CloseWatcher : public QObject {
 
 // Says why a panel could not be loaded, in one line, and gives LoadPanel's failure result.
 int loadError(const std::string& path, const QString& reason) {
-    lastLoadError = "zelmor engine: cannot load panel from \"" + Printable(path) +
-                    "\": " + Printable(reason.toStdString());
-    std::cerr << lastLoadError << std::endl;
+    // Both the path and the reason may hold outside bytes: the folder given on the command
+    // line, a resource's own text quoted back by the XML reader.
+    std::cerr << "zelmor engine: cannot load panel from \"" << Printable(path)
+              << "\": " << Printable(reason.toStdString()) << std::endl;
     return kLoadFailed;
 }
 
@@ -114,10 +114,6 @@ QString bindCrossReferences(QWidget* window) {
 
 void SetResourceFolder(const std::string& folder) {
     resourceFolder = folder;
-}
-
-std::string TakeLastLoadError() {
-    return std::exchange(lastLoadError, std::string());
 }
 
 void RegisterCallbacks(const CallbackTable& table) {

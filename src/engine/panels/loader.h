@@ -11,8 +11,6 @@ namespace engine {
 // Where LoadPanel looks: only in folder when it is not empty, else next to the executable
 // and then in the installed data folder.
 void SetResourceFolder(const std::string& folder);
-// The line the last failed LoadPanel printed (empty when none failed since the last call).
-std::string TakeLastLoadError();
 // The callbacks panels may name.
 void RegisterCallbacks(const CallbackTable& table);
 

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <vector>
 #if defined(__unix__)
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -34,6 +37,59 @@ bool displayAvailable() {
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 #else
     return true;
+#endif
+}
+
+// Whether Qt will certainly use the X server and nothing else: no platform asked for, or only
+// xcb, and no sign of a Wayland session that Qt might choose instead.
+bool onlyX11() {
+    const char* asked = std::getenv("QT_QPA_PLATFORM");
+    if (!asked || !*asked) {
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        const char* session = std::getenv("XDG_SESSION_TYPE");
+        return !(wayland && *wayland) && !(session && std::strcmp(session, "wayland") == 0);
+    }
+    // A list of platforms to try in turn, each with its own ":options".
+    const std::string list = asked;
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t end = std::min(list.find(';', at), list.size());
+        const std::string entry = list.substr(at, end - at);
+        if (entry.substr(0, entry.find(':')) != "xcb") return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+// Why no X server can be reached on DISPLAY, or nothing when one answers. Qt's X plugin
+// aborts the process when it cannot connect; asking the server first, through the same
+// library the plugin links, lets the operator have one line instead. Loaded at run time so
+// that the engine itself needs no X library.
+std::string unreachableX11() {
+#if defined(__linux__)
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!xcb) return "libxcb.so.1, the X client library, cannot be loaded";
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    std::string why;
+    if (!connect || !hasError || !disconnect) {
+        why = "libxcb.so.1 lacks the calls to connect to an X server";
+    } else {
+        void* connection = connect(nullptr, nullptr);
+        const char* display = std::getenv("DISPLAY");
+        if (hasError(connection))
+            why = display && *display
+                      ? "no X server answers on DISPLAY \"" + Printable(display) + "\""
+                      : std::string("DISPLAY is not set");
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    return why;
+#else
+    return {};
 #endif
 }
 
@@ -124,7 +180,7 @@ void ShowBackendStatus(PortBackend& backend) {
         const BackendStatus status = backend.status();
         SetStatusLine(status.text, toneOf(status.tone));
         if (status.tone == BackendTone::alarm && status.text != told) {
-            std::cerr << "zelmor: " << status.text << std::endl;
+            std::cerr << "zelmor: " << Printable(status.text) << std::endl;
             told = status.text;
         }
     };
@@ -150,10 +206,12 @@ QtMessageHandler qtHandler = nullptr;
 void dropPlatformChatter(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     // Screenless platforms say on every window that they cannot do what only a screen does.
     if (text.startsWith(QLatin1String("This plugin does not support"))) return;
+    // Qt quotes outside text (an environment variable, a file name) in its messages as it is.
+    const std::string line = Printable(text.toStdString());
     if (qtHandler)
-        qtHandler(type, context, text);
+        qtHandler(type, context, QString::fromStdString(line));
     else
-        std::cerr << text.toStdString() << std::endl;
+        std::cerr << line << std::endl;
 }
 }  // namespace
 
@@ -170,28 +228,34 @@ void ShowRefusalsOffscreen(bool show) {
 }
 }  // namespace testing
 
+// The one line said when no display can be opened, with the command as the operator typed it
+// so that either way on can be pasted as it stands.
+std::string noDisplayLine(const std::string& why, int argc, char* argv[]) {
+    const std::string command = Printable(CommandLine(argc, argv));
+    return "zelmor: no display could be opened (" + why +
+           "). Run it in a desktop session, under Xvfb (xvfb-run -a " + command +
+           "), or without a screen (QT_QPA_PLATFORM=offscreen " + command + ").";
+}
+
 int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTable& table) {
+    const char* usage = "Usage: zelmor [engine options] [arguments]\n\n";
     EngineOptions options;
     if (auto error = ParseEngineOptions(argc, argv, options)) {
-        std::cerr << "zelmor: " << *error << "\n\nUsage: zelmor [engine options]\n\n"
-                  << EngineOptionsHelp() << std::flush;
+        std::cerr << "zelmor: " << *error << "\n\n" << usage << EngineOptionsHelp() << std::flush;
         return -1;
     }
     if (options.help) {
-        std::cout << "Usage: zelmor [engine options]\n\n" << EngineOptionsHelp();
+        std::cout << usage << EngineOptionsHelp();
         return 0;
     }
     if (!displayAvailable()) {
-        const std::string command = Printable(CommandLine(argc, argv));
-        std::cerr << "zelmor: no display to show the panels on (DISPLAY is not set). Run it in a "
-                     "desktop session, under Xvfb (xvfb-run -a "
-                  << command << "), or without a screen (QT_QPA_PLATFORM=offscreen " << command
-                  << ")." << std::endl;
+        std::cerr << noDisplayLine("DISPLAY is not set", argc, argv) << std::endl;
         return -1;
     }
 
     // The port back end first, while whatever privilege it needs is still there; then every
-    // privilege goes, before Qt reads a single setting.
+    // privilege goes, before Qt reads a single setting or the X server is asked for (its
+    // client reads the authority file the environment names).
     SteadyClock clock;
     OpenedBackend opened = OpenBackend(options, clock);
     UsePortBackend(opened.backend.get());
@@ -205,15 +269,24 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     }
     if (!refusal.empty()) std::cerr << refusal << std::endl;
 
+    // Tests run the start-up inside their own application object.
+    const bool ownApplication = !QCoreApplication::instance();
+    if (ownApplication && onlyX11()) {
+        if (const std::string why = unreachableX11(); !why.empty()) {
+            // A refusal already said is enough: there is no screen to show it on either.
+            if (refusal.empty()) std::cerr << noDisplayLine(why, argc, argv) << std::endl;
+            UsePortBackend(nullptr);
+            return -1;
+        }
+    }
     EnsureRuntimeFolder();
     QuietPlatformChatter();
     // Qt is given none of the operator's arguments: the engine's options are not its own, and
     // its own (a platform plugin path, a style sheet) are not for the operator to slip in.
-    // Tests run the start-up inside their own application object.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     std::optional<QApplication> app;
-    if (!QCoreApplication::instance()) app.emplace(qtArgc, qtArgv);
+    if (ownApplication) app.emplace(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtFront();
     if (!refusal.empty()) {
@@ -225,14 +298,13 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
 
     SetResourceFolder(options.resourceDir);
     RegisterCallbacks(table);
-    TakeLastLoadError();
 
-    char* programArgv[] = {argv[0], nullptr};
-    const int result = programMain(1, programArgv);
-    if (result == -1) {
-        const std::string line = TakeLastLoadError();
-        if (!line.empty()) ShowRefusal(line);
-    }
+    // The program's own arguments, after its name; a panel that cannot be loaded it ends on
+    // with -1, and the loader's line on standard error has said why: nothing waits for OK.
+    std::vector<char*> programArgv = {argv[0]};
+    for (std::string& a : options.programArguments) programArgv.push_back(a.data());
+    programArgv.push_back(nullptr);
+    const int result = programMain(static_cast<int>(programArgv.size() - 1), programArgv.data());
 
     DiscardAllPanels();
     InstallDialogFront(nullptr);

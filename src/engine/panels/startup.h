@@ -9,11 +9,12 @@ namespace engine {
 
 using ProgramMain = int (*)(int argc, char* argv[]);
 
-// Sets up everything, calls programMain with the arguments that are not the engine's, and
-// returns its result for the process exit code; -1 when the engine cannot be set up or an
-// engine option is invalid (one line on standard error says why); 0 after --help.
-// When the program ends with -1 after a panel failed to load, or the port back end cannot be
-// opened, that line is also shown in a window if there is a screen.
+// Sets up everything, calls programMain with the arguments that are not the engine's (those
+// that do not begin with '-'), and returns its result for the process exit code; -1 when the
+// engine cannot be set up, no display can be opened or an engine option is invalid (one line
+// on standard error says why); 0 after --help. When the port back end cannot be opened, that
+// line is also shown in a window if there is a screen; a panel that cannot be loaded is said
+// on standard error only, and the program's -1 ends the process at once.
 int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTable& callbacks);
 
 // One word for a POSIX shell: as it is when it needs no quoting, else in single quotes.

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/escape.h"
+
 namespace engine {
 namespace {
 
@@ -67,7 +69,7 @@ std::string GiveUpPrivileges(RootSession rootSession) {
         const long asked = ParseId(sudoUid);
         const passwd* user = asked > 0 ? getpwuid(static_cast<uid_t>(asked)) : nullptr;
         if (!user)
-            return "started through sudo, but SUDO_UID (\"" + std::string(sudoUid) +
+            return "started through sudo, but SUDO_UID (\"" + Printable(sudoUid) +
                    "\") names no user to return to; refusing to run as root";
         uid = user->pw_uid;
         gid = user->pw_gid;
@@ -89,8 +91,9 @@ std::string GiveUpPrivileges(RootSession rootSession) {
 }
 
 std::string RefusalLine(const std::string& backendError, const std::string& privilegesError) {
+    // The reasons quote what the system and the environment said (device names, ids).
     const std::string& why = backendError.empty() ? privilegesError : backendError;
-    return why.empty() ? why : "zelmor: " + why;
+    return why.empty() ? why : "zelmor: " + Printable(why);
 }
 
 }  // namespace engine

@@ -63,7 +63,8 @@ TEST(Privileges, IdsAreParsedStrictly) {
     EXPECT_EQ(engine::ParseId(nullptr), -1);
 }
 
-// Root whose port could not be opened either: the port's reason, "zelmor:" once.
+// Root whose port could not be opened either: the port's reason, "zelmor:" once, and what
+// the system named in it escaped.
 TEST(Privileges, AStartRefusalSaysZelmorOnce) {
     const std::string open = "direct: no parallel port", root = "direct: started as root";
     const std::string none;
@@ -71,6 +72,7 @@ TEST(Privileges, AStartRefusalSaysZelmorOnce) {
          {std::tuple{open, root, "zelmor: direct: no parallel port"},
           {open, none, "zelmor: direct: no parallel port"},
           {none, root, "zelmor: direct: started as root"},
+          {"ppdev: /dev/parport\n0\x1b[2J", none, "zelmor: ppdev: /dev/parport\\x0a0\\x1b[2J"},
           {none, none, ""}})
         EXPECT_EQ(engine::RefusalLine(backend, privileges), line);
 }
@@ -94,14 +96,21 @@ TEST(Privileges, EveryRiseIsGivenUpOnEveryBackEnd) {
                       0)
                 << "SUDO_GID=" << sudoGid;
         }
-        // A SUDO_UID that names nobody in particular is refused, not guessed.
-        for (const char* sudoUid : {"", "abc", "65534junk", "4000000000"}) {
+        // A SUDO_UID that names nobody in particular is refused, not guessed, and quoted
+        // back on one line that cannot steer the terminal.
+        for (auto [sudoUid, quoted] : {std::pair{"", "(\"\")"},
+                                       {"abc", "(\"abc\")"},
+                                       {"65534junk", "(\"65534junk\")"},
+                                       {"4000000000", "(\"4000000000\")"},
+                                       {"1\n\x1b[2J\xc2\x9b", "(\"1\\x0a\\x1b[2J\\xc2\\x9b\")"}}) {
             EXPECT_EQ(inChild([&] {
                           setenv("SUDO_UID", sudoUid, 1);
-                          return GiveUpPrivileges(session).empty() ? 1 : 0;
+                          const std::string refusal = GiveUpPrivileges(session);
+                          return refusal.find(std::string("SUDO_UID ") + quoted) ==
+                                 std::string::npos;
                       }),
                       0)
-                << "SUDO_UID=" << sudoUid;
+                << "SUDO_UID=" << quoted;
         }
         // setuid root: back to the real user.
         EXPECT_EQ(inChild([&] {
