@@ -164,20 +164,28 @@ bool isIdentifier(QStringView text, bool scoped) {
     return true;
 }
 
+// Text from the file as a refusal quotes it: the start of it, however long it is.
+QString quoted(QStringView text) {
+    constexpr qsizetype kShown = 40;
+    return text.size() <= kShown ? text.toString() : text.left(kShown).toString() + "...";
+}
+
 // The fault in a value element's text, empty when none.
 QString valueFault(QStringView type, const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
     if (type == u"number") {
         t.toInt(&ok);
-        if (!ok) return QString("\"%1\" is not a whole number").arg(text);
+        if (!ok) return QString("\"%1\" is not a whole number").arg(quoted(text));
     } else if (type == u"double") {
         if (!std::isfinite(t.toDouble(&ok)) || !ok)
-            return QString("\"%1\" is not a finite number").arg(text);
+            return QString("\"%1\" is not a finite number").arg(quoted(text));
     } else if (type == u"bool") {
-        if (t != u"true" && t != u"false") return QString("\"%1\" is not true or false").arg(text);
+        if (t != u"true" && t != u"false")
+            return QString("\"%1\" is not true or false").arg(quoted(text));
     } else if (type == u"enum" || type == u"cstring") {
-        if (!isIdentifier(t, type == u"enum")) return QString("\"%1\" is not a name").arg(text);
+        if (!isIdentifier(t, type == u"enum"))
+            return QString("\"%1\" is not a name").arg(quoted(text));
     } else if (type == u"string") {
         // Markup would be shown as rich text, which loads the images it names.
         if (text.contains('<')) return "text with markup, which a panel may not show";
@@ -239,7 +247,7 @@ class Checker {
     QString fault(const QString& what) const {
         return QString("line %1, <%2>: %3")
             .arg(reader_.lineNumber())
-            .arg(open_.empty() ? QString() : open_.back().spelled, what);
+            .arg(open_.empty() ? QString() : quoted(open_.back().spelled), what);
     }
     QString start();
     QString end();
@@ -290,7 +298,7 @@ QString Checker::start() {
     const QStringView name = reader_.qualifiedName();
     open_.push_back({name.toString().toLower(), name.toString(), {}, {}, {}, 0});
     if (open_.size() > static_cast<std::size_t>(kMaxResourceDepth))
-        return QString("nested more than %1 levels deep").arg(kMaxResourceDepth);
+        return fault(QString("nested more than %1 levels deep").arg(kMaxResourceDepth));
     const ElementRule* rule = ruleFor(name);
     if (!rule) return fault("not an element a panel may hold");
     const QString parent = open_.size() > 1 ? open_[open_.size() - 2].name : QString();
@@ -303,32 +311,32 @@ QString Checker::start() {
     const QXmlStreamAttributes attributes = reader_.attributes();
     for (const QXmlStreamAttribute& a : attributes)
         if (!listed(rule->attributes, a.qualifiedName(), Qt::CaseSensitive))
-            return fault(QString("may not carry the attribute %1").arg(a.qualifiedName()));
+            return fault(QString("may not carry the attribute %1").arg(quoted(a.qualifiedName())));
     if (!reader_.namespaceDeclarations().isEmpty()) return fault("may not declare a namespace");
     Open& here = open_.back();
     here.className = attributes.value("class").toString();
     if (here.name == u"widget") {
         if (!classProperties(here.className))
-            return fault(QString("a %1, which a panel may not hold").arg(here.className));
+            return fault(QString("a %1, which a panel may not hold").arg(quoted(here.className)));
         widgets_.push_back(
             {here.className, attributes.value("name").toString(), {}, reader_.lineNumber()});
     } else if (here.name == u"layout" && !listed(kLayouts, here.className, Qt::CaseSensitive)) {
-        return fault(QString("a %1, which a panel may not hold").arg(here.className));
+        return fault(QString("a %1, which a panel may not hold").arg(quoted(here.className)));
     } else if (here.name == u"property") {
         const Open& owner = open_[open_.size() - 2];
         here.property = attributes.value("name").toString();
         here.type = propertyType(owner, here.property);
         if (here.type.isEmpty())
-            return fault(
-                QString("a %1 may not carry the property \"%2\"")
-                    .arg(owner.className.isEmpty() ? owner.name : owner.className, here.property));
+            return fault(QString("a %1 may not carry the property \"%2\"")
+                             .arg(owner.className.isEmpty() ? owner.name : owner.className,
+                                  quoted(here.property)));
     }
     if (parent == u"property") {
         Open& property = open_[open_.size() - 2];
         const bool numberForDouble = property.type == u"double" && here.name == u"number";
         if (++property.values > 1 || (here.name != property.type && !numberForDouble))
             return fault(QString("property \"%1\" must hold one <%2>")
-                             .arg(property.property, property.type));
+                             .arg(quoted(property.property), property.type));
     }
     return rule->holdsText ? text(*rule) : QString();
 }
@@ -341,9 +349,9 @@ QString Checker::text(const ElementRule& rule) {
     if (why.isEmpty() && parent == u"customwidget") {
         const ControlKind* kind = KindNamed(value.trimmed());
         if (open_.back().name == u"class" && !(kind && kind->create))
-            why = QString("%1 is none of the engine's own controls").arg(value);
+            why = QString("%1 is none of the engine's own controls").arg(quoted(value));
         if (open_.back().name == u"extends" && !classProperties(value.trimmed()))
-            why = QString("%1 is no class a panel may hold").arg(value);
+            why = QString("%1 is no class a panel may hold").arg(quoted(value));
     }
     if (why.isEmpty() && parent == u"property" && open_.size() >= 3 &&
         open_[open_.size() - 3].name == u"widget")
@@ -355,11 +363,11 @@ QString Checker::text(const ElementRule& rule) {
 
 QString Checker::end() {
     if (open_.back().name == u"property" && open_.back().values != 1)
-        return fault(QString("property \"%1\" holds no value").arg(open_.back().property));
+        return fault(QString("property \"%1\" holds no value").arg(quoted(open_.back().property)));
     if (open_.back().name == u"widget") {
         const Widget& w = widgets_.back();
         if (const QString why = checkWidget(w); !why.isEmpty())
-            return QString("line %1, <%2>: %3").arg(w.line).arg(open_.back().spelled, why);
+            return QString("line %1, <%2>: %3").arg(w.line).arg(quoted(open_.back().spelled), why);
         widgets_.pop_back();
     }
     open_.pop_back();
