@@ -259,6 +259,7 @@ class Checker {
     QXmlStreamReader reader_;
     std::vector<Open> open_;
     std::vector<Widget> widgets_;  // the widgets being read, outermost first
+    int widgetCount_ = 0;
 };
 
 QString Checker::run() {
@@ -318,6 +319,8 @@ QString Checker::start() {
     if (here.name == u"widget") {
         if (!classProperties(here.className))
             return fault(QString("a %1, which a panel may not hold").arg(quoted(here.className)));
+        if (++widgetCount_ > kMaxResourceWidgets)
+            return fault(QString("more than %1 widgets in one panel").arg(kMaxResourceWidgets));
         widgets_.push_back(
             {here.className, attributes.value("name").toString(), {}, reader_.lineNumber()});
     } else if (here.name == u"layout" && !listed(kLayouts, here.className, Qt::CaseSensitive)) {

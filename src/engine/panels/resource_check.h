@@ -14,6 +14,7 @@ namespace engine {
 
 constexpr long kMaxResourceBytes = 4L << 20;  // the two panels are 10-20 KB
 constexpr int kMaxResourceDepth = 64;         // XML elements inside each other
+constexpr int kMaxResourceWidgets = 1000;     // the main panel has 61; each is made and painted
 
 // Reads the file at path (bytes, any encoding) into bytes; refuses anything that is not a
 // regular file of at most kMaxResourceBytes. Returns the reason, empty on success.

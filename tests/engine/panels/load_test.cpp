@@ -41,6 +41,8 @@ TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAn
     std::string deep = central;
     for (int i = 0; i < 20000; ++i) deep += "<widget class=\"QWidget\" name=\"w\">";
     for (int i = 0; i < 20000; ++i) deep += "</widget>";
+    std::string crowded = central;
+    for (int i = 0; i < 20000; ++i) crowded += R"(<widget class="QLabel" name="l"/>)";
     const struct {
         const char* file;
         std::string text;  // none: the file is not there, or made below
@@ -51,6 +53,7 @@ TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAn
         {"truncated.uir", good.substr(0, good.size() / 2), "not a panel resource"},
         {"huge.uir", good + std::string(5 << 20, ' '), "more than a panel resource can be"},
         {"deep.uir", edit(central, deep), "nested more than"},
+        {"crowded.uir", edit(central, crowded), "more than 1000 widgets in one panel"},
         {"good.uir", good, "no panel with resource ID 2", 2},
         {"dialog.uir", edit(R"("QMainWindow")", R"("QDialog")"),
          "a QDialog, which a panel may not"},
