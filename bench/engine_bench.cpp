@@ -19,6 +19,7 @@
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/resource_check.h"
 #include "engine/panels/test_interface.h"
 #include "engine/ports/simulated_converter.h"
 #include "ui/panel_ids.h"
@@ -166,6 +167,30 @@ void BM_ChartPaint(benchmark::State& state) {
     state.counters["history_MB"] = chart.data().bytes() / 1e6;
 }
 BENCHMARK(BM_ChartPaint)->Arg(1000)->Arg(10000)->Arg(600000)->Unit(benchmark::kMicrosecond);
+
+// What checking the main panel's resource adds to loading it: the check alone, on the bytes
+// read, and the whole load (read, check, Qt's loader, binding) beside it.
+void BM_PanelCheck(benchmark::State& state) {
+    QByteArray bytes;
+    if (!engine::ReadResourceFile(ZELMOR_RESOURCES_DIR "/zelmor.uir", bytes).isEmpty())
+        return state.SkipWithError("cannot read zelmor.uir");
+    for (auto _ : state) benchmark::DoNotOptimize(engine::CheckPanelXml(bytes));
+}
+BENCHMARK(BM_PanelCheck)->Unit(benchmark::kMicrosecond);
+
+void BM_PanelLoad(benchmark::State& state) {
+    engine::SteadyClock clock;
+    ProgramOnSimulator program(clock);
+    engine::SetResourceFolder(ZELMOR_RESOURCES_DIR);
+    for (auto _ : state) {
+        const int panel = LoadPanel(0, "zelmor.uir", MAIN);
+        state.PauseTiming();
+        engine::DiscardAllPanels();
+        state.ResumeTiming();
+        if (panel < 0) return state.SkipWithError("zelmor.uir does not load");
+    }
+}
+BENCHMARK(BM_PanelLoad)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

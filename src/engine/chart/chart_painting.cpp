@@ -7,8 +7,20 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/chart/chart_limits.h"
 #include "engine/chart/chart_scale.h"
 #include "engine/chart/strip_chart.h"
+
+namespace {
+
+// How many grid lines lie on the steps from the first, `steps` steps long: never more than
+// a plot holds, whatever the numbers.
+int gridLines(double steps) {
+    const double lines = std::floor(steps + 1e-9) + 1;
+    return lines >= 1 ? static_cast<int>(std::min(lines, double{engine::kMaxChartGridLines})) : 0;
+}
+
+}  // namespace
 
 void StripChart::paintEvent(QPaintEvent*) {
     ++paints_;
@@ -42,10 +54,13 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     const QColor text = palette().text().color();
     QColor grid = text;
     grid.setAlphaF(0.18);
-    // A grid line and a label on every 1-2-5 step inside the range.
+    // A grid line and a label on every 1-2-5 step inside the range. The lines are counted, not
+    // summed up: a step lost in the rounding of the range's ends would add nothing, for ever.
     const engine::ChartScale scale = engine::NiceScale(range.first, range.second);
-    for (double v = std::ceil(range.first / scale.step - 1e-9) * scale.step;
-         v <= range.second + scale.step * 1e-9; v += scale.step) {
+    const double bottomLine = std::ceil(range.first / scale.step - 1e-9) * scale.step;
+    const int valueLines = gridLines((range.second - bottomLine) / scale.step);
+    for (int line = 0; line < valueLines; ++line) {
+        const double v = bottomLine + line * scale.step;
         const double y = yOf(v, range, plot);
         p.setPen(QPen(grid, 1));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
@@ -58,7 +73,9 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     }
     // Time: a line and a label every 1-2-5 step back from now, at the right edge.
     const engine::ChartScale time = engine::NiceScale(0, span_);
-    for (double ago = 0; ago <= span_ * (1 + 1e-9); ago += time.step) {
+    const int timeLines = gridLines(span_ * (1 + 1e-9) / time.step);
+    for (int line = 0; line < timeLines; ++line) {
+        const double ago = line * time.step;
         const double x = plot.right() - plot.width() * ago / span_;
         p.setPen(QPen(grid, 1));
         if (ago > 0) p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));

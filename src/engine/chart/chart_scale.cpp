@@ -3,13 +3,21 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/chart/chart_limits.h"
+
 namespace engine {
 
 ChartScale NiceScale(double low, double high) {
     if (!std::isfinite(low) || !std::isfinite(high)) return {};
+    // Held far beyond anything drawn, so that the span and the steps stay finite numbers.
+    constexpr double kFar = 1e15;
+    low = std::clamp(low, -kFar, kFar);
+    high = std::clamp(high, -kFar, kFar);
     if (low > high) std::swap(low, high);
     double span = high - low;
     if (span <= 0) span = low != 0 ? std::fabs(low) * 0.2 : 1;  // one value: a little room
+    // No finer than the ends' own rounding can tell apart: a step must move a grid line.
+    span = std::max(span, std::max({std::fabs(low), std::fabs(high), 1e-3}) * 1e-9);
     // The smallest 1-2-5 step that covers the span in at most eight steps.
     const double magnitude = std::pow(10.0, std::floor(std::log10(span / 8)));
     double step = magnitude;
@@ -26,8 +34,20 @@ ChartScale NiceScale(double low, double high) {
     if (low >= 0) s.low = std::max(s.low, 0.0);
     if (high <= 0) s.high = std::min(s.high, 0.0);
     if (s.high <= s.low) s.high = s.low + step;
-    s.decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
+    s.decimals = std::clamp(static_cast<int>(-std::floor(std::log10(step) + 1e-9)), 0, 15);
     return s;
+}
+
+std::pair<double, double> HeldRange(double low, double high) {
+    if (!std::isfinite(low)) low = 0;
+    if (!std::isfinite(high)) high = low;
+    low = std::clamp(low, -kMaxChartValue, kMaxChartValue);
+    high = std::clamp(high, -kMaxChartValue, kMaxChartValue);
+    if (low > high) std::swap(low, high);
+    if (high - low >= kMinChartRange) return {low, high};
+    const double middle = std::clamp(low / 2 + high / 2, -kMaxChartValue + kMinChartRange / 2,
+                                     kMaxChartValue - kMinChartRange / 2);
+    return {middle - kMinChartRange / 2, middle + kMinChartRange / 2};
 }
 
 }  // namespace engine

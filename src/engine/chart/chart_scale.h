@@ -2,6 +2,8 @@
 // reading a plot expects, and a range widened to whole steps.
 #pragma once
 
+#include <utility>
+
 namespace engine {
 
 struct ChartScale {
@@ -10,7 +12,12 @@ struct ChartScale {
 };
 
 // A scale of about four to eight steps that holds low..high. It never reaches below zero
-// when low is not below zero (nor above zero when high is not above it).
+// when low is not below zero (nor above zero when high is not above it). Whatever the
+// numbers, its step is a finite number above zero and its decimals 0 to 15.
 ChartScale NiceScale(double low, double high);
+
+// The range a chart draws for the one it is given: finite, the lower end first, both ends
+// within kMaxChartValue, and at least kMinChartRange wide (widened about its middle).
+std::pair<double, double> HeldRange(double low, double high);
 
 }  // namespace engine

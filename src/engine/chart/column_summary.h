@@ -26,7 +26,16 @@ class ColumnSummary {
     // scan was made for a while before it.
     void add(const std::int16_t* codes, double seconds, bool afterGap = false);
 
-    long columnOf(double seconds) const { return static_cast<long>(std::floor(seconds / width_)); }
+    // The column a time falls in. Times beyond kFarColumn columns either way (no clock a
+    // chart is fed from gets there) are held there, so that counting columns from it cannot
+    // overflow.
+    long columnOf(double seconds) const {
+        const double k = std::floor(seconds / width_);
+        if (!(k > -static_cast<double>(kFarColumn))) return -kFarColumn;
+        if (k >= static_cast<double>(kFarColumn)) return kFarColumn;
+        return static_cast<long>(k);
+    }
+    static constexpr long kFarColumn = LONG_MAX / 4;
     // Whether column k is still held and has points; then each trace's lowest and highest
     // code in it.
     bool has(long k) const { return count_ > 0 && index_[slot(k)] == k; }

@@ -64,14 +64,16 @@ void StripChart::setHistory(int points) {
 }
 
 void StripChart::setResolution(double r) {
+    if (std::isnan(r)) return;
+    r = std::clamp(r, engine::kMinChartResolution, engine::kMaxChartResolution);
     live_.reset(live_.traces(), live_.capacity(), r);
     live_fitted_ = false;
     update();
 }
 
 void StripChart::setSpan(double seconds) {
-    if (!(seconds > 0) || !std::isfinite(seconds)) return;
-    span_ = seconds;
+    if (std::isnan(seconds)) return;
+    span_ = std::clamp(seconds, engine::kMinChartSpan, engine::kMaxChartSpan);
     layoutChanged();
 }
 
@@ -107,13 +109,17 @@ double StripChart::shownEnd() const {
     const TraceHistory& h = shown();
     return h.size() ? h.time(h.size() - 1) : 0;
 }
+// Each end held within reach; the range they make is held wide enough where it is drawn
+// (shownRange), as the two ends are set one after the other.
 void StripChart::setYMinimum(double v) {
-    y_min_ = v;
+    if (std::isnan(v)) return;
+    y_min_ = std::clamp(v, -engine::kMaxChartValue, engine::kMaxChartValue);
     layoutChanged();
 }
 
 void StripChart::setYMaximum(double v) {
-    y_max_ = v;
+    if (std::isnan(v)) return;
+    y_max_ = std::clamp(v, -engine::kMaxChartValue, engine::kMaxChartValue);
     layoutChanged();
 }
 
@@ -192,7 +198,7 @@ void StripChart::setAutoscale(bool on) {
 }
 
 std::pair<double, double> StripChart::shownRange() const {
-    if (!autoscale_) return {y_min_, y_max_};
+    if (!autoscale_) return engine::HeldRange(y_min_, y_max_);
     const ColumnSummary& columns = shownColumns();
     const long first = firstColumn();
     int low = INT_MAX, high = INT_MIN;
@@ -204,10 +210,10 @@ std::pair<double, double> StripChart::shownRange() const {
             high = std::max<int>(high, columns.high(k, t));
         }
     }
-    if (low > high) return {y_min_, y_max_};  // nothing to scale to
+    if (low > high) return engine::HeldRange(y_min_, y_max_);  // nothing to scale to
     const engine::ChartScale scale =
         engine::NiceScale(low * shown().resolution(), high * shown().resolution());
-    return {scale.low, scale.high};
+    return engine::HeldRange(scale.low, scale.high);
 }
 
 const ColumnSummary& StripChart::shownColumns() const {

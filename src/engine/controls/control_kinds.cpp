@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "engine/chart/chart_limits.h"
 #include "engine/chart/strip_chart.h"
@@ -151,7 +152,7 @@ int doubleSetMaximum(QWidget* w, double max) {
     auto* d = static_cast<QDoubleSpinBox*>(w);
     if (max < d->minimum()) return kBadValue;
     const ProgramChange change;
-    d->setMaximum(max);
+    d->setMaximum(std::min(max, kMaxControlValue));
     return kOk;
 }
 
@@ -240,8 +241,11 @@ QString meterBind(QWidget* w, QWidget* window) {
 
 QString timerCheck(const ResourceProperties& p) {
     double interval = 1;
-    if (!ResourceNumber(p, "interval", interval) || !(interval > 0))
-        return "its interval must be a finite number of seconds above 0";
+    if (!ResourceNumber(p, "interval", interval) || interval < TimerControl::kShortestInterval ||
+        interval > TimerControl::kLongestInterval)
+        return QString("its interval must be %1 to %2 seconds")
+            .arg(TimerControl::kShortestInterval)
+            .arg(TimerControl::kLongestInterval);
     return {};
 }
 void timerWire(QWidget* w, const ControlEvents& events) {
@@ -264,8 +268,21 @@ QString chartCheck(const ResourceProperties& p) {
         return QString("traceCount times history must be at most %1 points")
             .arg(8.0 * kMaxChartHistory, 0, 'f', 0);
     if (!ResourceNumber(p, "yMinimum", low) || !ResourceNumber(p, "yMaximum", high) ||
-        !(low < high))
-        return "yMinimum and yMaximum must be finite, the minimum below the maximum";
+        !(high - low >= kMinChartRange) || std::fabs(low) > kMaxChartValue ||
+        std::fabs(high) > kMaxChartValue)
+        return QString(
+                   "yMinimum and yMaximum must lie within +-%1, the maximum at least %2 above "
+                   "the minimum")
+            .arg(kMaxChartValue)
+            .arg(kMinChartRange);
+    if (double span = 10;
+        !ResourceNumber(p, "span", span) || span < kMinChartSpan || span > kMaxChartSpan)
+        return QString("span must be %1 to %2 seconds").arg(kMinChartSpan).arg(kMaxChartSpan);
+    if (double step = kConverterStep; !ResourceNumber(p, "resolution", step) ||
+                                      step < kMinChartResolution || step > kMaxChartResolution)
+        return QString("resolution must be %1 to %2")
+            .arg(kMinChartResolution)
+            .arg(kMaxChartResolution);
     return {};
 }
 // The timer that paces it: the chart converts its span to points with the timer's rate and
@@ -286,31 +303,80 @@ QString noText(const QWidget*) {
     return {};
 }
 
+// The whole number the resource gives, or `value` when it gives none; false when it is not
+// one within low..high.
+bool wholeWithin(const ResourceProperties& p, const char* name, double low, double high,
+                 double& value) {
+    return ResourceNumber(p, name, value) && value == std::floor(value) && value >= low &&
+           value <= high;
+}
+
+// Spin boxes and bars: a range within reach, its minimum no higher than its maximum.
+QString rangeCheck(const ResourceProperties& p) {
+    double low = -kMaxControlValue, high = kMaxControlValue, value = 0;
+    const std::pair<const char*, double*> given[] = {
+        {"minimum", &low}, {"maximum", &high}, {"value", &value}};
+    for (const auto& [name, v] : given)
+        if (!ResourceNumber(p, name, *v) || std::fabs(*v) > kMaxControlValue)
+            return QString("%1 must be a number within +-%2").arg(name).arg(kMaxControlValue);
+    if (low > high) return "its minimum must not be above its maximum";
+    return {};
+}
+QString spinCheck(const ResourceProperties& p) {
+    if (double base = 10; !wholeWithin(p, "displayIntegerBase", 2, 36, base))
+        return "displayIntegerBase must be 2 to 36";
+    return rangeCheck(p);
+}
+QString decimalsCheck(const ResourceProperties& p) {
+    double decimals = 0;
+    for (const char* name : {"decimals", "displayDecimals"})
+        if (!wholeWithin(p, name, 0, 15, decimals)) return QString("%1 must be 0 to 15").arg(name);
+    return {};
+}
+QString doubleCheck(const ResourceProperties& p) {
+    const QString fault = decimalsCheck(p);
+    return fault.isEmpty() ? rangeCheck(p) : fault;
+}
+
+const char kSpinProperties[] =
+    "minimum:number maximum:number value:number prefix:string suffix:string readOnly:bool "
+    "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number";
+const char kBarProperties[] = "minimum:number maximum:number value:number format:string";
+
 // Our own widgets are made here; Qt's loader makes its own. Every kind needs an ID: a control
 // the program cannot address would be dead on the panel.
 const ControlKind kKinds[] = {
-    {"QComboBox", &QComboBox::staticMetaObject, nullptr, true, nullptr, nullptr, comboGet, comboSet,
-     nullptr, nullptr, comboWire, comboText},
-    {"QSpinBox", &QSpinBox::staticMetaObject, nullptr, true, nullptr, nullptr, spinGet, spinSet,
-     spinMaximum, spinSetMaximum, noEvents, spinText},
-    {"NumericEntry", &NumericEntry::staticMetaObject, make<NumericEntry>, true, nullptr, nullptr,
-     spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
-    {"QDoubleSpinBox", &QDoubleSpinBox::staticMetaObject, nullptr, true, nullptr, nullptr,
-     doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents, spinText},
-    {"NumericIndicator", &NumericIndicator::staticMetaObject, make<NumericIndicator>, true, nullptr,
-     nullptr, storedGet<NumericIndicator>, storedSet<NumericIndicator>, doubleMaximum,
-     indicatorSetMaximum, noEvents, storedText<NumericIndicator>},
-    {"QProgressBar", &QProgressBar::staticMetaObject, nullptr, true, nullptr, nullptr, barGet,
-     barSet, barMaximum, barSetMaximum, noEvents, barText},
-    {"RateMeter", &RateMeter::staticMetaObject, make<RateMeter>, true, nullptr, meterBind, barGet,
-     meterSet, barMaximum, barSetMaximum, noEvents, barText},
-    {"LargeDisplay", &LargeDisplay::staticMetaObject, make<LargeDisplay>, true, nullptr, largeBind,
+    {"QComboBox", &QComboBox::staticMetaObject, nullptr, true,
+     "currentIndex:number placeholderText:string", nullptr, nullptr, comboGet, comboSet, nullptr,
+     nullptr, comboWire, comboText},
+    {"QSpinBox", &QSpinBox::staticMetaObject, nullptr, true, kSpinProperties, spinCheck, nullptr,
+     spinGet, spinSet, spinMaximum, spinSetMaximum, noEvents, spinText},
+    {"NumericEntry", &NumericEntry::staticMetaObject, make<NumericEntry>, true, kSpinProperties,
+     spinCheck, nullptr, spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
+    {"QDoubleSpinBox", &QDoubleSpinBox::staticMetaObject, nullptr, true,
+     "minimum:double maximum:double value:double decimals:number prefix:string suffix:string",
+     doubleCheck, nullptr, doubleGet, doubleSet, doubleMaximum, doubleSetMaximum, noEvents,
+     spinText},
+    {"NumericIndicator", &NumericIndicator::staticMetaObject, make<NumericIndicator>, true,
+     "minimum:double maximum:double displayDecimals:number suffix:string", doubleCheck, nullptr,
+     storedGet<NumericIndicator>, storedSet<NumericIndicator>, doubleMaximum, indicatorSetMaximum,
+     noEvents, storedText<NumericIndicator>},
+    {"QProgressBar", &QProgressBar::staticMetaObject, nullptr, true, kBarProperties, rangeCheck,
+     nullptr, barGet, barSet, barMaximum, barSetMaximum, noEvents, barText},
+    {"RateMeter", &RateMeter::staticMetaObject, make<RateMeter>, true,
+     "minimum:number maximum:number value:number format:string rateOf:string", rangeCheck,
+     meterBind, barGet, meterSet, barMaximum, barSetMaximum, noEvents, barText},
+    {"LargeDisplay", &LargeDisplay::staticMetaObject, make<LargeDisplay>, true,
+     "decimals:number unit:string selector:string colorSource:string", decimalsCheck, largeBind,
      storedGet<LargeDisplay>, storedSet<LargeDisplay>, nullptr, nullptr, noEvents,
      storedText<LargeDisplay>},
-    {"TimerControl", &TimerControl::staticMetaObject, make<TimerControl>, true, timerCheck, nullptr,
-     nullptr, nullptr, nullptr, nullptr, timerWire, noText},
-    {"StripChart", &StripChart::staticMetaObject, make<StripChart>, true, chartCheck, chartBind,
-     nullptr, nullptr, nullptr, nullptr, noEvents, noText},
+    {"TimerControl", &TimerControl::staticMetaObject, make<TimerControl>, true,
+     "interval:double running:bool", timerCheck, nullptr, nullptr, nullptr, nullptr, nullptr,
+     timerWire, noText},
+    {"StripChart", &StripChart::staticMetaObject, make<StripChart>, true,
+     "traceCount:number history:number yMinimum:double yMaximum:double span:double "
+     "resolution:double unit:string rateOf:string",
+     chartCheck, chartBind, nullptr, nullptr, nullptr, nullptr, noEvents, noText},
 };
 
 }  // namespace

@@ -26,6 +26,10 @@ using ResourceProperties = std::map<QString, ResourceValue>;
 // when the resource gives something else.
 bool ResourceNumber(const ResourceProperties& properties, const QString& name, double& value);
 
+// The furthest from zero a control's range reaches, from a resource or the program: far beyond
+// any reading, and shown in full by a spin box.
+constexpr double kMaxControlValue = 1e9;
+
 // Where a control's events go.
 struct ControlEvents {
     std::function<void(int event)> send;
@@ -38,6 +42,10 @@ struct ControlKind {
     const QMetaObject* widgetClass;       // the widget's class; its subclasses are of this kind too
     QWidget* (*create)(QWidget* parent);  // nullptr: one of Qt's own, made by Qt's loader
     bool needsId;                         // its resource must give it a control ID
+    // The properties its resource may give besides those every control may (controlId,
+    // callback, toolTip, minimumSize, sizePolicy): "name:type ...", the type the element
+    // that holds the value (a double may also be given as a number).
+    const char* properties;
     // The fault in the properties its resource gives, empty when none (nullptr: no checks).
     QString (*check)(const ResourceProperties& properties);
     // Finds the controls of window it names; the fault, empty when none (nullptr: names none).

@@ -31,3 +31,17 @@ TEST(ChartScale, StepsOfOneTwoOrFiveAndNeverBelowZeroWithoutAValueThere) {
     const engine::ChartScale s = NiceScale(std::nan(""), 1);
     EXPECT_LT(s.low, s.high);
 }
+
+TEST(ChartScale, NumbersAtTheEdgesOfTheDoublesStillGiveAFewFiniteSteps) {
+    const std::pair<double, double> extremes[] = {
+        {-1.7e308, 1.7e308}, {1, 1.0000000000000002}, {0, 1e-300},
+        {1e-310, 1e-310},    {-1e300, -1e300},        {5e15, 5e15 + 2},
+    };
+    for (const auto& [low, high] : extremes) {
+        const engine::ChartScale s = NiceScale(low, high);
+        EXPECT_TRUE(std::isfinite(s.step) && s.step > 0) << low << ".." << high;
+        EXPECT_LT(s.low, s.high) << low << ".." << high;
+        EXPECT_LE((s.high - s.low) / s.step, 10) << low << ".." << high;
+        EXPECT_TRUE(s.decimals >= 0 && s.decimals <= 15) << low << ".." << high;
+    }
+}

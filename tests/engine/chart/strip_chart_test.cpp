@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <functional>
 #include <set>
 
@@ -186,6 +187,54 @@ TEST_F(Chart, ThePictureShowsEveryTraceInItsOwnColourAtScaleOneAndTwoAndSaves) {
         EXPECT_FALSE(QImage(QString::fromStdString(dir.path + name)).isNull()) << name;
     }
     EXPECT_FALSE(chart.savePicture(QString::fromStdString(dir.path + "/gone/c.png"), error));
+}
+
+TEST_F(Chart, NumbersFromOutsideAreHeldToWhatTheChartDrawsAndEveryPaintEnds) {
+    const double nan = std::nan("");
+    const struct {
+        void (StripChart::*set)(double);
+        double given;
+        double (StripChart::*get)() const;
+        double held;
+    } setters[] = {
+        {&StripChart::setSpan, 1e-300, &StripChart::span, 0.01},
+        {&StripChart::setSpan, 1e300, &StripChart::span, 86400},
+        {&StripChart::setSpan, nan, &StripChart::span, 86400},  // as it was
+        {&StripChart::setResolution, 0, &StripChart::resolution, 1e-6},
+        {&StripChart::setResolution, 1e9, &StripChart::resolution, 10},
+        {&StripChart::setYMinimum, -1.7e308, &StripChart::yMinimum, -1e6},
+        {&StripChart::setYMaximum, 1.7e308, &StripChart::yMaximum, 1e6},
+        {&StripChart::setYMaximum, nan, &StripChart::yMaximum, 1e6},
+    };
+    for (const auto& c : setters) {
+        (chart.*c.set)(c.given);
+        EXPECT_EQ((chart.*c.get)(), c.held) << c.given;
+    }
+    // The shortest span over points taken far apart, and ranges that would leave the grid
+    // without a step: each drawn, at least four converter steps wide.
+    chart.setSpan(1e-300);
+    chart.setResolution(0.0001);
+    appendRamp(100);
+    const struct {
+        double low, high;
+        std::pair<double, double> drawn;
+    } ranges[] = {
+        {1, 1.0000000000000002, {0.998779296875, 1.001220703125}},
+        {-1.7e308, 1.7e308, {-1e6, 1e6}},
+        {2.5, 2.5, {2.498779296875, 2.501220703125}},
+        {3, -3, {-3, 3}},
+    };
+    QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    for (const auto& r : ranges) {
+        chart.setYMinimum(r.low);
+        chart.setYMaximum(r.high);
+        EXPECT_EQ(chart.shownRange(), r.drawn) << r.low << ".." << r.high;
+        const long before = chart.paints();
+        chart.render(&image);
+        EXPECT_EQ(chart.paints(), before + 1);
+    }
+    // The newest point still lies at the plot's right edge.
+    EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 0.5).time, "0.000 s");
 }
 
 TEST_F(Chart, RecordAsksTheEngineAndShowsTheRecordingItIsTold) {

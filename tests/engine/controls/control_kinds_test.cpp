@@ -46,7 +46,7 @@ TEST(ControlKinds, AWidgetIsDrivenByTheRowOfItsNearestClassAndEachRowMakesItsOwn
     EXPECT_EQ(engine::KindNamed("QCheckBox"), nullptr);
 }
 
-TEST(ControlKinds, ChartsAndTimersAreHeldToSaneProperties) {
+TEST(ControlKinds, EveryNumberAResourceGivesIsHeldToWhatTheControlsDraw) {
     const struct {
         const char* kind;
         engine::ResourceProperties properties;
@@ -64,14 +64,44 @@ TEST(ControlKinds, ChartsAndTimersAreHeldToSaneProperties) {
          {{"traceCount", {"number", "16"}}, {"history", {"number", "500001"}}},
          "traceCount times history must be at most 8000000 points"},
         {"StripChart", {{"traceCount", {"number", "16"}}, {"history", {"number", "500000"}}}, ""},
-        {"StripChart", {{"yMinimum", {"double", "2.5"}}}, "the minimum below the maximum"},
-        {"StripChart", {{"yMaximum", {"double", "inf"}}}, "must be finite"},
-        {"StripChart", {{"yMinimum", {"double", "nan"}}}, "must be finite"},
+        // The range: four converter steps wide at least, within a million either way.
+        {"StripChart",
+         {{"yMinimum", {"double", "1"}}, {"yMaximum", {"double", "1.00244140625"}}},
+         ""},
+        {"StripChart",
+         {{"yMinimum", {"double", "1"}}, {"yMaximum", {"double", "1.0024414"}}},
+         "the maximum at least 0.00244141 above the minimum"},
+        {"StripChart", {{"yMinimum", {"double", "2.5"}}}, "at least 0.00244141 above"},
+        {"StripChart", {{"yMinimum", {"double", "-1e6"}}}, ""},
+        {"StripChart", {{"yMinimum", {"double", "-1.000001e6"}}}, "within +-1e+06"},
+        {"StripChart", {{"yMaximum", {"double", "inf"}}}, "yMinimum and yMaximum must"},
+        {"StripChart", {{"yMinimum", {"double", "nan"}}}, "yMinimum and yMaximum must"},
+        {"StripChart", {{"span", {"double", "0.01"}}}, ""},
+        {"StripChart", {{"span", {"double", "0.0099"}}}, "span must be 0.01 to 86400 seconds"},
+        {"StripChart", {{"span", {"number", "86401"}}}, "span must be 0.01 to 86400 seconds"},
+        {"StripChart", {{"resolution", {"double", "1e-6"}}}, ""},
+        {"StripChart", {{"resolution", {"double", "0"}}}, "resolution must be 1e-06 to 10"},
+        {"StripChart", {{"resolution", {"double", "11"}}}, "resolution must be 1e-06 to 10"},
         {"TimerControl", {}, ""},
-        {"TimerControl", {{"interval", {"double", "1e-9"}}}, ""},
-        {"TimerControl", {{"interval", {"double", "0"}}}, "above 0"},
-        {"TimerControl", {{"interval", {"double", "inf"}}}, "finite number of seconds"},
-        {"TimerControl", {{"interval", {"string", "1"}}}, "finite number of seconds"},
+        {"TimerControl", {{"interval", {"double", "1e-6"}}}, ""},
+        {"TimerControl", {{"interval", {"double", "86400"}}}, ""},
+        {"TimerControl", {{"interval", {"double", "1e-9"}}}, "interval must be 1e-06 to 86400"},
+        {"TimerControl", {{"interval", {"double", "86401"}}}, "interval must be 1e-06 to 86400"},
+        {"TimerControl", {{"interval", {"double", "inf"}}}, "interval must be"},
+        {"TimerControl", {{"interval", {"string", "1"}}}, "interval must be"},
+        // Spin boxes and bars: a range within a billion either way, in order.
+        {"QSpinBox", {{"minimum", {"number", "-1000000000"}}}, ""},
+        {"NumericEntry",
+         {{"maximum", {"number", "1000000001"}}},
+         "maximum must be a number within"},
+        {"QProgressBar",
+         {{"minimum", {"number", "5"}}, {"maximum", {"number", "4"}}},
+         "minimum must not be above its maximum"},
+        {"RateMeter", {{"value", {"number", "-2000000000"}}}, "value must be a number within"},
+        {"QSpinBox", {{"displayIntegerBase", {"number", "37"}}}, "displayIntegerBase must be 2"},
+        {"QDoubleSpinBox", {{"maximum", {"double", "1e300"}}}, "maximum must be a number within"},
+        {"NumericIndicator", {{"displayDecimals", {"number", "16"}}}, "displayDecimals must be 0"},
+        {"LargeDisplay", {{"decimals", {"number", "-1"}}}, "decimals must be 0 to 15"},
     };
     for (const auto& c : cases) {
         const engine::ControlKind* kind = engine::KindNamed(c.kind);

@@ -23,34 +23,51 @@ TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAn
         return "<property name=\"" + name + "\">" + value + "</property>";
     };
     const std::string id = "\n      <property name=\"controlId\" stdset=\"0\">\n       <number>";
-    const std::string noId = R"(<property name="other" stdset="0"><number>)";
+    const std::string idEnd = "</number>\n      </property>";
     const std::string selector = R"("QComboBox" name="selector">)", timer = R"(timer">)";
     const std::string traces = "<property name=\"traceCount\">";
     const std::string central = R"(name="central">)", title = R"(<property name="windowTitle">)";
+    // Where the edit made at `anchor` lies in the file.
+    auto lineOf = [&](const std::string& anchor) {
+        return "line " +
+               std::to_string(std::count(good.begin(), good.begin() + good.find(anchor), '\n') +
+                              1) +
+               ", ";
+    };
+    const std::string chart = R"("StripChart" name="chart">)";
+    auto chartWith = [&](const std::string& properties) {
+        return edit(traces, properties + traces);
+    };
     std::string deep = central;
     for (int i = 0; i < 20000; ++i) deep += "<widget class=\"QWidget\" name=\"w\">";
     for (int i = 0; i < 20000; ++i) deep += "</widget>";
+    std::string crowded = central;
+    for (int i = 0; i < 20000; ++i) crowded += R"(<widget class="QLabel" name="l"/>)";
     const struct {
         const char* file;
         std::string text;  // none: the file is not there, or made below
-        const char* fault;
+        std::string fault;
         int id = 1;
     } cases[] = {
         {"missing.uir", {}, "No such file"},
         {"truncated.uir", good.substr(0, good.size() / 2), "not a panel resource"},
         {"huge.uir", good + std::string(5 << 20, ' '), "more than a panel resource can be"},
         {"deep.uir", edit(central, deep), "nested more than"},
+        {"crowded.uir", edit(central, crowded), "more than 1000 widgets in one panel"},
         {"good.uir", good, "no panel with resource ID 2", 2},
-        {"dialog.uir", edit(R"("QMainWindow")", R"("QDialog")"), "dialog"},
+        {"dialog.uir", edit(R"("QMainWindow")", R"("QDialog")"),
+         "a QDialog, which a panel may not"},
         {"unknown_class.uir", edit(selector, R"("NoSuchWidget" name="selector">)"), "NoSuchWidget"},
         {"unsupported_control.uir",
          edit(central, central + R"(<widget class="QCheckBox" name="box">)" +
                            property("controlId", "<number>20</number>") + "</widget>"),
-         "control box is a QCheckBox, which the engine cannot drive"},
-        {"selector_without_id.uir", edit(selector + id, selector + noId),
+         lineOf(central) + "<widget>: a QCheckBox, which a panel may not hold"},
+        {"selector_without_id.uir", edit(selector + id + "2" + idEnd, selector),
          "selector (QComboBox) has no ID"},
-        {"timer_without_id.uir", edit(timer + id, timer + noId), "timer (TimerControl) has no ID"},
-        {"double_id.uir", edit("<number>2</number>", "<double>2.4</double>"), "whole number"},
+        {"timer_without_id.uir", edit(timer + id + "9" + idEnd, timer),
+         "timer (TimerControl) has no ID"},
+        {"double_id.uir", edit("<number>2</number>", "<double>2.4</double>"),
+         "property \"controlId\" must hold one <number>"},
         {"duplicate_id.uir", edit("address\">" + id + "5<", "address\">" + id + "4<"),
          "two controls have ID 4"},
         {"empty_callback.uir", edit("<string>CtrlCb<", "<string><"),
@@ -59,8 +76,7 @@ TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAn
          "\"NoSuch\", which the program does not define"},
         {"wrong_callback_form.uir", edit(">MenuCb<", ">CtrlCb<"),
          "does not name a command callback"},
-        {"zero_interval.uir", edit("0.010000000000000", "0"),
-         "interval must be a finite number of seconds above 0"},
+        {"zero_interval.uir", edit("0.010000000000000", "0"), "interval must be 1e-06 to 86400"},
         {"missing_selector.uir",
          edit("large\">", "large\">" + property("selector", "<string>no</string>")),
          "control large names selector \"no\", which the panel does not have"},
@@ -72,11 +88,49 @@ TEST_F(EngineTest, BadAndHostileResourcesAreRefusedAtOnceWithOneLineNamingFileAn
          edit(traces, property("rateOf", "<string>no</string>") + traces),
          "control chart names rateOf \"no\""},
         {"image.uir", edit(title, property("windowIcon", "<iconset>/dev/zero</iconset>") + title),
-         "another file"},
-        {"style_url.uir",
+         lineOf(title) + "<property>: a QMainWindow may not carry the property \"windowIcon\""},
+        // What passed the check before it read the file as the loader does.
+        {"range_a_rounding_wide.uir",
+         chartWith(property("yMinimum", "<double>1</double>") +
+                   property("yMaximum", "<double>1.0000000000000002</double>")),
+         lineOf(chart) + "<widget>: control chart (StripChart): yMinimum and yMaximum must lie"},
+        {"range_beyond_doubles.uir",
+         chartWith(property("yMinimum", "<double>-1.7e308</double>") +
+                   property("yMaximum", "<double>1.7e308</double>")),
+         "yMinimum and yMaximum must lie within +-1e+06, the maximum at least 0.00244141 above"},
+        {"span_tiny.uir", chartWith(property("span", "<double>1e-300</double>")),
+         "span must be 0.01 to 86400 seconds"},
+        {"resolution_tiny.uir", edit("0.500000000000000", "1e-300"),
+         "resolution must be 1e-06 to 10"},
+        {"pixmap_capitals.uir",
+         edit(title, property("windowTitle", "<Pixmap>/dev/zero</Pixmap>") + title),
+         lineOf(title) + "<Pixmap>: not an element a panel may hold"},
+        {"iconset_capitals.uir",
+         edit(title, property("windowIcon", "<IconSet>/dev/zero</IconSet>") + title),
+         "a QMainWindow may not carry the property \"windowIcon\""},
+        {"property_capitals_nan.uir",
+         chartWith("<Property name=\"yMinimum\"><double>nan</double></Property>"),
+         lineOf(traces) + "<double>: \"nan\" is not a finite number"},
+        {"widget_capitals_no_id.uir",
+         edit(central, central + R"(<Widget class="NumericEntry" name="noid"></Widget>)"),
+         lineOf(central) + "<Widget>: control noid (NumericEntry) has no ID"},
+        {"style_as_cstring.uir",
+         edit(title, property("styleSheet", "<cstring>* { background: url(/dev/zero) }</cstring>") +
+                         title),
+         "may not carry the property \"styleSheet\""},
+        {"rich_label.uir",
+         edit(central, central + R"(<widget class="QLabel" name="l">)" +
+                           property("text", "<string>&lt;img src=\"/dev/zero\"&gt;</string>") +
+                           "</widget>"),
+         lineOf(central) + "<string>: text with markup"},
+        {"entity.uir", edit("<ui ", "<!DOCTYPE ui [<!ENTITY e \"x\">]><ui "), "line 2: DTD"},
+        {"attribute_spelling.uir", edit(selector, R"("QComboBox" Class="QCheckBox" name="s">)"),
+         "<widget>: may not carry the attribute Class"},
+        {"huge_minimum_size.uir",
          edit(title,
-              property("styleSheet", "<string>* { background: url(/dev/zero) }</string>") + title),
-         "another file"},
+              property("minimumSize", "<size><width>1000000</width><height>9</height></size>") +
+                  title),
+         "<width>: must be 0 to 8192 pixels"},
         {"fifo.uir", {}, "not a regular file"},
         {"zero.uir", {}, "not a regular file"},
     };
