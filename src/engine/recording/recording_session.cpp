@@ -91,6 +91,13 @@ void RecordingSession::rateChanged(double scansPerSecond) {
     recorder_.comment(text);
 }
 
+void RecordingSession::noteAt(const std::string& text, double seconds) {
+    if (!running()) return;
+    std::string line = text + " at ";
+    ScanRecorder::formatTime(line, seconds - recorder_.begin());
+    recorder_.comment(line + " s");
+}
+
 QString RecordingSession::badge() const {
     if (!running()) return {};
     const long seconds = std::lround(std::max(0.0, clock_() - recorder_.begin()));
