@@ -1,6 +1,6 @@
-// A converter that does not answer, as the operator meets it: the program on the simulated
-// converter with each fault, an empty port, and a port lost mid-run; what the status line, the
-// chart and a recording say.
+// A converter that does not answer or a line that is not sound, as the operator meets it: the
+// program on the simulated converter with each fault, an empty port, and a port lost mid-run;
+// what the status line, the chart and a recording say.
 #include "engine/ports/link_health.h"
 #include "engine/panels/recordings.h"
 #include "program_fixture.h"
@@ -14,7 +14,7 @@ using zelmor::mainPanel;
 namespace {
 
 constexpr int kJudge = engine::LinkHealth::kScansToJudge;
-const std::string kTimeOut = "Time out error - Program wil be terminated";
+const std::string kSim = engine::kSimulatedStatus, kLost = "ppdev: /dev/parport0 stopped answering";
 
 StripChart& chart() {
     return *qobject_cast<StripChart*>(engine::FindControl(mainPanel, MAIN_CHART)->widget);
@@ -32,12 +32,12 @@ class LosablePort final : public engine::PortBackend {
     }
     void pause(double s) override { c_.pause(s); }
     engine::BackendStatus status() const override {
-        if (lost_) return {"ppdev: /dev/parport0 stopped answering", engine::BackendTone::alarm};
-        return c_.status();
+        return lost_ ? engine::BackendStatus{kLost, engine::BackendTone::alarm} : c_.status();
     }
     void lose() {
         lost_ = true;
         statusChanged();
+        engine::SetStatusLine(kLost, engine::StatusTone::alarm);  // as start-up does
     }
 
   private:
@@ -45,13 +45,11 @@ class LosablePort final : public engine::PortBackend {
     bool lost_ = false;
 };
 
-}  // namespace
-
 class LinkHealthProgram : public Program {
   protected:
     // Chooses a port (0: LPT1, 1: LPT2) and makes `scans` scans a tenth of a second apart.
     void openAndScan(int port, int scans) {
-        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, port);
+        ChooseItem(zelmor::lptPanel, PORTS_SELECT, port);
         ASSERT_GE(zelmor::mainPanel, 1);
         for (int timer : {MAIN_TIMER, MAIN_STAT_TIMER})
             engine::FindControl(mainPanel, timer)->widget->setProperty("running", false);
@@ -67,55 +65,66 @@ class LinkHealthProgram : public Program {
     }
 };
 
-TEST_F(LinkHealthProgram, EachFaultIsSaidOnTheStatusLineWithItsCauseAndTheTimeOutsKeepTheirPopups) {
+}  // namespace
+
+TEST_F(LinkHealthProgram, EachFaultIsSaidWithItsCauseAndHatchedAndTheTimeOutsKeepTheirPopups) {
     struct Case {
         SimFault fault;
         int port;
-        int scans;
-        const char* warning;  // empty: the status line stays as it was
+        const char* status;  // after kSim or kLost and " — "; empty: the line stays as it was
         std::size_t popups;
+        double hatchedFrom, hatchedTo;  // 0: nothing hatched
+        bool lose = false;              // the port lost after the third scan
     };
     const Case cases[] = {
-        {SimFault::unplugged, 0, kJudge,
+        {SimFault::unplugged, 0,
          "No converter answering on LPT1: every channel reads full scale \u2014 check the cable "
          "and the board's supply",
-         0},
-        {SimFault::none, 1, kJudge,
+         0, 0.1, 1.6},
+        {SimFault::none, 1,
          "No converter answering on LPT2: every channel reads full scale \u2014 check the cable "
          "and the board's supply",
-         0},
-        {SimFault::none, 0, 2 * kJudge, "", 0},  // channel 7 near full scale is a signal
-        {SimFault::unpowered, 0, 1,
+         0, 0.1, 1.6},
+        {SimFault::none, 0, "", 0, 0, 0},  // channel 7 near full scale is a signal
+        {SimFault::unpowered, 0,
          "The converter on LPT1 does not answer: every conversion timed out \u2014 check the "
          "board's supply and the cable",
-         8},
-        {SimFault::strobeStuck, 0, 1,
+         8, 0.1, 0.1},
+        {SimFault::strobeStuck, 0,
          "The converter on LPT1 never raised its strobe: conversions timed out \u2014 check the "
          "strobe line (pin 10)",
-         8},
+         8, 0.1, 0.1},
+        {SimFault::noisy, 0,
+         "Noisy data line on LPT1: bits the converter sends as zeros arrive as ones \u2014 check "
+         "the cable (length, shielding) and its ground",
+         0, 0.2, 1.6},  // the second scan is the first with a bit flipped
+        {SimFault::none, 0,
+         "LPT1 was lost: the scans since are not measurements \u2014 check the card and its "
+         "driver",
+         0, 0.4, 1.6, true},
     };
     for (const Case& c : cases) {
         ProgramOnSimulator program(clock);
+        LosablePort port(program.converter);
+        engine::UsePortBackend(&port);
         program.converter.setFault(c.fault);
-        program.run([&] { openAndScan(c.port, c.scans); });
-        const std::string expected =
-            *c.warning ? std::string(engine::kSimulatedStatus) + " \u2014 " + c.warning
-                       : std::string(engine::kSimulatedStatus);
-        EXPECT_EQ(engine::StatusLineText(), expected) << c.warning;
+        program.run([&] {
+            openAndScan(c.port, c.lose ? 3 : 2 * kJudge);
+            if (c.lose) port.lose(), scan(2 * kJudge - 3);
+        });
+        const std::string before = c.lose ? kLost : kSim;
+        EXPECT_EQ(engine::StatusLineText(), *c.status ? before + " \u2014 " + c.status : before);
         EXPECT_EQ(engine::StatusLineTone(),
-                  *c.warning ? engine::StatusTone::alarm : engine::StatusTone::notice);
-        ASSERT_EQ(engine::PopupLog().size(), c.popups) << c.warning;
-        for (const auto& popup : engine::PopupLog()) EXPECT_EQ(popup.message, kTimeOut);
+                  *c.status ? engine::StatusTone::alarm : engine::StatusTone::notice);
+        ASSERT_EQ(engine::PopupLog().size(), c.popups) << c.status;
+        for (const auto& popup : engine::PopupLog())
+            EXPECT_EQ(popup.message, "Time out error - Program wil be terminated");
         EXPECT_EQ(program.endedByProgram, c.popups > 0);  // the time-out still ends the program
-        // The scans the fault touches are hatched on the chart: all of them here.
         const auto& marks = chart().suspectSpans();
-        if (!*c.warning) {
-            EXPECT_TRUE(marks.empty());
-            continue;
-        }
-        ASSERT_EQ(marks.size(), 1u) << c.warning;
-        EXPECT_NEAR(marks[0].first, 0.1, 1e-9);
-        EXPECT_NEAR(marks[0].second, 0.1 * c.scans, 1e-9);
+        ASSERT_EQ(marks.size(), c.hatchedFrom > 0 ? 1u : 0u) << c.status;
+        if (marks.empty()) continue;
+        EXPECT_NEAR(marks[0].first, c.hatchedFrom, 1e-9) << c.status;
+        EXPECT_NEAR(marks[0].second, c.hatchedTo, 1e-9) << c.status;
     }
 }
 
@@ -130,7 +139,7 @@ TEST_F(LinkHealthProgram, RealReadingsClearTheWarningAndARecordingHasOneLineForE
         EXPECT_EQ(engine::StatusLineTone(), engine::StatusTone::alarm);
         converter.setFault(SimFault::none);  // the cable is back: readings as on LPT1
         scan(3);
-        EXPECT_EQ(engine::StatusLineText(), engine::kSimulatedStatus);
+        EXPECT_EQ(engine::StatusLineText(), kSim);
         EXPECT_EQ(engine::StatusLineTone(), engine::StatusTone::notice);
         converter.setFault(SimFault::unplugged);  // and off again: a second mark
         scan(kJudge);
@@ -138,11 +147,10 @@ TEST_F(LinkHealthProgram, RealReadingsClearTheWarningAndARecordingHasOneLineForE
     });
     const auto& marks = chart().suspectSpans();
     ASSERT_EQ(marks.size(), 2u);
-    EXPECT_NEAR(marks[0].first, 0.1, 1e-9);
-    EXPECT_NEAR(marks[0].second, 0.1 * (2 + 2 * kJudge), 1e-9);
-    EXPECT_NEAR(marks[1].first, 0.1 * (2 + 2 * kJudge + 3 + 1), 1e-9);
-    const RecordedFile recorded(file);
+    EXPECT_NEAR(marks[0].second, 1.8, 1e-9);
+    EXPECT_NEAR(marks[1].first, 2.2, 1e-9);
     std::vector<std::string> link;
+    const RecordedFile recorded(file);
     for (const auto& c : recorded.comments)
         if (c.rfind("link: ", 0) == 0) link.push_back(c);
     // Times from the recording's start at 0.2 s; the first fault began before it.
@@ -152,24 +160,4 @@ TEST_F(LinkHealthProgram, RealReadingsClearTheWarningAndARecordingHasOneLineForE
         "link: No converter answering on LPT1: every channel reads full scale at 2.000000 s",
     };
     EXPECT_EQ(link, expected);
-}
-
-TEST_F(LinkHealthProgram, APortLostMidRunIsSaidAtTheFirstScanAfterAndMarkedFromThere) {
-    LosablePort port(converter);
-    engine::UsePortBackend(&port);
-    run([&] {
-        openAndScan(0, 3);
-        EXPECT_EQ(engine::StatusLineText(), engine::kSimulatedStatus);
-        port.lose();
-        engine::SetStatusLine(port.status().text, engine::StatusTone::alarm);  // as start-up does
-        scan(2);
-        EXPECT_EQ(engine::StatusLineText(),
-                  "ppdev: /dev/parport0 stopped answering \u2014 LPT1 was lost: the scans since "
-                  "are not measurements \u2014 check the card and its driver");
-        for (int ch = 0; ch < 8; ++ch) EXPECT_EQ(Value(mainPanel, MAIN_CH0 - ch), 0.0);
-    });
-    ASSERT_EQ(chart().suspectSpans().size(), 1u);
-    EXPECT_NEAR(chart().suspectSpans()[0].first, 0.4, 1e-9);
-    EXPECT_NEAR(chart().suspectSpans()[0].second, 0.5, 1e-9);
-    engine::UsePortBackend(&converter);
 }

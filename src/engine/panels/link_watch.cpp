@@ -31,6 +31,8 @@ constexpr FaultWords kWords[] = {
      "check the strobe line (pin 10)"},
     {LinkFault::portLost, "%s was lost: the scans since are not measurements",
      "check the card and its driver"},
+    {LinkFault::noisy, "Noisy data line on %s: bits the converter sends as zeros arrive as ones",
+     "check the cable (length, shielding) and its ground"},
 };
 
 // The port as the operator chose it: its LPT name from the BIOS table, else its address.
@@ -60,7 +62,7 @@ class LinkWatch : public QObject {
             status_changes_ = BackendStatusChanges();
             lost_ = ActiveBackendStatus().tone == BackendTone::alarm;
         }
-        if (health_.scan(values, traces, seconds, TakeStrobeTimeOuts(), lost_)) {
+        if (health_.scan(values, traces, seconds, TakeWireTally(), lost_)) {
             if (commented_) feed.noteAt("link: readings back", seconds);
             commented_ = false;
             if (health_.fault() == LinkFault::none)

@@ -54,7 +54,7 @@ void SleepFor(double seconds) {
 
 void RT_outp(short port, unsigned char value) {
     engine::lastWritten = static_cast<std::uint16_t>(port);
-    engine::WatchPortWrite(engine::lastWritten);
+    engine::WatchPortWrite(engine::lastWritten, value);
     engine::current->write(static_cast<std::uint16_t>(port), value);
 }
 

@@ -1,5 +1,5 @@
-// The link's health judged from scans, against hand-worked answers; the wire's time-outs are
-// met through the real link in tests/ui/link_health_test.cpp.
+// The link's health judged from scans and what the wire showed, against hand-worked answers;
+// the wire itself is met through the real link in tests/ui/link_health_test.cpp.
 #include "engine/ports/link_health.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,8 @@ constexpr double kStep = 2.5 / 4096;
 
 // A scan: 'F' every channel at full scale, 'Z' every channel at 0, 'R' real readings, '1' one
 // channel at full scale and the rest real, 'N' every channel one step under full scale,
-// 'T' real readings with a time-out, 'D' every channel 0 with time-outs, 'L' the port lost.
+// 'T' real readings with a time-out, 'D' every channel 0 with time-outs, 'L' the port lost,
+// 'g' real readings with one flipped bit, 'G' with two.
 std::vector<double> scanOf(char kind) {
     std::vector<double> v = {0.3, 1.25, 1.6, 2.0, kStep, 1.0, 1.03, 2.49};
     if (kind == 'F') v.assign(8, kFull);
@@ -27,11 +28,13 @@ std::vector<double> scanOf(char kind) {
     return v;
 }
 
+const std::string kWindow(LinkHealth::kNoiseWindow, 'R');  // a window of real readings
+
 }  // namespace
 
-TEST(LinkHealth, WholeScanSignaturesTimeOutsAndALostPortEachGiveTheirFaultFromTheRightScan) {
+TEST(LinkHealth, EachSignatureGivesItsFaultFromTheRightScanAndClearsWhenReadingsReturn) {
     struct Case {
-        const char* scans;  // one a tenth of a second apart, from 0
+        std::string scans;  // one a tenth of a second apart, from 0
         LinkFault fault;
         double since;
         int changes;
@@ -44,24 +47,32 @@ TEST(LinkHealth, WholeScanSignaturesTimeOutsAndALostPortEachGiveTheirFaultFromTh
         {"NNNNNNNNNNNN", LinkFault::none, 0, 0},      // a step under full scale is a reading
         {"FFFFFFFFFFR", LinkFault::none, 0, 2},       // real readings clear it at once
         {"TTTR", LinkFault::none, 0, 2},
+        {"DD", LinkFault::noConversion, 0, 1},
         {"FFFFFFFFL", LinkFault::portLost, 0.8, 2},
         {"RLR", LinkFault::portLost, 0.1, 1},  // good values do not bring a lost port back
+        {"RgRRGR", LinkFault::none, 0, 0},     // a few glitches are not a noisy line
+        {"RgRRgGR", LinkFault::noisy, 0.1, 1},
+        {"Rgg" + kWindow.substr(4) + "gg", LinkFault::noisy, 0.1, 1},  // one window's ends
+        {"RGG" + kWindow, LinkFault::none, 0, 2},  // a window passed clean clears it
+        {"g" + kWindow + "g" + kWindow + "g" + kWindow + "g", LinkFault::none, 0, 0},
+        {"RGGFR", LinkFault::noisy, 0.1, 1},  // full scale only for a while
+        {"RGGFFFFFFFF", LinkFault::fullScale, 0.3, 2},
     };
     for (const Case& c : cases) {
         LinkHealth health;
         int changes = 0;
         bool lost = false;
-        const std::string scans = c.scans;
-        for (std::size_t i = 0; i < scans.size(); ++i) {
-            lost = lost || scans[i] == 'L';
-            const int timeOuts = scans[i] == 'T' || scans[i] == 'D' ? 8 : 0;
-            changes += health.scan(scanOf(scans[i]).data(), 8, 0.1 * static_cast<double>(i),
-                                   timeOuts, lost);
+        for (std::size_t i = 0; i < c.scans.size(); ++i) {
+            const char kind = c.scans[i];
+            lost = lost || kind == 'L';
+            const engine::WireTally wire = {kind == 'T' || kind == 'D' ? 8 : 0, kind == 'g'   ? 1
+                                                                                : kind == 'G' ? 2
+                                                                                              : 0};
+            changes +=
+                health.scan(scanOf(kind).data(), 8, 0.1 * static_cast<double>(i), wire, lost);
         }
         EXPECT_EQ(health.fault(), c.fault) << c.scans;
         EXPECT_EQ(changes, c.changes) << c.scans;
-        if (c.fault != LinkFault::none) {
-            EXPECT_DOUBLE_EQ(health.since(), c.since) << c.scans;
-        }
+        EXPECT_DOUBLE_EQ(c.fault == LinkFault::none ? 0 : health.since(), c.since) << c.scans;
     }
 }
