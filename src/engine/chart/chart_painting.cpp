@@ -250,6 +250,7 @@ void StripChart::paintOverlays(QPainter& p) {
         return c;
     };
     const QColor tipBase = palette().toolTipBase().color();
+    paintSuspect(p, plot);
 
     // Statistics of the span, on demand, in the top left corner.
     if (statistics_shown_) {
@@ -286,4 +287,33 @@ void StripChart::paintOverlays(QPainter& p) {
         const bool rightSide = hover_x_ + size.width() + 12 < plot.right();
         return QPointF(rightSide ? hover_x_ + 8 : hover_x_ - size.width() - 8, plot.top() + 8);
     });
+}
+
+void StripChart::markSuspect(double from, double to) {
+    if (!suspect_.empty() && suspect_.back().first == from) {
+        suspect_.back().second = std::max(suspect_.back().second, to);
+    } else {
+        if (suspect_.size() >= kSuspectMarks) suspect_.erase(suspect_.begin());
+        suspect_.emplace_back(from, std::max(from, to));
+    }
+    update();
+}
+
+// Scans the converter did not really make, hatched over the traces on the columns they fall
+// in, at least a column wide so that a single scan shows.
+void StripChart::paintSuspect(QPainter& p, const QRectF& plot) {
+    if (suspect_.empty() || shown().size() == 0) return;
+    const ColumnSummary& columns = shownColumns();
+    const long first = firstColumn();
+    const qreal dpr = devicePixelRatioF();
+    QColor hatch = palette().text().color();
+    hatch.setAlphaF(0.55);
+    for (const auto& [from, to] : suspect_) {
+        const double left = plot.left() + (columns.columnOf(from) - first) / dpr;
+        const double right = plot.left() + (columns.columnOf(to) - first + 1) / dpr;
+        const QRectF mark =
+            QRectF(QPointF(left, plot.top()), QPointF(right, plot.bottom())).intersected(plot);
+        if (mark.isEmpty()) continue;
+        p.fillRect(mark, QBrush(hatch, Qt::BDiagPattern));
+    }
 }

@@ -21,6 +21,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/chart/column_summary.h"
@@ -76,6 +77,13 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const TraceHistory& shown() const { return frozen_ ? snapshot_ : live_; }
     // When the newest shown scan was taken: where the shown span ends.
     double shownEnd() const;
+
+    // Scans taken from `from` to `to` seconds are not to be taken for data (the converter was
+    // not answering): drawn hatched over the plot. Marking again from the same `from` widens
+    // that mark; the oldest of kSuspectMarks are let go.
+    void markSuspect(double from, double to);
+    const std::vector<std::pair<double, double>>& suspectSpans() const { return suspect_; }
+    static constexpr std::size_t kSuspectMarks = 64;
 
     // Each trace's colour: the resource's, else one of 16 distinct defaults.
     QColor traceColor(int trace) const;
@@ -161,6 +169,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintLegend(QPainter& p);
     void paintTraces(QPainter& p, const std::pair<double, double>& range);
     void paintOverlays(QPainter& p);
+    void paintSuspect(QPainter& p, const QRectF& plot);
     // A box over the plot: its background, then lines of text, each in its colour, `pad`
     // pixels in from its edges. `place` puts a box of the size given.
     struct OverlayLine {
@@ -202,6 +211,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     QString unit_ = "V";
     bool frozen_ = false, autoscale_ = false, statistics_shown_ = false;
     double hover_x_ = -1;
+    std::vector<std::pair<double, double>> suspect_;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
     QToolButton* record_ = nullptr;

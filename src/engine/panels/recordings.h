@@ -37,6 +37,8 @@ class ChartFeed : public QObject {
     bool recording() const { return session_.running(); }
     StripChart& chart() const { return *chart_; }
     const RecordingSession& session() const { return session_; }
+    // A comment line in the running recording, at `seconds` of the scans' clock.
+    void noteAt(const std::string& text, double seconds) { session_.noteAt(text, seconds); }
 
     // The "not a whole number of scans" line is said once per chart: whether it was.
     bool toldPartialScans = false;

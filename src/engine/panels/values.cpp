@@ -9,6 +9,7 @@
 #include "engine/controls/control_kinds.h"
 #include "engine/controls/timer_control.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/link_watch.h"
 #include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 
@@ -123,6 +124,7 @@ int PlotStripChart(int panel, int control, const double* array, int numberOfPoin
     }
     const double* first = array + startingIndex;
     const double taken = ScanStartSeconds();
+    WatchLink(feed, first, numberOfPoints, skipCount, taken);
     if (skipCount == 0) {
         // The usual case, one scan after another: append straight from the caller's array.
         for (int i = 0; i < numberOfPoints; i += traces) feed.scan(first + i, taken);

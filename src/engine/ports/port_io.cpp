@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/ports/link_health.h"
+
 namespace engine {
 namespace {
 
@@ -20,14 +22,26 @@ class EmptyBus final : public PortBackend {
 EmptyBus emptyBus;
 PortBackend* current = &emptyBus;
 std::uint16_t lastWritten = 0;
+std::uint64_t statusChanges = 0;
 
 }  // namespace
 
 void UsePortBackend(PortBackend* backend) {
     current = backend ? backend : &emptyBus;
 }
+void PortBackend::statusChanged() const {
+    ++statusChanges;
+    if (listener_) listener_();
+}
+
 std::string ActiveBackendDescription() {
     return current->status().text;
+}
+BackendStatus ActiveBackendStatus() {
+    return current->status();
+}
+std::uint64_t BackendStatusChanges() {
+    return statusChanges;
 }
 std::uint16_t LastPortWritten() {
     return lastWritten;
@@ -40,11 +54,15 @@ void SleepFor(double seconds) {
 
 void RT_outp(short port, unsigned char value) {
     engine::lastWritten = static_cast<std::uint16_t>(port);
+    engine::WatchPortWrite(engine::lastWritten, value);
     engine::current->write(static_cast<std::uint16_t>(port), value);
 }
 
 unsigned char RT_inp(short port) {
-    return engine::current->read(static_cast<std::uint16_t>(port));
+    const auto address = static_cast<std::uint16_t>(port);
+    const std::uint8_t value = engine::current->read(address);
+    engine::WatchPortRead(address, value);
+    return value;
 }
 
 void Delay(double seconds) {

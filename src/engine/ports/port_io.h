@@ -44,9 +44,7 @@ class PortBackend {
     void onStatusChange(std::function<void()> listener) { listener_ = std::move(listener); }
 
   protected:
-    void statusChanged() const {
-        if (listener_) listener_();
-    }
+    void statusChanged() const;
 
   private:
     std::function<void()> listener_;
@@ -58,6 +56,10 @@ void UsePortBackend(PortBackend* backend);
 
 // The bound back end in words, for a recording's header: its status line's text.
 std::string ActiveBackendDescription();
+BackendStatus ActiveBackendStatus();
+// How often any back end's status changed by itself since the run began: cheap to compare
+// scan by scan, where asking for the status itself would build its text.
+std::uint64_t BackendStatusChanges();
 
 // The port address last written (0: none yet): the converter link writes only its port's data
 // register, so this is the base address in use, for a recording's header.

@@ -106,6 +106,13 @@ void RecordingSession::gap(double last, double seconds, bool popupOpen) {
         recorder_.comment(GapComment(seconds - last, last - recorder_.begin(), popupOpen));
 }
 
+void RecordingSession::noteAt(const std::string& text, double seconds) {
+    if (!running()) return;
+    std::string line = text + " at ";
+    ScanRecorder::formatTime(line, seconds - recorder_.begin());
+    recorder_.comment(line + " s");
+}
+
 QString RecordingSession::badge() const {
     if (!running()) return {};
     const long seconds = std::lround(std::max(0.0, clock_() - recorder_.begin()));

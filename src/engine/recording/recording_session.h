@@ -62,6 +62,8 @@ class RecordingSession {
     void gap(double last, double seconds, bool popupOpen);
     // A comment line at the time of the change.
     void rateChanged(double scansPerSecond);
+    // A comment line "<text> at <t> s", t the scans' clock `seconds` since the start.
+    void noteAt(const std::string& text, double seconds);
     // "● REC name  0:01:23  83,000 scans" while running; empty otherwise.
     QString badge() const;
 
