@@ -1,25 +1,20 @@
 // A test-only stand-in for the kernel's side of the parallel port, loaded with LD_PRELOAD
-// into an unmodified zelmor or test binary. It follows the kernel's documented interface, not
-// what our back end expects of it:
+// into an unmodified zelmor or test binary. It answers as the kernel documents, not as our
+// back end expects:
 //   /proc/sys/dev/parport/parportN/base-addr  the kernel's ports ("888\t1912")
-//   /dev/parportN                             ppdev: PPEXCL before PPCLAIM, a claim before
-//                                             any register access (EINVAL otherwise), the
-//                                             status register raw, as the port presents it
-//   /dev/mem                                  physical memory with a BIOS data area
-// Every other file goes through to the C library. Behind the port that has it, the data and
-// status registers are wired to the same wire-level simulated converter the engine uses.
+//   /dev/parportN    ppdev: PPEXCL before PPCLAIM, a claim before any register access
+//                    (EINVAL otherwise), the status register raw, as the port presents it
+//   /dev/mem         physical memory with a BIOS data area
+// Every other file goes through to the C library. Port 0's data and status registers are
+// wired to the engine's wire-level simulated converter.
 //
-// Set up from the environment, read again at each open, so a test can change it:
+// Set from the environment, read again at each open:
 //   ZELMOR_FAKE_PORTS=0:0x378,1:0x278    the kernel's ports (number:base)
-//   ZELMOR_FAKE_CONVERTER=0              the port the converter hangs on (default 0)
-//   ZELMOR_FAKE_BIOS=0x378,0x278,0       /dev/mem readable with these LPT1-3 words;
-//                                        unset: opening /dev/mem fails with EACCES
+//   ZELMOR_FAKE_BIOS=0x378,0x278,0       /dev/mem with these LPT1-3 words; unset: EACCES
 //   ZELMOR_FAKE_OPEN_ERROR=EACCES        every /dev/parportN open fails so
 //   ZELMOR_FAKE_CLAIM_ERROR=1:EBUSY      port 1's claim is refused so
-//   ZELMOR_FAKE_FAIL_AFTER=N             from the Nth register access on, every ioctl fails
-//                                        with ENODEV (the card removed, the module unloaded)
-// An in-process test reads what was done with zelmor_fake_kernel_log() (one line per call),
-// and loses the port mid-run with zelmor_fake_kernel_fail_after(n).
+// An in-process test reads one line per call from zelmor_fake_kernel_log(), and loses the
+// port (every ioctl then fails with ENODEV) with zelmor_fake_kernel_fail_after(n).
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -54,7 +49,7 @@ F real(const char* name) {
 struct Device {
     int number = 0;
     bool converter = false;  // the converter hangs on this port
-    bool exclusive = false, claimed = false;
+    bool claimed = false;
 };
 
 struct Kernel {
@@ -102,11 +97,9 @@ std::map<int, unsigned> ports() {
 }
 
 int errnoNamed(const std::string& name) {
-    static const std::map<std::string, int> names = {
-        {"EACCES", EACCES}, {"ENOENT", ENOENT}, {"EBUSY", EBUSY}, {"ENXIO", ENXIO},
-        {"ENODEV", ENODEV}, {"EINTR", EINTR},   {"EPERM", EPERM}, {"ENOTTY", ENOTTY}};
-    auto it = names.find(name);
-    return it == names.end() ? EIO : it->second;
+    for (int e : {EACCES, ENOENT, EBUSY, ENXIO, ENODEV})
+        if (name == strerrorname_np(e)) return e;
+    return EIO;
 }
 
 // "1:EBUSY" for port 1 -> EBUSY; 0 when none.
@@ -173,9 +166,7 @@ int openDevice(const char* path) {
     const int fd = memfd_create(path, MFD_CLOEXEC);
     Kernel& k = kernel();
     std::lock_guard<std::recursive_mutex> hold(k.lock);
-    k.devices[fd] = Device{number, number == std::atoi(env("ZELMOR_FAKE_CONVERTER").c_str())};
-    const std::string failAfter = env("ZELMOR_FAKE_FAIL_AFTER");
-    k.failAfter = failAfter.empty() ? -1 : std::atol(failAfter.c_str());
+    k.devices[fd] = Device{number, number == 0};
     k.log += "open " + std::string(path) + "\n";
     return fd;
 }
@@ -189,11 +180,9 @@ int maybeFake(const char* path, int& fd) {
 
 int portIoctl(Kernel& k, Device& d, unsigned long request, void* arg) {
     if (k.failAfter >= 0 && k.accesses >= k.failAfter) return errno = ENODEV, -1;
-    const bool converter = d.converter;
     switch (request) {
         case PPEXCL:
             if (d.claimed) return errno = EINVAL, -1;  // too late once claimed
-            d.exclusive = true;
             k.log += "PPEXCL " + std::to_string(d.number) + "\n";
             return 0;
         case PPCLAIM:
@@ -211,11 +200,10 @@ int portIoctl(Kernel& k, Device& d, unsigned long request, void* arg) {
             if (!d.claimed) return errno = EINVAL, -1;
             ++k.accesses;
             if (request == PPWDATA) {
-                // Only the converter's port has anything on its data lines.
-                if (converter) k.converter.write(0x378, *static_cast<unsigned char*>(arg));
+                if (d.converter) k.converter.write(0x378, *static_cast<unsigned char*>(arg));
             } else {
                 *static_cast<unsigned char*>(arg) =
-                    converter ? k.converter.read(0x379) : k.converter.read(0x279);
+                    d.converter ? k.converter.read(0x379) : k.converter.read(0x279);
             }
             return 0;
         default:

@@ -22,19 +22,21 @@ using zelmor::mainPanel;
 
 namespace {
 
+template <typename F>
+F fakeKernel(const char* name) {
+    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+}
+
 std::string kernelLog() {
-    auto log = reinterpret_cast<const char* (*)()>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_log"));
-    return log ? log() : "no fake kernel: run this binary through CTest";
+    return fakeKernel<const char* (*)()>("zelmor_fake_kernel_log")();
 }
 
 void setKernel(std::initializer_list<std::pair<const char*, const char*>> settings) {
-    for (const char* name :
-         {"ZELMOR_FAKE_PORTS", "ZELMOR_FAKE_CONVERTER", "ZELMOR_FAKE_BIOS",
-          "ZELMOR_FAKE_OPEN_ERROR", "ZELMOR_FAKE_CLAIM_ERROR", "ZELMOR_FAKE_FAIL_AFTER"})
+    for (const char* name : {"ZELMOR_FAKE_PORTS", "ZELMOR_FAKE_BIOS", "ZELMOR_FAKE_OPEN_ERROR",
+                             "ZELMOR_FAKE_CLAIM_ERROR"})
         unsetenv(name);
     for (const auto& [name, value] : settings) setenv(name, value, 1);
-    if (auto reset = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_reset")))
-        reset();
+    fakeKernel<void (*)()>("zelmor_fake_kernel_reset")();
 }
 
 long accesses() {
@@ -49,12 +51,11 @@ constexpr double kChannel0 = 0.2996826171875, kChannel7 = 2.4896240234375;
 class Ppdev : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_NE(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_log"), nullptr)
+        ASSERT_TRUE(fakeKernel<void*>("zelmor_fake_kernel_log"))
             << "run through CTest, which preloads the fake kernel";
         ResetEngine(zelmor::callbacks);
-        zelmor::lptPanel = zelmor::mainPanel = 0;
+        zelmor::lptPanel = zelmor::mainPanel = zelmor::index = porta = 0;
         zelmor::addr1 = zelmor::addr2 = zelmor::addr3 = zelmor::lpt = 0;
-        zelmor::index = porta = 0;
     }
     void TearDown() override { ResetEngine(zelmor::callbacks); }
 
@@ -120,11 +121,13 @@ TEST_F(Ppdev, ABiosTableIsShownAndACardAboveSevenFFFWorks) {
 
 TEST_F(Ppdev, ABiosTableOfPortsTheKernelDoesNotDriveGivesWayToTheKernelsList) {
     setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}, {"ZELMOR_FAKE_BIOS", "0x3BC,0,0"}});
-    start([] {
-        EXPECT_EQ(ShownText(lptPanel, PORTS_LPT1), "0x378");
-        EXPECT_NE(StatusLine(lptPanel).find("the BIOS table lists none the kernel drives"),
-                  std::string::npos);
-    });
+    EXPECT_EQ(start([] {
+                  EXPECT_EQ(ShownText(lptPanel, PORTS_LPT1), "0x378");
+                  EXPECT_NE(
+                      StatusLine(lptPanel).find("the BIOS table lists none the kernel drives"),
+                      std::string::npos);
+              }),
+              0);
 }
 
 TEST_F(Ppdev, ABusyPortIsToldWhenChosenAndEndingBeforeAnyChoiceTouchesNothing) {
@@ -156,10 +159,7 @@ TEST_F(Ppdev, APortLostDuringAcquisitionIsToldOnceAndReadsAsAFloatingBus) {
         FireTimer(mainPanel, MAIN_TIMER);
         EXPECT_EQ(Value(mainPanel, MAIN_CH7), kChannel7);
         // The card goes away in the middle of the next scan.
-        auto failAfter =
-            reinterpret_cast<void (*)(long)>(dlsym(RTLD_DEFAULT, "zelmor_fake_kernel_fail_after"));
-        ASSERT_TRUE(failAfter);
-        failAfter(accesses() + 100);
+        fakeKernel<void (*)(long)>("zelmor_fake_kernel_fail_after")(accesses() + 100);
         ::testing::internal::CaptureStderr();
         for (int i = 0; i < 5; ++i) FireTimer(mainPanel, MAIN_TIMER);
         const std::string err = ::testing::internal::GetCapturedStderr();

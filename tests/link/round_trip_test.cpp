@@ -35,20 +35,16 @@ class RoundTrip : public ::testing::Test {
 }  // namespace
 
 TEST_F(RoundTrip, EveryChannelReadsItsOwnInputInAScanOf568AccessesToTheConverterPortOnly) {
-    // Codes chosen so that a wrong select code, a lost start bit or a shifted bit order each
-    // land on another channel's code or on a code no channel holds.
+    // A wrong select code, a lost start bit or a shifted bit order each land on another
+    // channel's code or on a code no channel holds.
     const int codes[8] = {0x123, 0xA5C, 0x0F1, 0x7E0, 0x3B4, 0xC0F, 0x555, 0xFFE};
     for (int ch = 0; ch < 8; ++ch) setCode(ch, codes[ch]);
-    for (int pass = 0; pass < 2; ++pass) {
-        converter.clearAccesses();
-        for (unsigned char ch = 0; ch < 8; ++ch) {
-            EXPECT_EQ(getVolt(ch), codes[ch] * kStep) << "channel " << int(ch);
-            EXPECT_EQ(converter.lastChannel(), ch);
-        }
-        ASSERT_EQ(converter.accesses().size(), 568u);
-        for (auto& a : converter.accesses()) EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
+    for (unsigned char ch = 0; ch < 8; ++ch) {
+        EXPECT_EQ(getVolt(ch), codes[ch] * kStep) << "channel " << int(ch);
+        EXPECT_EQ(converter.lastChannel(), ch);
     }
-    EXPECT_EQ(converter.conversions(), 16u);
+    ASSERT_EQ(converter.accesses().size(), 568u);
+    for (auto& a : converter.accesses()) EXPECT_EQ(a.address, a.write ? 0x378 : 0x379);
     EXPECT_TRUE(engine::PopupLog().empty());
 }
 
@@ -59,7 +55,7 @@ TEST_F(RoundTrip, EveryCodeComesBackExactAndInputsBeyondTheRangeReadAsItsEnds) {
     }
     const struct {
         double in, read;
-    } ends[] = {{-0.2, 0.0}, {0.0, 0.0}, {1.25, 1.25}, {2.5, kFullScale}, {3.3, kFullScale}};
+    } ends[] = {{-0.2, 0.0}, {1.25, 1.25}, {2.5, kFullScale}, {3.3, kFullScale}};
     for (const auto& e : ends) {
         setVolts(5, e.in);
         EXPECT_EQ(getVolt(5), e.read) << e.in << " V";
@@ -104,15 +100,16 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     const auto first = readings(7);
     EXPECT_EQ(first, readings(7));
     EXPECT_NE(first, readings(8));
-    const auto wrong = std::count_if(first.begin(), first.end(),
-                                     [](double v) { return v != 1638 * kStep; });  // 1.0 V
-    EXPECT_GT(wrong, 10);
-    EXPECT_LT(wrong, 190);
+    const auto right = std::count(first.begin(), first.end(), 1638 * kStep);  // 1.0 V
+    EXPECT_GT(right, 10);
+    EXPECT_LT(right, 190);
 }
 
 TEST_F(RoundTrip, TheEmptyPortAndUnusedAddressesAnswerAsOnAPc) {
     inizializeBus(0x278);  // nothing attached: inputs float high, pin 11 reads inverted
     EXPECT_EQ(getVolt(3), kFullScale);
-    EXPECT_EQ(converter.dataRegister(0x278), 0x1F);
     EXPECT_EQ(in(0x3BD), 0xFF);  // no port there at all
+    EXPECT_EQ(converter.status(),
+              (engine::BackendStatus{"Simulated converter \u2014 voltages generated, not measured",
+                                     engine::BackendTone::notice}));
 }

@@ -15,7 +15,6 @@
 
 #include "engine/ports/direct.h"
 #include "engine/ports/ppdev.h"
-#include "engine/ports/simulated_converter.h"
 #include "support/temp_folder.h"
 
 using namespace engine;
@@ -120,24 +119,36 @@ TEST(HardwarePorts, ThePortTableComesFromMemoryOrElseFromTheKernel) {
     }
 }
 
-TEST(HardwarePorts, EachHardwareBackEndServesOnlyItsPortsDataAndStatusRegisters) {
+TEST(HardwarePorts, EachBackEndServesOnlyItsPortsDataAndStatusRegistersAndDescribesItself) {
     FakeCalls sys;
     sys.allowed = 0x378;
     std::string error;
-    auto ppdev = PpdevPorts::Open(sys, "/dev", {{0, 0x378}}, {{0x378, 0x3BC, 0}, "BIOS"}, error);
+    auto ppdev = PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}},
+                                  {{0x378, 0x3BC, 0x278}, "the BIOS table"}, error);
     EXPECT_TRUE(sys.ioctls.empty());  // nothing claimed before the converter is bound
     // Only ports the kernel knows as parallel ports get permission, and only two registers.
-    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0xCF8}, "BIOS"}, {0x378, 0xEC00}, error);
+    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0}, "the BIOS table"}, {0x378}, error);
     ASSERT_TRUE(ppdev && direct) << error;
     EXPECT_EQ(sys.permitted, (std::vector<std::pair<unsigned long, unsigned long>>{{0x378, 2}}));
+    const std::string dash = " \u2014 ";
+    EXPECT_EQ(ppdev->scanCeiling(), 0);  // measured when the port is claimed
     const struct {
         HardwarePorts* ports;
         Words table;  // a word with no device or no permission behind it: absent
         std::uint8_t status;
         Written written;
+        std::string text;
     } cases[] = {
-        {ppdev.get(), {0x378, 0, 0}, 0x3F, {{100, 0x1F}}},  // raw: bit 7 low is pin 11 high
-        {direct.get(), {0, 0x378, 0}, 0x79, {{0x378, 0x1F}}},
+        {ppdev.get(),
+         {0x378, 0, 0x278},
+         0x3F,
+         {{100, 0x1F}},  // raw: bit 7 low is pin 11 high
+         "Port 0x378 (/dev/parport0), 0x278 (/dev/parport1) through ppdev"},
+        {direct.get(),
+         {0, 0x378, 0},
+         0x79,
+         {{0x378, 0x1F}},
+         "Port 0x378 through direct port access"},
     };
     for (const auto& c : cases) {
         sys.written.clear();
@@ -151,92 +162,39 @@ TEST(HardwarePorts, EachHardwareBackEndServesOnlyItsPortsDataAndStatusRegisters)
         // The port table, served as the BIOS data area holds it.
         unsigned char bios[6] = {};
         ASSERT_TRUE(c.ports->readPhysical(0x408, bios, 6));
-        EXPECT_EQ((Words{static_cast<std::uint16_t>(bios[0] | bios[1] << 8),
-                         static_cast<std::uint16_t>(bios[2] | bios[3] << 8),
-                         static_cast<std::uint16_t>(bios[4] | bios[5] << 8)}),
-                  c.table);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(bios[2 * i] | bios[2 * i + 1] << 8, c.table[i]);
         EXPECT_FALSE(c.ports->readPhysical(0xF0000, bios, 6));
+        const std::string text = c.text + dash + "addresses from the BIOS table" + dash +
+                                 "at most " + scansPerSecond(*c.ports) +
+                                 (c.ports == direct.get() ? dash +
+                                                                "0x20 is not a parallel port "
+                                                                "the kernel knows, not used"
+                                                          : "");
+        EXPECT_EQ(c.ports->status(), (BackendStatus{text}));
+        EXPECT_EQ(c.ports->advice(), "");
+        UsePortBackend(c.ports);
+        EXPECT_EQ(ActiveBackendDescription(), text);  // what a recording names
     }
-}
-
-TEST(HardwarePorts, EachBackEndDescribesItselfAndTheRecordingAsksTheBoundOne) {
-    FakeCalls sys;
-    sys.allowed = 0x378;
-    std::string error;
-    ManualClock clock;
-    SimulatedConverter simulated(clock);
-    const std::vector<KernelPort> kernel = {{0, 0x378}, {1, 0x278}};
-    auto ppdev =
-        PpdevPorts::Open(sys, "/dev", kernel, {{0x378, 0x278, 0}, "the BIOS table"}, error);
-    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0}, "the BIOS table"}, {0x378}, error);
-    ASSERT_TRUE(ppdev && direct) << error;
-    const std::string dash = " \u2014 ", ppdevPorts =
-                                             "Port 0x378 (/dev/parport0), 0x278 "
-                                             "(/dev/parport1) through ppdev";
-    EXPECT_EQ(ppdev->status().text, ppdevPorts + dash + "addresses from the BIOS table");
-    EXPECT_EQ(ppdev->scanCeiling(), 0);  // measured when the port is claimed
-    ppdev->write(0x378, 0x1F);
-    const struct {
-        PortBackend* backend;
-        std::string text;
-        BackendTone tone;
-    } cases[] = {
-        {&simulated, "Simulated converter" + dash + "voltages generated, not measured",
-         BackendTone::notice},
-        {ppdev.get(),
-         ppdevPorts + dash + "addresses from the BIOS table" + dash + "at most " +
-             scansPerSecond(*ppdev),
-         BackendTone::plain},
-        {direct.get(),
-         "Port 0x378 through direct port access" + dash + "addresses from the BIOS table" + dash +
-             "at most " + scansPerSecond(*direct) + dash +
-             "0x20 is not a parallel port the kernel knows, not used",
-         BackendTone::plain},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.backend->status(), (BackendStatus{c.text, c.tone}));
-        EXPECT_EQ(c.backend->advice(), "");
-        UsePortBackend(c.backend);
-        EXPECT_EQ(ActiveBackendDescription(), c.text);
-    }
-    EXPECT_EQ(simulated.scanCeiling(), 0);  // no bus to time
     EXPECT_GT(std::min(ppdev->scanCeiling(), direct->scanCeiling()), 0);
     UsePortBackend(nullptr);
     EXPECT_EQ(ActiveBackendDescription(),
               "No port back end" + dash + "every port reads as if nothing were attached");
-}
 
-TEST(HardwarePorts, PpdevTellsItsListenerOfAClaimAndOfALostPortOnceEach) {
-    FakeCalls sys;
-    sys.claimErrors[101] = EBUSY;
-    std::string error;
-    auto ports =
-        PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}}, {{0x378, 0x278, 0}, "BIOS"}, error);
-    ASSERT_TRUE(ports) << error;
+    // The card goes away: told once, then the port reads as a floating bus, not asked again.
     int told = 0;
-    ports->onStatusChange([&] { ++told; });
-    ports->write(0x278, 0x1F);  // held by another driver: a popup, the status unchanged
-    EXPECT_EQ(told, 0);
-    EXPECT_NE(ports->advice().find("sudo modprobe -r lp"), std::string::npos);
-    ports->write(0x378, 0x1F);
-    ports->write(0x378, 0x1E);
+    ppdev->onStatusChange([&] { ++told; });
+    sys.dataError = ENODEV;
+    for (int i = 0; i < 3; ++i) ppdev->write(0x378, 0x1D);
     EXPECT_EQ(told, 1);
-
-    sys.dataError = ENODEV;  // the card goes away
-    for (int i = 0; i < 3; ++i) ports->write(0x378, 0x1D);
-    EXPECT_EQ(told, 2);
     const std::string advice = "Check the card and the driver (dmesg), then start zelmor again.";
-    EXPECT_EQ(ports->status(),
-              (BackendStatus{"ppdev: /dev/parport0 stopped answering (No such "
-                             "device): it now reads as if nothing were attached. " +
-                                 advice,
-                             BackendTone::alarm}));
-    EXPECT_EQ(ports->advice(), advice);
-    EXPECT_EQ(ports->read(0x379), 0xFF);  // a floating bus, not asked again
-    auto asked = [&](unsigned long request) {
-        return std::count(sys.ioctls.begin(), sys.ioctls.end(), std::pair{100, request});
-    };
-    EXPECT_EQ(std::pair(asked(PPWDATA), asked(PPCLAIM)), std::pair(3L, 1L));
+    EXPECT_EQ(ppdev->status(), (BackendStatus{"ppdev: /dev/parport0 stopped answering (No such "
+                                              "device): it now reads as if nothing were "
+                                              "attached. " +
+                                                  advice,
+                                              BackendTone::alarm}));
+    EXPECT_EQ(ppdev->advice(), advice);
+    EXPECT_EQ(ppdev->read(0x379), 0xFF);
+    EXPECT_EQ(std::count(sys.ioctls.begin(), sys.ioctls.end(), std::pair{100, PPWDATA}), 2);
 }
 
 TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
