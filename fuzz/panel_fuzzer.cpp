@@ -1,5 +1,6 @@
 // The panel path, as the program takes it: the bytes as a panel resource file, LoadPanel
-// (check, load, bind), and when it loads, the window shown and painted once, then discarded.
+// (check, load, bind), and when it loads, the window shown, its charts fed a few scans, and
+// the window painted once, then discarded.
 // A hang in a paint (the chart's grid on a range of no width) is a timeout for the fuzzer.
 // The seeds that refer to another file name the canary, a named pipe nobody writes to: a
 // panel that opens it hangs there, so a file a panel makes the program open is a timeout too.
@@ -8,12 +9,16 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "engine/controls/control_kinds.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/startup.h"
 #include "engine/panels/test_interface.h"
 
 namespace {
@@ -40,6 +45,7 @@ const char kCanary[] = "/tmp/zelmor-fuzz-canary.png";
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    engine::QuietPlatformChatter();
     static int argc = 1;
     static char name[] = "panel_fuzzer";
     static char* argv[] = {name, nullptr};
@@ -66,6 +72,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     });
     engine::testing::ResetEngine(kCallbacks);
     engine::SetResourceFolder(folder);
+    // The font database is read on the first paint, which takes longer than a hang's limit
+    // under the sanitizers: read it here, once.
+    QImage warm(64, 32, QImage::Format_ARGB32_Premultiplied);
+    QLabel("0.000 V").render(&warm);
     return 0;
 }
 
@@ -80,7 +90,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine::TakeLastLoadError();
     if (panel >= 1) {
         DisplayPanel(panel);
-        QWidget* window = engine::FindPanel(panel)->window.get();
+        const engine::Panel* p = engine::FindPanel(panel);
+        // Every chart gets a few scans first: its columns are placed by time, and an empty
+        // chart draws no column.
+        for (const auto& [id, control] : p->controls) {
+            if (!control.widget || !control.widget->inherits("StripChart")) continue;
+            double scans[3 * 16];
+            for (int i = 0; i < 3 * 16; ++i) scans[i] = 2.5 * (i % 7) / 6;
+            const int traces = std::clamp(control.widget->property("traceCount").toInt(), 1, 16);
+            PlotStripChart(panel, id, scans, 3 * traces, 0, 0, VAL_DOUBLE);
+        }
+        QWidget* window = p->window.get();
+        // Every control the engine drives was bound to its ID: none slipped past the check.
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            const engine::ControlKind* kind = engine::KindOf(w);
+            if (!kind || !kind->needsId) continue;
+            const bool bound = std::any_of(p->controls.begin(), p->controls.end(),
+                                           [&](const auto& c) { return c.second.widget == w; });
+            if (!bound) {
+                std::fprintf(stderr, "control %s loaded without an ID\n",
+                             qPrintable(w->objectName()));
+                std::abort();
+            }
+        }
         // A fixed canvas: a window as large as a resource may ask is no painting fault.
         QImage image(1024, 768, QImage::Format_ARGB32_Premultiplied);
         window->render(&image);
