@@ -36,9 +36,12 @@ run() {
     mkdir -p "$work" "$found"
     local common=(-timeout=1 -rss_limit_mb=2048 -artifact_prefix="$found/")
     if ! "$bin" "${common[@]}" "$seeds"/* >"$log" 2>&1; then
-        local seed
-        seed=$(sed -n 's/^Running: //p' "$log" | tail -n 1)
-        echo "$name: the seed $seed fails" >"$logs/$name.fail"
+        # The run stops at the first failing seed; each seed on its own names them all.
+        local seed failing=()
+        for seed in "$seeds"/*; do
+            "$bin" "${common[@]}" "$seed" >>"$log.each" 2>&1 || failing+=("${seed##*/}")
+        done
+        echo "$name: seeds that fail: ${failing[*]} (in $seeds)" >"$logs/$name.fail"
         return
     fi
     # Standard error closed while fuzzing: a refused panel's line per input would bury the
@@ -52,7 +55,7 @@ run() {
     fi
     local done
     done=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)
-    echo "$name: ${done:-no summary}; corpus $(find "$work" -type f | wc -l) new inputs" \
+    echo "$name: ${done:-no summary}; $(find "$work" -type f | wc -l) inputs kept in $work" \
         >"$logs/$name.ok"
 }
 
