@@ -54,7 +54,7 @@ run() {
         return
     fi
     local done
-    done=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)
+    done=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1) || true
     echo "$name: ${done:-no summary}; $(find "$work" -type f | wc -l) inputs kept in $work" \
         >"$logs/$name.ok"
 }
@@ -75,8 +75,11 @@ for h in "${harnesses[@]}"; do
         grep -E -A12 '^(==[0-9]+==ERROR|ALARM|.*runtime error|SUMMARY|.*lets an unsafe|Fmt:|Printable|argument)' \
             "$logs/$h.log" | head -n 40 || tail -n 30 "$logs/$h.log"
         echo "  (whole log: $logs/$h.log)"
-    else
+    elif [ -f "$logs/$h.ok" ]; then
         echo "ok   $(cat "$logs/$h.ok")"
+    else
+        failed=1
+        echo "FAIL $h: the run ended without a verdict (log: $logs/$h.log)"
     fi
 done
 exit "$failed"
