@@ -26,8 +26,9 @@ export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0
 logs=$build/fuzz-logs
-rm -rf "$logs" "$build/fuzz-work" "$build/fuzz-artifacts"
-mkdir -p "$logs"
+rm -rf "$logs" "$build/fuzz-work" "$build/fuzz-artifacts" "$build/fuzz-tmp"
+mkdir -p "$logs" "$build/fuzz-tmp"
+export TMPDIR=$PWD/$build/fuzz-tmp
 
 # One harness: its seeds one by one, then fuzzing. Writes NAME.log, and NAME.fail when it fails.
 run() {
