@@ -8,9 +8,10 @@ set -euo pipefail
 # dpkg-dev, file: the Debian package's dependencies are read off the binary.
 # xdotool: the end-to-end session types real keys into zelmor under Xvfb.
 # qt6-svg-dev: the chart saves its picture as SVG too.
+# clang, libclang-rt-14-dev: the fuzzers (scripts/fuzz.sh) build with clang and its libFuzzer.
 packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-svg-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth fonts-dejavu-core
-          dpkg-dev file git xdotool)
+          dpkg-dev file git xdotool clang libclang-rt-14-dev)
 if [ "${1:-}" = --list ]; then
     printf '%s\n' "${packages[@]}"
     exit 0

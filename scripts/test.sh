@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the normal build, then the AddressSanitizer +
-# UndefinedBehaviorSanitizer build. Exits non-zero when anything fails.
+# UndefinedBehaviorSanitizer build, then each fuzzer for about a minute over its seeds.
+# Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,3 +15,4 @@ ctest --test-dir build --output-on-failure -j2
 scripts/build.sh build-sanitize -DZELMOR_SANITIZE=ON -DZELMOR_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-sanitize --output-on-failure -j2
+scripts/fuzz.sh 60

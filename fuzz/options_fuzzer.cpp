@@ -1,0 +1,62 @@
+// The engine's options over a command line cut from the bytes at each zero byte: the check
+// never crashes, its refusal is one line safe to print whatever the arguments hold, and it never
+// lets an argument that looks like an option through unless it is one of the engine's own, so
+// that a typo never quietly starts the simulated converter.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/options.h"
+#include "utf8_check.h"
+
+namespace {
+
+bool startsWith(const std::string& s, const std::string& prefix) {
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The engine's options as the help lists them.
+bool isEngineOption(const std::string& arg) {
+    if (arg == "--help" || arg == "--io=simulated" || arg == "--io=ppdev" || arg == "--io=direct")
+        return true;
+    if (startsWith(arg, "--resources=")) return arg.size() > std::string("--resources=").size();
+    for (const engine::SimFaultName& f : engine::kSimFaults)
+        if (arg == std::string("--sim-fault=") + f.name) return true;
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> words{"zelmor"};
+    std::string word;
+    for (std::size_t i = 0; i < size && words.size() < 64; ++i) {
+        if (data[i] != 0) {
+            word += static_cast<char>(data[i]);
+            continue;
+        }
+        words.push_back(word);
+        word.clear();
+    }
+    if (!word.empty()) words.push_back(word);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    argv.push_back(nullptr);
+
+    engine::EngineOptions options;
+    const auto refusal =
+        engine::ParseEngineOptions(static_cast<int>(words.size()), argv.data(), options);
+    if (refusal) {
+        fuzz::RequireSafe(*refusal, "the options' refusal");
+        return 0;
+    }
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (!words[i].empty() && words[i][0] == '-' && !isEngineOption(words[i])) {
+            std::fprintf(stderr, "argument %zu looks like an option and was accepted\n", i);
+            std::abort();
+        }
+    }
+    return 0;
+}
