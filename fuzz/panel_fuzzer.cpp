@@ -90,7 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const int panel = LoadPanel(0, "panel.uir", 1);
-    engine::TakeLastLoadError();
     if (panel >= 1) {
         DisplayPanel(panel);
         const engine::Panel* p = engine::FindPanel(panel);
