@@ -6,7 +6,7 @@
 
 using engine::NiceScale;
 
-TEST(ChartScale, StepsOfOneTwoOrFiveAndNeverBelowZeroWithoutAValueThere) {
+TEST(ChartScale, StepsOfOneTwoOrFiveNeverBelowZeroWithoutAValueThereAndAlwaysAFewFinite) {
     const struct {
         double low, high;
         double wantLow, wantHigh, wantStep;
@@ -27,20 +27,14 @@ TEST(ChartScale, StepsOfOneTwoOrFiveAndNeverBelowZeroWithoutAValueThere) {
         EXPECT_NEAR(s.step, c.wantStep, 1e-12) << c.low << ".." << c.high;
         EXPECT_EQ(s.decimals, c.decimals) << c.low << ".." << c.high;
     }
-    // Nonsense in gives a usable scale out.
-    const engine::ChartScale s = NiceScale(std::nan(""), 1);
-    EXPECT_LT(s.low, s.high);
-}
-
-TEST(ChartScale, NumbersAtTheEdgesOfTheDoublesStillGiveAFewFiniteSteps) {
+    // Numbers at the edges of the doubles still give a few finite steps.
     const std::pair<double, double> extremes[] = {
-        {-1.7e308, 1.7e308}, {1, 1.0000000000000002}, {0, 1e-300},
-        {1e-310, 1e-310},    {-1e300, -1e300},        {5e15, 5e15 + 2},
+        {-1.7e308, 1.7e308}, {1, 1.0000000000000002}, {0, 1e-300},       {1e-310, 1e-310},
+        {-1e300, -1e300},    {5e15, 5e15 + 2},        {std::nan(""), 1},
     };
     for (const auto& [low, high] : extremes) {
         const engine::ChartScale s = NiceScale(low, high);
-        EXPECT_TRUE(std::isfinite(s.step) && s.step > 0) << low << ".." << high;
-        EXPECT_LT(s.low, s.high) << low << ".." << high;
+        EXPECT_TRUE(std::isfinite(s.step) && s.step > 0 && s.low < s.high) << low << ".." << high;
         EXPECT_LE((s.high - s.low) / s.step, 10) << low << ".." << high;
         EXPECT_TRUE(s.decimals >= 0 && s.decimals <= 15) << low << ".." << high;
     }
