@@ -1,40 +1,7 @@
-// The control-kind table: which row a widget is driven by, and the resource rules the rows
-// hold a panel's controls to.
+// The resource rules the control-kind table holds a panel's controls to.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <memory>
-
 #include "engine/controls/control_kinds.h"
-#include "engine/controls/controls.h"
-
-namespace elsewhere {
-// A widget of ours from another namespace: driven as the meter it is.
-class BusyMeter : public RateMeter {
-    Q_OBJECT
-  public:
-    using RateMeter::RateMeter;
-};
-}  // namespace elsewhere
-
-TEST(ControlKinds, AWidgetIsDrivenByTheRowOfItsNearestClass) {
-    const struct {
-        QWidget* widget;
-        const char* kind;  // nullptr: the engine cannot drive it
-    } cases[] = {
-        {new NumericIndicator, "NumericIndicator"},  // not its base, QDoubleSpinBox
-        {new NumericEntry, "NumericEntry"},          // not QSpinBox
-        {new elsewhere::BusyMeter, "RateMeter"},
-        {new QDoubleSpinBox, "QDoubleSpinBox"},
-        {new QCheckBox, nullptr},
-    };
-    for (const auto& c : cases) {
-        const std::unique_ptr<QWidget> owned(c.widget);
-        const engine::ControlKind* kind = engine::KindOf(c.widget);
-        EXPECT_EQ(kind, c.kind ? engine::KindNamed(c.kind) : nullptr)
-            << c.widget->metaObject()->className();
-    }
-}
 
 TEST(ControlKinds, EveryNumberAResourceGivesIsHeldToWhatTheControlsDraw) {
     const struct {
@@ -42,7 +9,6 @@ TEST(ControlKinds, EveryNumberAResourceGivesIsHeldToWhatTheControlsDraw) {
         engine::ResourceProperties properties;
         const char* fault;  // "": none
     } cases[] = {
-        {"StripChart", {}, ""},
         {"StripChart", {{"traceCount", {"number", "16"}}}, ""},
         {"StripChart", {{"traceCount", {"number", "0"}}}, "traceCount must be 1 to 16"},
         {"StripChart", {{"traceCount", {"number", "17"}}}, "traceCount must be 1 to 16"},
@@ -97,5 +63,3 @@ TEST(ControlKinds, EveryNumberAResourceGivesIsHeldToWhatTheControlsDraw) {
         EXPECT_TRUE(fault.contains(c.fault)) << c.fault << " / " << fault.toStdString();
     }
 }
-
-#include "control_kinds_test.moc"

@@ -1,5 +1,4 @@
-// Callbacks that record what the engine delivers, and the good test panel's IDs, for the
-// engine's own tests.
+// Callbacks that record what the engine delivers, and the good test panel's IDs.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 
 using Delivered = std::array<int, 3>;  // panel, control (0: the panel's own), event
 inline std::vector<Delivered> delivered;
-inline int commands = 0;
 inline int running = 0, deepest = 0;  // callbacks running now, and at most at once
 inline std::function<void()> onTick;
 
@@ -28,7 +26,7 @@ inline int PanelCb(int p, int e, void*, int, int) {
     return 0;
 }
 inline void MenuCb() {
-    ++commands;
+    delivered.push_back({0, 0, 0});
 }
 
 inline const engine::CallbackTable kTestCallbacks = {
@@ -43,7 +41,7 @@ class EngineTest : public ::testing::Test {
         engine::testing::ResetEngine(kTestCallbacks);
         engine::SetResourceFolder(ZELMOR_TEST_PANELS);
         delivered.clear();
-        commands = running = deepest = 0;
+        running = deepest = 0;
         onTick = nullptr;
     }
     void TearDown() override { engine::testing::ResetEngine(kTestCallbacks); }
