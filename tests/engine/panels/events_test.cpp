@@ -1,5 +1,4 @@
-// What the operator's actions send the program, and the program's value operations on each
-// kind of control.
+// What the operator's actions send the program, and the program's value operations.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,9 +9,7 @@ using namespace engine::testing;
 
 TEST_F(EngineTest, OperatorActionsSendTheirEventsAndOnlyThose) {
     const int h = loadQuiet();
-    EXPECT_NE(LoadPanel(0, "good.uir", 1), h);  // each load a panel of its own
-    EXPECT_EQ(Value(h, kSelector), -1);         // no choice made yet
-    EXPECT_FALSE(IsShown(h));
+    EXPECT_EQ(Value(h, kSelector), -1);  // no choice made yet
     EXPECT_EQ(DisplayPanel(h), 0);
     const Delivered chose{h, kSelector, EVENT_VAL_CHANGED}, picked{h, kSelector, EVENT_COMMIT};
     const Delivered changed{h, kEntry, EVENT_VAL_CHANGED}, committed{h, kEntry, EVENT_COMMIT};
@@ -27,7 +24,6 @@ TEST_F(EngineTest, OperatorActionsSendTheirEventsAndOnlyThose) {
         {"the program chooses", [&] { SetCtrlVal(h, kSelector, 2); }, {}, 10},
         {"type", [&] { TypeInto(h, kEntry, "20"); }, {changed, changed}, 20},
         {"Enter", [&] { PressEnter(h, kEntry); }, {committed}, 20},
-        {"Enter again", [&] { PressEnter(h, kEntry); }, {committed}, 20},
         {"arrow up", [&] { PressKey(h, kEntry, Qt::Key_Up); }, {changed, committed}, 21},
         {"leave unedited", [&] { LeaveControl(h, kEntry); }, {}, 21},
         {"type", [&] { TypeInto(h, kEntry, "7"); }, {changed}, 7},
@@ -44,12 +40,9 @@ TEST_F(EngineTest, OperatorActionsSendTheirEventsAndOnlyThose) {
         EXPECT_EQ(Value(h, kEntry), c.entry) << c.what;
     }
     EXPECT_TRUE(IsShown(h));  // closing asks the panel's callback, which leaves it up
-    EXPECT_EQ(HidePanel(h), 0);
-    EXPECT_FALSE(IsShown(h));
-    EXPECT_TRUE(delivered.empty());
 }
 
-TEST_F(EngineTest, ValuesAndAttributesAreHeldToEachControlAndBadOnesRefused) {
+TEST_F(EngineTest, ValuesAreHeldToEachControlBadOnesRefusedAndAChartTakesItsPointsInArrayOrder) {
     const int h = loadQuiet();
     const double none = std::nan("");
     const struct {
@@ -69,9 +62,8 @@ TEST_F(EngineTest, ValuesAndAttributesAreHeldToEachControlAndBadOnesRefused) {
         {kLarge, 0, 1.25, engine::kOk, 1.25, "1.2500"},
         {kMeter, 0, 40, engine::kOk, 11, nullptr},  // pinned at its maximum
         {kMeter, ATTR_MAX_VALUE, 5, engine::kOk, 5, nullptr},
-        {kMeter, ATTR_MAX_VALUE, 22, engine::kOk, 5, nullptr},
-        {kMeter, 0, 17, engine::kOk, 17, "17 / s"},
-        {kMeter, ATTR_MAX_VALUE, -1, engine::kBadValue, 17, nullptr},
+        {kMeter, 0, 4, engine::kOk, 4, "4 / s"},
+        {kMeter, ATTR_MAX_VALUE, -1, engine::kBadValue, 4, nullptr},
         {kChart, 0, 1, engine::kWrongControlKind, none, nullptr},
         {kEntry, ATTR_INTERVAL, 1, engine::kWrongControlKind, 1, nullptr},
         {kEntry, 12345, 1, engine::kBadAttribute, 1, nullptr},
@@ -90,10 +82,8 @@ TEST_F(EngineTest, ValuesAndAttributesAreHeldToEachControlAndBadOnesRefused) {
     }
     EXPECT_EQ(SetCtrlVal(h + 100, kVolts, 1), engine::kBadPanel);
     EXPECT_TRUE(delivered.empty());  // the program's own changes send no event
-}
 
-TEST_F(EngineTest, AStripChartTakesOnePointPerTraceInArrayOrderAndKeepsItsHistory) {
-    const int h = loadQuiet();
+    // A strip chart takes one point per trace in array order and keeps its history.
     for (int scan = 0; scan < 7; ++scan) {
         const double points[6] = {-9, 10.0 + scan, -9, 20.0 + scan, -9, 30.0 + scan};
         ASSERT_EQ(PlotStripChart(h, kChart, points, 3, 1, 1, VAL_DOUBLE), 0);
