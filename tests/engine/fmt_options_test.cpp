@@ -1,84 +1,72 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/fmt.h"
 #include "engine/options.h"
 
+using engine::kFmtBadFormat;
+
 TEST(Fmt, JoinsTheSourcesWithTheIntegerInHexadecimal) {
     char title[100];
-    const char* head = "ZELMOR on LPT (base address = ";
-    for (auto [port, expected] : {std::pair{0x378, "378h)"},
-                                  {0x3BC, "3bch)"},
-                                  {0x278, "278h)"},
-                                  {0xEC00, "ec00h)"},
-                                  {0, "0h)"}}) {
-        EXPECT_EQ(Fmt(title, "%s<%s%x%s", head, port, "h)"), 3);
-        EXPECT_EQ(std::string(title), head + std::string(expected));
+    for (auto [port, expected] :
+         {std::pair{0x3BC, "LPT (3bch)"}, {0xEC00, "LPT (ec00h)"}, {0, "LPT (0h)"}}) {
+        EXPECT_EQ(Fmt(title, "%s<%s%x%s", "LPT (", port, "h)"), 3);
+        EXPECT_STREQ(title, expected);
     }
     EXPECT_EQ(Fmt(title, "%s<%d and %x%%", -42, -1), 2);
-    EXPECT_EQ(std::string(title), "-42 and ffffffff%");
-    unsigned short lpt = 0x378;
-    EXPECT_EQ(Fmt(title, "%s<%x", lpt), 1);
-    EXPECT_EQ(std::string(title), "378");
+    EXPECT_STREQ(title, "-42 and ffffffff%");
+    EXPECT_EQ(Fmt(title, "%s<%x", static_cast<short>(-2)), 1);
+    EXPECT_STREQ(title, "fffe");
 }
 
 TEST(Fmt, NeverWritesPastItsTargetAndRefusesMismatchedSources) {
-    char small[8 + 1];
-    small[8] = '\x7F';  // a guard byte the format must not reach
-    char(&target)[8] = reinterpret_cast<char(&)[8]>(small);
-    EXPECT_EQ(Fmt(target, "%s<%s%x%s", "ZELMOR on LPT", 0x378, "h)"), engine::kFmtTruncated);
-    EXPECT_EQ(std::string(target), "ZELMOR ");
-    EXPECT_EQ(small[8], '\x7F');
+    char bytes[8 + 1];
+    bytes[8] = '\x7F';  // a guard byte the format must not reach
+    char(&target)[8] = reinterpret_cast<char(&)[8]>(bytes);
+    // Eight characters: one too many with the terminating zero.
+    EXPECT_EQ(Fmt(target, "%s<%s%x", "LPT ", 0x3780), engine::kFmtTruncated);
+    EXPECT_STREQ(target, "LPT 378");
+    EXPECT_EQ(bytes[8], '\x7F');
 
     char t[32] = "old";
-    EXPECT_EQ(Fmt(t, "%s<%x", "text"), engine::kFmtBadFormat);
+    EXPECT_EQ(Fmt(t, "%s<%x", "text"), kFmtBadFormat);
     EXPECT_STREQ(t, "");
-    EXPECT_EQ(Fmt(t, "%s<%s%s", "one"), engine::kFmtBadFormat);
-    EXPECT_EQ(Fmt(t, "%s<%s", "one", "two"), engine::kFmtBadFormat);
-    EXPECT_EQ(Fmt(t, "%d<%s", "x"), engine::kFmtBadFormat);
-    EXPECT_EQ(Fmt(t, "%s<%q", 1), engine::kFmtBadFormat);
-    EXPECT_EQ(Fmt(t, "%s<tail %", 1), engine::kFmtBadFormat);
+    // An integer for %s, a source too few or too many, a target that is not %s, no such %.
+    for (const char* format : {"%s<%s", "%s<%d%d", "%s<", "%d<%d", "%s<%q", "%s<tail %"})
+        EXPECT_EQ(Fmt(t, format, 1), kFmtBadFormat) << format;
 }
 
 TEST(Printable, EscapesEveryByteThatCouldSteerATerminalOrSplitTheLine) {
     const struct {
         const char* in;
-        const char* out;
+        const char* out;  // nullptr: kept as it stands
     } cases[] = {
-        // Printable ASCII and well-formed UTF-8, from the smallest to the largest of each length.
-        {"LPT1 0x378 \\ \"q\"", "LPT1 0x378 \\ \"q\""},
-        {"\xc2\xa0\xc2\xb5s \xdf\xbf \xe0\xa0\x80 \xe2\x80\x94 \xed\x9f\xbf \xee\x80\x80",
-         "\xc2\xa0\xc2\xb5s \xdf\xbf \xe0\xa0\x80 \xe2\x80\x94 \xed\x9f\xbf \xee\x80\x80"},
-        {"\xf0\x90\x80\x80 \xf4\x8f\xbf\xbf", "\xf0\x90\x80\x80 \xf4\x8f\xbf\xbf"},
-        // C0 and DEL.
+        // Printable ASCII and well-formed UTF-8, the smallest and the largest of each length.
+        {"LPT1 \\ \"q\" \xc2\xa0\xdf\xbf \xe0\xa0\x80 \xed\x9f\xbf \xee\x80\x80 \xf0\x90\x80\x80 "
+         "\xf4\x8f\xbf\xbf",
+         nullptr},
         {"a\nb\rc\td\x1b[2J\x7f\x01", "a\\x0ab\\x0dc\\x09d\\x1b[2J\\x7f\\x01"},
-        // C1: the terminal's control sequence introducer, next line; the separators; overrides.
+        // C1 (the control sequence introducer, next line), the separators, the overrides.
         {"\xc2\x9b"
-         "2J\xc2\x85\xc2\x80\xc2\x9f",
-         "\\xc2\\x9b2J\\xc2\\x85\\xc2\\x80\\xc2\\x9f"},
-        {"a\xe2\x80\xa8"
-         "b\xe2\x80\xa9",
-         "a\\xe2\\x80\\xa8b\\xe2\\x80\\xa9"},
-        {"\xe2\x80\xae"
-         "exe.txt\xe2\x81\xa6",
-         "\\xe2\\x80\\xaeexe.txt\\xe2\\x81\\xa6"},
+         "2J\xc2\x85\xc2\x80\xc2\x9f\xe2\x80\xa8\xe2\x80\xa9\xe2\x80\xae\xe2\x81\xa6",
+         "\\xc2\\x9b2J\\xc2\\x85\\xc2\\x80\\xc2\\x9f\\xe2\\x80\\xa8\\xe2\\x80\\xa9\\xe2\\x80\\xae"
+         "\\xe2\\x81\\xa6"},
         // Overlong forms, surrogates, above U+10FFFF, bytes that never start a character.
-        {"\xc0\xaf\xc1\xbf", "\\xc0\\xaf\\xc1\\xbf"},
-        {"\xe0\x80\xaf", "\\xe0\\x80\\xaf"},
-        {"\xf0\x80\x80\xaf", "\\xf0\\x80\\x80\\xaf"},
-        {"\xed\xa0\x80\xed\xbf\xbf", "\\xed\\xa0\\x80\\xed\\xbf\\xbf"},
-        {"\xf4\x90\x80\x80\xf5\x80\x80\x80", "\\xf4\\x90\\x80\\x80\\xf5\\x80\\x80\\x80"},
-        {"\x80\xbf\xfe\xff", "\\x80\\xbf\\xfe\\xff"},
+        {"\xc0\xaf\xe0\x80\xaf\xf0\x80\x80\xaf\xed\xa0\x80",
+         "\\xc0\\xaf\\xe0\\x80\\xaf\\xf0\\x80\\x80\\xaf\\xed\\xa0\\x80"},
+        {"\xf4\x90\x80\x80\xf5\x80\xfe\xff", "\\xf4\\x90\\x80\\x80\\xf5\\x80\\xfe\\xff"},
         // A cut sequence gives up its own bytes only, whatever follows it.
         {"\xe2\x82"
-         "A\xe2\x82\xac",
-         "\\xe2\\x82A\xe2\x82\xac"},
-        {"\xf0\x9f\x98", "\\xf0\\x9f\\x98"},
+         "A\xe2\x82\xac\xf0\x9f\x98",
+         "\\xe2\\x82A\xe2\x82\xac\\xf0\\x9f\\x98"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(engine::Printable(c.in), c.out) << c.out;
-        EXPECT_EQ(engine::Printable(c.out), c.out) << "escaped twice: " << c.out;
+        const char* out = c.out ? c.out : c.in;
+        EXPECT_EQ(engine::Printable(c.in), out) << out;
+        EXPECT_EQ(engine::Printable(out), out) << "escaped twice: " << out;
     }
     EXPECT_EQ(engine::Printable(std::string("a\0b", 3)), "a\\x00b");
 }
@@ -86,24 +74,17 @@ TEST(Printable, EscapesEveryByteThatCouldSteerATerminalOrSplitTheLine) {
 TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
     using engine::SimFault;
     using Io = engine::EngineOptions::Io;
-    using Words = std::vector<std::string>;
     engine::EngineOptions o;
-    const struct {
-        std::vector<const char*> args;
-        std::string outcome;  // the error, or "accepted"
-        Io io = Io::simulated;
-        SimFault fault = SimFault::none;
-        Words program = {};
-    } cases[] = {
-        {{"--sim-fault=strobe-stuck", "--resources=/tmp/r"},
-         "accepted",
-         Io::simulated,
-         SimFault::strobeStuck},
-        {{"foo", "--io=ppdev", "", "bar"},
-         "accepted",
-         Io::ppdev,
-         SimFault::none,
-         {"foo", "", "bar"}},
+    const char* ppdev[] = {"zelmor", "foo", "--io=ppdev", "", "bar"};
+    ASSERT_FALSE(engine::ParseEngineOptions(5, ppdev, o));
+    EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(Io::ppdev, SimFault::none));
+    EXPECT_EQ(o.programArguments, (std::vector<std::string>{"foo", "", "bar"}));
+    const char* stuck[] = {"zelmor", "--sim-fault=strobe-stuck", "--resources=/tmp/r"};
+    ASSERT_FALSE(engine::ParseEngineOptions(3, stuck, o));
+    EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(Io::simulated, SimFault::strobeStuck));
+    EXPECT_TRUE(o.programArguments.empty());
+
+    const std::pair<std::vector<const char*>, std::string> refusals[] = {
         {{"--io=direct", "--sim-fault=noisy"},
          "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev or "
          "--io=direct"},
@@ -113,22 +94,13 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
         // What is quoted back stays on one line and cannot steer the terminal.
         {{"--io=a\nb\x1b[2J\xff"},
          "--io takes simulated, ppdev or direct (got \"a\\x0ab\\x1b[2J\\xff\")"},
-        {{"word",
-          "--io=\xc2\x9b"
-          "2J\xe2\x80\xa8"},
-         "--io takes simulated, ppdev or direct (got \"\\xc2\\x9b2J\\xe2\\x80\\xa8\")"},
         {{"-\xc2\x85"}, "unknown option \"-\\xc2\\x85\""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, error] : refusals) {
         std::vector<const char*> argv = {"zelmor"};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const auto error =
-            engine::ParseEngineOptions(static_cast<int>(argv.size()), argv.data(), o);
-        EXPECT_EQ(error.value_or("accepted"), c.outcome) << c.args[0];
-        if (!error) {
-            EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(c.io, c.fault)) << c.args[0];
-            EXPECT_EQ(o.programArguments, c.program) << c.args[0];
-        }
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto said = engine::ParseEngineOptions(static_cast<int>(argv.size()), argv.data(), o);
+        EXPECT_EQ(said.value_or("accepted"), error);
     }
 
     // Misspelt, unknown, empty, Qt's own: none may quietly start the simulator, even after a
@@ -139,6 +111,4 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
         const char* argv[] = {"zelmor", "word", bad};
         EXPECT_TRUE(engine::ParseEngineOptions(3, argv, o)) << bad;
     }
-    for (const char* fault : {"none ", "unplugged ", "unpowered ", "strobe-stuck ", "noisy "})
-        EXPECT_NE(engine::EngineOptionsHelp().find(fault), std::string::npos) << fault;
 }
