@@ -70,37 +70,6 @@ TEST_F(Program, AMissingMainPanelLeavesThePortPanelUpAndTheLinkBound) {
     });
 }
 
-namespace {
-// The real binary's exit code (-2: still running when looked at) and standard error.
-std::pair<int, QString> runBinary(const QStringList& args, const QStringList& unset = {},
-                                  const char* platform = "offscreen", int waitMs = 30000) {
-    QProcess p;
-    auto env = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : unset) env.remove(name);
-    if (platform) env.insert("QT_QPA_PLATFORM", platform);
-    p.setProcessEnvironment(env);
-    p.start(ZELMOR_BINARY, args);
-    const bool ended = p.waitForFinished(waitMs);
-    if (!ended) p.kill(), p.waitForFinished();
-    return {ended ? p.exitCode() : -2, QString::fromLocal8Bit(p.readAllStandardError())};
-}
-}  // namespace
-
-TEST_F(Program, TheRealBinarysExitCodesAndWhatItSaysOnStandardError) {
-    auto [code, err] = runBinary({"--sim-fault=smoke"});
-    EXPECT_EQ(code, 255);
-    EXPECT_TRUE(err.contains("--sim-fault")) << err.toStdString();
-    EXPECT_EQ(runBinary({"--help"}).first, 0);
-    // Without a display the suggestion is the command as started, ready to paste.
-    std::tie(code, err) =
-        runBinary({"--io=simulated"}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, nullptr);
-    EXPECT_EQ(code, 255);
-    EXPECT_TRUE(err.contains(QString("xvfb-run -a %1 --io=simulated").arg(ZELMOR_BINARY)))
-        << err.toStdString();
-    // A normal run says nothing, even with no runtime folder set (a root session, CI).
-    EXPECT_EQ(runBinary({}, {"XDG_RUNTIME_DIR"}, "offscreen", 3000), std::pair(-2, QString()));
-}
-
 TEST_F(Program, AStartUpRefusalIsAlsoShownInAWindow) {
     std::string name = "zelmor", resources = "--io=ppdev";  // no parallel port device here
     char* argv[] = {name.data(), resources.data(), nullptr};

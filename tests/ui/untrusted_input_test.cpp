@@ -33,7 +33,11 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
         int lines;               // how many lines it holds in all; -1: not counted
         bool needsRoot = false;  // only root is started through sudo
     } cases[] = {
+        // A normal run says nothing, even with no runtime folder set (a root session, CI).
         {"the program's words", {"foo", "bar"}, {{"QT_QPA_PLATFORM", offscreen}}, -2, "", 0},
+        {"--help", {"--help"}, {{"QT_QPA_PLATFORM", offscreen}}, 0, "", 0},
+        // Without a display the suggestion is the command as started, ready to paste.
+        {"no display", {"--io=simulated"}, {}, 255, "xvfb-run -a " + binary + " --io=simulated", 1},
         {"an option's value",
          {"foo",
           "--io=\xc2\x9b"
@@ -70,8 +74,8 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
         if (c.needsRoot && geteuid() != 0) continue;
         QProcess p;
         auto environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name :
-             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "SUDO_UID"})
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY",
+                                 "XDG_SESSION_TYPE", "SUDO_UID", "XDG_RUNTIME_DIR"})
             environment.remove(name);
         for (const auto& [name, value] : c.env) environment.insert(name, value);
         p.setProcessEnvironment(environment);
