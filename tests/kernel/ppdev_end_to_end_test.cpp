@@ -171,10 +171,7 @@ TEST_F(Ppdev, EachRefusalOfTheKernelHasItsOwnLineAndFix) {
     };
     for (const auto& c : cases) {
         setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}, c.setting});
-        QProcess p;
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
+        QProcess p;  // in this process's environment: offscreen, the fake kernel preloaded
         p.start(ZELMOR_BINARY, {"--io=ppdev"});
         ASSERT_TRUE(p.waitForFinished(30000));
         const QString err = QString::fromLocal8Bit(p.readAllStandardError());
