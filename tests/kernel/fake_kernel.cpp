@@ -1,13 +1,9 @@
 // A test-only stand-in for the kernel's side of the parallel port, loaded with LD_PRELOAD
 // into an unmodified zelmor or test binary. It answers as the kernel documents, not as our
-// back end expects:
-//   /proc/sys/dev/parport/parportN/base-addr  the kernel's ports ("888\t1912")
-//   /dev/parportN    ppdev: PPEXCL before PPCLAIM, a claim before any register access
-//                    (EINVAL otherwise), the status register raw, as the port presents it
-//   /dev/mem         physical memory with a BIOS data area
-// Every other file goes through to the C library. Port 0's data and status registers are
-// wired to the engine's wire-level simulated converter.
-//
+// back end expects: /proc/sys/dev/parport/parportN/base-addr ("888\t1912"); /dev/parportN
+// with PPEXCL before PPCLAIM, a claim before any register access (EINVAL otherwise) and the
+// status register raw; /dev/mem with a BIOS data area. Other files go to the C library. Port
+// 0's data and status registers are wired to the engine's wire-level simulated converter.
 // Set from the environment, read again at each open:
 //   ZELMOR_FAKE_PORTS=0:0x378,1:0x278    the kernel's ports (number:base)
 //   ZELMOR_FAKE_BIOS=0x378,0x278,0       /dev/mem with these LPT1-3 words; unset: EACCES
@@ -47,8 +43,7 @@ F real(const char* name) {
 }
 
 struct Device {
-    int number = 0;
-    bool converter = false;  // the converter hangs on this port
+    int number = 0;  // the converter hangs on port 0
     bool claimed = false;
 };
 
@@ -68,6 +63,11 @@ Kernel& kernel() {
     return *k;
 }
 
+struct Held {
+    Kernel& k = kernel();
+    std::lock_guard<std::recursive_mutex> hold{k.lock};
+};
+
 std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
@@ -85,29 +85,20 @@ unsigned number(const std::string& text) {
     return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 0));
 }
 
-// "0:0x378,1:0x278" -> {0: 0x378, 1: 0x278}
-std::map<int, unsigned> ports() {
-    std::map<int, unsigned> result;
-    for (const std::string& item : items("ZELMOR_FAKE_PORTS")) {
-        const std::size_t colon = item.find(':');
-        if (colon != std::string::npos)
-            result[std::atoi(item.c_str())] = number(item.substr(colon + 1));
-    }
+// "0:0x378,1:EBUSY" -> {0: "0x378", 1: "EBUSY"}
+std::map<int, std::string> perPort(const char* name) {
+    std::map<int, std::string> result;
+    for (const std::string& item : items(name))
+        if (item.find(':') != std::string::npos)
+            result[std::atoi(item.c_str())] = item.substr(item.find(':') + 1);
     return result;
 }
 
+// "EBUSY" -> EBUSY; "" -> 0.
 int errnoNamed(const std::string& name) {
     for (int e : {EACCES, ENOENT, EBUSY, ENXIO, ENODEV})
         if (name == strerrorname_np(e)) return e;
-    return EIO;
-}
-
-// "1:EBUSY" for port 1 -> EBUSY; 0 when none.
-int claimErrorFor(int number) {
-    const std::string setting = env("ZELMOR_FAKE_CLAIM_ERROR");
-    const std::size_t colon = setting.find(':');
-    if (colon == std::string::npos || std::atoi(setting.c_str()) != number) return 0;
-    return errnoNamed(setting.substr(colon + 1));
+    return name.empty() ? 0 : EIO;
 }
 
 // Writes the kernel's port list as a real folder, so that the C library's own directory and
@@ -120,10 +111,10 @@ std::string procTree() {
     }
     for (const auto& old : std::filesystem::directory_iterator(k.procTree))
         std::filesystem::remove_all(old.path());
-    for (const auto& [number, base] : ports()) {
-        const std::string dir = k.procTree + "/parport" + std::to_string(number);
+    for (const auto& [n, base] : perPort("ZELMOR_FAKE_PORTS")) {
+        const std::string dir = k.procTree + "/parport" + std::to_string(n);
         std::filesystem::create_directory(dir);
-        std::ofstream(dir + "/base-addr") << base << "\t" << base + 0x400 << "\n";
+        std::ofstream(dir + "/base-addr") << number(base) << "\t" << number(base) + 0x400 << "\n";
     }
     return k.procTree;
 }
@@ -134,12 +125,10 @@ const char kProcParport[] = "/proc/sys/dev/parport";
 // written anew whenever the folder itself is opened, and read as it stands otherwise.
 std::string mapped(const char* path) {
     if (path && std::strncmp(path, kProcParport, sizeof kProcParport - 1) == 0) {
-        std::lock_guard<std::recursive_mutex> hold(kernel().lock);
-        const bool folder = path[sizeof kProcParport - 1] == '\0' ||
-                            std::strcmp(path + sizeof kProcParport - 1, "/") == 0;
-        const std::string tree =
-            folder || kernel().procTree.empty() ? procTree() : kernel().procTree;
-        return tree + (path + sizeof kProcParport - 1);
+        Held held;
+        const char* rest = path + sizeof kProcParport - 1;
+        const bool folder = !*rest || std::strcmp(rest, "/") == 0;
+        return (folder || held.k.procTree.empty() ? procTree() : held.k.procTree) + rest;
     }
     return path ? path : "";
 }
@@ -147,11 +136,9 @@ std::string mapped(const char* path) {
 int memoryFile() {
     const std::vector<std::string> words = items("ZELMOR_FAKE_BIOS");
     if (words.empty()) return errno = EACCES, -1;
-    unsigned char memory[0x500] = {};
-    for (std::size_t i = 0; i < 3 && i < words.size(); ++i) {
-        memory[0x408 + 2 * i] = static_cast<unsigned char>(number(words[i]) & 0xFF);
-        memory[0x409 + 2 * i] = static_cast<unsigned char>(number(words[i]) >> 8);
-    }
+    std::uint16_t memory[0x280] = {};  // little-endian words, as the BIOS data area holds them
+    for (std::size_t i = 0; i < 3 && i < words.size(); ++i)
+        memory[0x204 + i] = static_cast<std::uint16_t>(number(words[i]));
     const int fd = memfd_create("fake-mem", MFD_CLOEXEC);
     (void)!pwrite(fd, memory, sizeof memory, 0);
     return fd;
@@ -159,63 +146,44 @@ int memoryFile() {
 
 int openDevice(const char* path) {
     const int number = std::atoi(path + std::strlen("/dev/parport"));
-    const std::string error = env("ZELMOR_FAKE_OPEN_ERROR");
-    if (!error.empty()) return errno = errnoNamed(error), -1;
-    if (!ports().count(number)) return errno = ENOENT, -1;
+    if (int e = errnoNamed(env("ZELMOR_FAKE_OPEN_ERROR"))) return errno = e, -1;
+    if (!perPort("ZELMOR_FAKE_PORTS").count(number)) return errno = ENOENT, -1;
     // A real descriptor keeps the number ours until it is closed.
     const int fd = memfd_create(path, MFD_CLOEXEC);
-    Kernel& k = kernel();
-    std::lock_guard<std::recursive_mutex> hold(k.lock);
-    k.devices[fd] = Device{number, number == 0};
-    k.log += "open " + std::string(path) + "\n";
+    Held held;
+    held.k.devices[fd] = Device{number};
+    held.k.log += "open " + std::string(path) + "\n";
     return fd;
-}
-
-int maybeFake(const char* path, int& fd) {
-    if (!path) return 0;
-    if (std::strncmp(path, "/dev/parport", 12) == 0) return fd = openDevice(path), 1;
-    if (std::strcmp(path, "/dev/mem") == 0) return fd = memoryFile(), 1;
-    return 0;
 }
 
 int portIoctl(Kernel& k, Device& d, unsigned long request, void* arg) {
     if (k.failAfter >= 0 && k.accesses >= k.failAfter) return errno = ENODEV, -1;
-    switch (request) {
-        case PPEXCL:
-            if (d.claimed) return errno = EINVAL, -1;  // too late once claimed
-            k.log += "PPEXCL " + std::to_string(d.number) + "\n";
-            return 0;
-        case PPCLAIM:
-            if (int e = claimErrorFor(d.number)) return errno = e, -1;
-            d.claimed = true;
-            k.log += "PPCLAIM " + std::to_string(d.number) + "\n";
-            return 0;
-        case PPRELEASE:
-            if (!d.claimed) return errno = EINVAL, -1;
-            d.claimed = false;
-            k.log += "PPRELEASE " + std::to_string(d.number) + "\n";
-            return 0;
-        case PPWDATA:
-        case PPRSTATUS:
-            if (!d.claimed) return errno = EINVAL, -1;
-            ++k.accesses;
-            if (request == PPWDATA) {
-                if (d.converter) k.converter.write(0x378, *static_cast<unsigned char*>(arg));
-            } else {
-                *static_cast<unsigned char*>(arg) =
-                    d.converter ? k.converter.read(0x379) : k.converter.read(0x279);
-            }
-            return 0;
-        default:
-            return errno = ENOTTY, -1;
+    auto* byte = static_cast<unsigned char*>(arg);
+    if (request == PPWDATA || request == PPRSTATUS) {
+        if (!d.claimed) return errno = EINVAL, -1;
+        ++k.accesses;
+        if (request == PPRSTATUS) *byte = k.converter.read(d.number == 0 ? 0x379 : 0x279);
+        if (request == PPWDATA && d.number == 0) k.converter.write(0x378, *byte);
+        return 0;
     }
+    const char* name = request == PPEXCL ? "PPEXCL" : request == PPCLAIM ? "PPCLAIM" : nullptr;
+    if (request == PPRELEASE) name = "PPRELEASE";
+    if (!name) return errno = ENOTTY, -1;
+    // Exclusive access is asked before the claim, too late once claimed; a release needs one.
+    if ((request == PPEXCL && d.claimed) || (request == PPRELEASE && !d.claimed))
+        return errno = EINVAL, -1;
+    if (request == PPCLAIM)
+        if (int e = errnoNamed(perPort("ZELMOR_FAKE_CLAIM_ERROR")[d.number])) return errno = e, -1;
+    if (request != PPEXCL) d.claimed = request == PPCLAIM;
+    k.log += std::string(name) + " " + std::to_string(d.number) + "\n";
+    return 0;
 }
 
 // open and open64: a device or memory of ours, or the C library's call on the mapped path.
 int openThrough(const char* name, const char* path, int flags, va_list ap) {
     const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
-    int fd = -1;
-    if (maybeFake(path, fd)) return fd;
+    if (path && std::strncmp(path, "/dev/parport", 12) == 0) return openDevice(path);
+    if (path && std::strcmp(path, "/dev/mem") == 0) return memoryFile();
     return real<int (*)(const char*, int, ...)>(name)(mapped(path).c_str(), flags, mode);
 }
 
@@ -224,26 +192,22 @@ int openThrough(const char* name, const char* path, int flags, va_list ap) {
 extern "C" {
 
 const char* zelmor_fake_kernel_log() {
-    Kernel& k = kernel();
-    std::lock_guard<std::recursive_mutex> hold(k.lock);
+    Held held;
     static std::string copy;
-    copy = k.log + "accesses " + std::to_string(k.accesses) + "\n";
+    copy = held.k.log + "accesses " + std::to_string(held.k.accesses) + "\n";
     return copy.c_str();
 }
 
 void zelmor_fake_kernel_reset() {
-    Kernel& k = kernel();
-    std::lock_guard<std::recursive_mutex> hold(k.lock);
-    k.log.clear();
-    k.accesses = 0;
-    k.failAfter = -1;
+    Held held;
+    held.k.log.clear();
+    held.k.accesses = 0;
+    held.k.failAfter = -1;
 }
 
 // From the nth register access on (counted from the start), the ports stop answering.
 void zelmor_fake_kernel_fail_after(long n) {
-    Kernel& k = kernel();
-    std::lock_guard<std::recursive_mutex> hold(k.lock);
-    k.failAfter = n;
+    Held().k.failAfter = n;
 }
 
 int open(const char* path, int flags, ...) {
@@ -269,14 +233,13 @@ DIR* opendir(const char* path) {
 
 int close(int fd) {
     {
-        Kernel& k = kernel();
-        std::lock_guard<std::recursive_mutex> hold(k.lock);
-        auto it = k.devices.find(fd);
-        if (it != k.devices.end()) {
+        Held held;
+        auto it = held.k.devices.find(fd);
+        if (it != held.k.devices.end()) {
             // The kernel releases a claim the program still holds when it closes the device.
-            k.log += "close " + std::to_string(it->second.number) +
-                     (it->second.claimed ? " (released)" : "") + "\n";
-            k.devices.erase(it);
+            held.k.log += "close " + std::to_string(it->second.number) +
+                          (it->second.claimed ? " (released)" : "") + "\n";
+            held.k.devices.erase(it);
         }
     }
     return real<int (*)(int)>("close")(fd);
@@ -287,11 +250,10 @@ int ioctl(int fd, unsigned long request, ...) {
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
-    Kernel& k = kernel();
     {
-        std::lock_guard<std::recursive_mutex> hold(k.lock);
-        auto it = k.devices.find(fd);
-        if (it != k.devices.end()) return portIoctl(k, it->second, request, arg);
+        Held held;
+        auto it = held.k.devices.find(fd);
+        if (it != held.k.devices.end()) return portIoctl(held.k, it->second, request, arg);
     }
     return real<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, arg);
 }

@@ -1,8 +1,7 @@
-// A port back end for tests: records every write and answers status reads from a script.
+// A port back end for tests: records every write and read, and answers reads with one value.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 #include "engine/dialogs.h"
@@ -11,8 +10,7 @@
 struct ScriptedPort final : engine::PortBackend {
     std::vector<std::uint16_t> writtenTo, reads;
     std::vector<std::uint8_t> written;
-    std::deque<std::uint8_t> script;  // answers to the next reads, in order
-    std::uint8_t otherwise = 0x40;    // answer once the script is spent: strobe high, data 1
+    std::uint8_t answer = 0x40;  // strobe high, data 1
     double paused = 0;
 
     void write(std::uint16_t a, std::uint8_t v) override {
@@ -21,10 +19,7 @@ struct ScriptedPort final : engine::PortBackend {
     }
     std::uint8_t read(std::uint16_t a) override {
         reads.push_back(a);
-        if (script.empty()) return otherwise;
-        const std::uint8_t v = script.front();
-        script.pop_front();
-        return v;
+        return answer;
     }
     bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
     void pause(double s) override { paused += s; }
