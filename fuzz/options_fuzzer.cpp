@@ -21,7 +21,17 @@ bool startsWith(const std::string& s, const std::string& prefix) {
 bool isEngineOption(const std::string& arg) {
     if (arg == "--help" || arg == "--io=simulated" || arg == "--io=ppdev" || arg == "--io=direct")
         return true;
+    if (arg == "--port=LPT1" || arg == "--port=LPT2" || arg == "--port=LPT3" ||
+        arg == "--overwrite")
+        return true;
     if (startsWith(arg, "--resources=")) return arg.size() > std::string("--resources=").size();
+    if (startsWith(arg, "--record=")) return arg.size() > std::string("--record=").size();
+    // Numbers: digits, and for seconds one point; their bounds are checked on the result.
+    if (startsWith(arg, "--rate="))
+        return arg.find_first_not_of("0123456789", 7) == std::string::npos && arg.size() > 7;
+    if (startsWith(arg, "--seconds="))
+        return arg.find_first_not_of("0123456789.", 10) == std::string::npos &&
+               arg.find('.', arg.find('.') + 1) == std::string::npos;
     for (const engine::SimFaultName& f : engine::kSimFaults)
         if (arg == std::string("--sim-fault=") + f.name) return true;
     return false;
@@ -51,6 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (refusal) {
         fuzz::RequireSafe(*refusal, "the options' refusal");
         return 0;
+    }
+    const bool inBounds =
+        options.port >= 0 && options.port <= 3 && options.rate >= 0 &&
+        options.rate <= engine::kMaxRateOption &&
+        (options.seconds == 0 || (options.seconds >= engine::kMinSecondsOption &&
+                                  options.seconds <= engine::kMaxSecondsOption)) &&
+        (options.port || (!options.rate && !options.seconds && options.recordFile.empty()));
+    if (!inBounds) {
+        std::fprintf(stderr, "a run option out of its bounds was accepted\n");
+        std::abort();
     }
     for (std::size_t i = 1; i < words.size(); ++i) {
         if (!words[i].empty() && words[i][0] == '-' && !isEngineOption(words[i])) {

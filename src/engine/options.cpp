@@ -24,12 +24,82 @@ std::string faultNames() {
     return names;
 }
 
+// A whole number of at most nine digits, or nothing.
+std::optional<long> wholeNumber(const std::string& v) {
+    if (v.empty() || v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stol(v);
+}
+
+// Digits with at most one decimal point between them ("1", "0.5", "2."), or nothing: no sign,
+// exponent, infinity or locale's comma.
+std::optional<double> decimalNumber(const std::string& v) {
+    const std::size_t point = v.find('.');
+    const std::string whole = v.substr(0, point);
+    const std::string fraction = point == std::string::npos ? "" : v.substr(point + 1);
+    const auto digits = [](const std::string& d) {
+        return d.size() <= 12 && d.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    if (!digits(whole) || !digits(fraction)) return std::nullopt;
+    // By hand: strtod would read the point as the locale has it.
+    double value = whole.empty() ? 0 : static_cast<double>(std::stoll(whole));
+    double scale = 1;
+    for (char c : fraction) value += (c - '0') * (scale /= 10);
+    return value;
+}
+
+// The run options: each takes its value into options, or says why it cannot.
+using RunOptionReader = std::optional<std::string> (*)(const std::string& value,
+                                                       EngineOptions& options);
+struct RunOption {
+    const char* name;
+    RunOptionReader read;
+};
+const RunOption kRunOptions[] = {
+    {"--port",
+     [](const std::string& v, EngineOptions& o) -> std::optional<std::string> {
+         for (int n = 1; n <= 3; ++n)
+             if (v == "LPT" + std::to_string(n)) {
+                 o.port = n;
+                 return std::nullopt;
+             }
+         return "--port takes LPT1, LPT2 or LPT3 (got \"" + Printable(v) + "\")";
+     }},
+    {"--rate",
+     [](const std::string& v, EngineOptions& o) -> std::optional<std::string> {
+         const auto n = wholeNumber(v);
+         if (!n || *n < 1 || *n > kMaxRateOption)
+             return "--rate takes a whole number of scans per second, 1 to " +
+                    std::to_string(kMaxRateOption) + " (got \"" + Printable(v) + "\")";
+         o.rate = static_cast<int>(*n);
+         return std::nullopt;
+     }},
+    {"--record",
+     [](const std::string& v, EngineOptions& o) -> std::optional<std::string> {
+         if (v.empty()) return std::string("--record needs a file: --record=FILE");
+         o.recordFile = v;
+         return std::nullopt;
+     }},
+    {"--seconds",
+     [](const std::string& v, EngineOptions& o) -> std::optional<std::string> {
+         const auto s = decimalNumber(v);
+         if (!s || *s < kMinSecondsOption || *s > kMaxSecondsOption)
+             return "--seconds takes a number of seconds, 0.001 to 1000000 (got \"" + Printable(v) +
+                    "\")";
+         o.seconds = *s;
+         return std::nullopt;
+     }},
+};
+
 }  // namespace
 
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options) {
     options = EngineOptions{};
     bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false;
+    bool seenOverwrite = false;
+    bool seenRun[std::size(kRunOptions)] = {};
     auto once = [](bool& seen, const char* name) -> std::optional<std::string> {
         if (seen) return std::string(name) + " is given twice";
         seen = true;
@@ -63,6 +133,16 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             if (auto e = once(seenResources, "--resources")) return e;
             if (v->empty()) return "--resources needs a folder: --resources=DIR";
             options.resourceDir = *v;
+        } else if (arg == "--overwrite") {
+            if (auto e = once(seenOverwrite, "--overwrite")) return e;
+            options.overwrite = true;
+        } else if (auto run =
+                       std::find_if(std::begin(kRunOptions), std::end(kRunOptions),
+                                    [&](const RunOption& r) { return valueOf(arg, r.name); });
+                   run != std::end(kRunOptions)) {
+            const auto at = static_cast<std::size_t>(run - std::begin(kRunOptions));
+            if (auto e = once(seenRun[at], run->name)) return e;
+            if (auto e = run->read(*valueOf(arg, run->name), options)) return e;
         } else {
             // A misspelt engine option must not quietly start the simulated converter in
             // place of the port that was meant, nor Qt's own options reach Qt.
@@ -72,6 +152,15 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
     if (options.io != EngineOptions::Io::simulated && seenFault)
         return "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev "
                "or --io=direct";
+    if (options.overwrite && options.recordFile.empty())
+        return std::string("--overwrite is for the file of --record; give --record=FILE too");
+    // They act on the main panel, which opens only once a port is chosen: without --port a
+    // run with no one at the panel would wait for ever.
+    for (const auto& [given, name] : {std::pair(options.rate != 0, "--rate"),
+                                      std::pair(!options.recordFile.empty(), "--record"),
+                                      std::pair(options.seconds != 0, "--seconds")})
+        if (given && options.port == 0)
+            return std::string(name) + " acts once a port is chosen; give --port=LPTn too";
     return std::nullopt;
 }
 
@@ -91,6 +180,14 @@ const std::string& EngineOptionsHelp() {
         }
         return text +
                "  --resources=DIR    load the panel resources from DIR only\n"
+               "  --port=LPTn        choose LPT1, LPT2 or LPT3 on the port panel at start\n"
+               "  --rate=N           set Requested to N scans/s and apply it (needs --port)\n"
+               "  --record=FILE      record every scan to FILE (needs --port); an existing FILE\n"
+               "                     is refused unless --overwrite is given too\n"
+               "  --overwrite        let --record replace an existing FILE\n"
+               "  --seconds=S        end after S seconds of scanning (needs --port); popups\n"
+               "                     then go to standard error and the exit code says how it\n"
+               "                     ended\n"
                "  --help             print this and exit\n"
                "Each option at most once; there are no others. Arguments that do not begin with -\n"
                "are the program's own.\n";

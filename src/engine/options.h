@@ -38,7 +38,19 @@ struct EngineOptions {
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
     bool help = false;
     std::vector<std::string> programArguments;  // in the order given
+
+    // A run without an operator: each acts as the operator would at the panels.
+    int port = 0;            // --port=LPTn: n, the port panel's choice; 0: none given
+    int rate = 0;            // --rate=N: Requested, committed; 0: none given
+    std::string recordFile;  // --record=FILE: every scan, from the main panel's start
+    bool overwrite = false;  // --overwrite: FILE may be replaced
+    double seconds = 0;      // --seconds=S: the run ends after S s of acquisition; 0: never
 };
+
+// Bounds of the run options' numbers.
+inline constexpr int kMaxRateOption = 1000000;      // scans/s; the panel's own range holds too
+inline constexpr double kMinSecondsOption = 0.001;  // one millisecond
+inline constexpr double kMaxSecondsOption = 1e6;    // about eleven and a half days
 
 // Fills options from the command line; returns the reason when an engine option is invalid
 // (a misspelt or unknown one, a bad value, one given twice).

@@ -180,3 +180,29 @@ TEST_F(Ppdev, EachRefusalOfTheKernelHasItsOwnLineAndFix) {
         EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
     }
 }
+
+TEST_F(Ppdev, ATimedRunEndsAtOnceWithItsOwnCodeWhenThePortIsRefusedOrLost) {
+    const struct {
+        const char* claimError;
+        long failAfter;  // register accesses before the card goes away; -1: it stays
+        int code;
+        const char* said;
+    } cases[] = {
+        {"0:EBUSY", -1, 4, "zelmor: ending with exit code 4: the port could not be claimed\n"},
+        {nullptr, 20000, 3, "zelmor: ending with exit code 3: the port was lost\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        setKernel({{"ZELMOR_FAKE_PORTS", "0:0x378"}, {"ZELMOR_FAKE_CLAIM_ERROR", c.claimError}});
+        fakeKernel<void (*)(long)>("zelmor_fake_kernel_fail_after")(c.failAfter);
+        unsetenv("SUDO_UID");
+        std::string args[] = {"zelmor",      "--io=ppdev",  "--resources=" ZELMOR_RESOURCES_DIR,
+                              "--port=LPT1", "--rate=1000", "--seconds=60"};
+        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(),
+                        args[4].data(), args[5].data(), nullptr};
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(engine::RunProgram(6, argv, zelmor::main, zelmor::callbacks), c.code);
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1), c.said) << err;
+    }
+}

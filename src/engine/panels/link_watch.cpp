@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/chart/chart_limits.h"
+#include "engine/dialogs.h"
 #include "engine/panels/recordings.h"
 #include "engine/ports/link_health.h"
 #include "engine/ports/port_io.h"
@@ -94,6 +95,9 @@ class LinkWatch : public QObject {
         shown_ = (before_->first.empty() ? "" : before_->first + " \u2014 ") + what_ + " \u2014 " +
                  words->check;
         SetStatusLine(shown_, StatusTone::alarm);
+        if (health_.fault() == LinkFault::noConversion || health_.fault() == LinkFault::noStrobe)
+            TellRunFault(RunFault::timedOut);
+        if (health_.fault() == LinkFault::portLost) TellRunFault(RunFault::portLost);
     }
     void clear() {
         // Put back what the line said, unless something has said more since.

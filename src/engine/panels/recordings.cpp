@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <algorithm>
+#include <iostream>
 
+#include "engine/escape.h"
 #include "engine/panels/dispatch.h"
 #include "engine/ports/port_io.h"
 
@@ -85,9 +87,16 @@ void ChartFeed::stoppedOnItsOwn(const QString& why) {
                       why.toStdString(),
                   StatusTone::alarm);
     showWarning(tr("Recording stopped"), why + tr("\nScanning goes on."));
+    TellRunFault(RunFault::recordingFailed);
 }
 
 void ChartFeed::showWarning(const QString& title, const QString& text) {
+    if (PopupsGoToStandardError()) {  // no one to read a window
+        std::cerr << "zelmor: "
+                  << Printable((title + ": " + QString(text).replace('\n', ' ')).toStdString())
+                  << std::endl;
+        return;
+    }
     // A window of its own, not a modal popup: the scans go on while it is open.
     if (warning_) warning_->close();
     warning_ = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, chart_);

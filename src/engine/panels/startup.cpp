@@ -1,6 +1,7 @@
 #include "engine/panels/startup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <algorithm>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/unattended.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/port_io.h"
 #include "engine/ports/ppdev.h"
@@ -182,6 +184,7 @@ void ShowBackendStatus(PortBackend& backend) {
         if (status.tone == BackendTone::alarm && status.text != told) {
             std::cerr << "zelmor: " << Printable(status.text) << std::endl;
             told = status.text;
+            TellRunFault(RunFault::portLost);
         }
     };
     show();
@@ -248,6 +251,16 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         std::cout << usage << EngineOptionsHelp();
         return 0;
     }
+    if (!options.recordFile.empty() && !options.overwrite &&
+        QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(options.recordFile)))) {
+        std::cerr << "zelmor: --record: \"" << Printable(options.recordFile)
+                  << "\" exists; give --overwrite to replace it" << std::endl;
+        return -1;
+    }
+    // A timed run on a chosen port needs no screen: without one it runs on the offscreen
+    // platform.
+    const bool screenless = options.port && options.seconds > 0;
+    if (!displayAvailable() && screenless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (!displayAvailable()) {
         std::cerr << noDisplayLine("DISPLAY is not set", argc, argv) << std::endl;
         return -1;
@@ -271,6 +284,8 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
 
     // Tests run the start-up inside their own application object.
     const bool ownApplication = !QCoreApplication::instance();
+    if (ownApplication && onlyX11() && screenless && !unreachableX11().empty())
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (ownApplication && onlyX11()) {
         if (const std::string why = unreachableX11(); !why.empty()) {
             // A refusal already said is enough: there is no screen to show it on either.
@@ -294,6 +309,9 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         InstallDialogFront(nullptr);
         return -1;
     }
+    const QString platform = QGuiApplication::platformName();
+    PlanUnattendedRun(options, options.seconds > 0 || (ownApplication && (platform == "offscreen" ||
+                                                                          platform == "minimal")));
     ShowBackendStatus(*opened.backend);
 
     SetResourceFolder(options.resourceDir);
@@ -304,7 +322,8 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     std::vector<char*> programArgv = {argv[0]};
     for (std::string& a : options.programArguments) programArgv.push_back(a.data());
     programArgv.push_back(nullptr);
-    const int result = programMain(static_cast<int>(programArgv.size() - 1), programArgv.data());
+    const int result =
+        EndUnattendedRun(programMain(static_cast<int>(programArgv.size() - 1), programArgv.data()));
 
     DiscardAllPanels();
     InstallDialogFront(nullptr);
