@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Installs whatever the build, the tests, the benchmarks, the screenshots and the package need
-# and is not there yet (Debian 12), without recommended packages: everything the build uses
-# must be named here or be a hard dependency of what is (scripts/check-packages.sh checks).
+# Installs whatever building and running zelmor need and is not there yet (Debian 12), without
+# recommended packages: the build with its unit tests and benchmarks, the screenshots and the
+# package. What only the test command needs on top (a screen server, the fuzzers' compiler, the
+# emulator of the real-kernel stage) is scripts/setup-tests.sh. Everything the build uses must be
+# named here or be a hard dependency of what is (scripts/check-packages.sh checks).
 # Runs apt-get as root, or through sudo for an ordinary user. --list prints the list only.
 set -euo pipefail
 # libqt6opengl6-dev: Qt's UiTools needs it at configure; qt6-tools-dev only recommends it.
 # dpkg-dev, file: the Debian package's dependencies are read off the binary.
-# xdotool: the end-to-end session types real keys into zelmor under Xvfb.
 # qt6-svg-dev: the chart saves its picture as SVG too.
-# clang, libclang-rt-14-dev: the fuzzers (scripts/fuzz.sh) build with clang and its libFuzzer.
 packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev libgl-dev qt6-svg-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang-format xvfb xauth fonts-dejavu-core
-          dpkg-dev file git xdotool clang libclang-rt-14-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev clang-format fonts-dejavu-core dpkg-dev file
+          git)
 if [ "${1:-}" = --list ]; then
     printf '%s\n' "${packages[@]}"
     exit 0

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, then the AddressSanitizer +
-# UndefinedBehaviorSanitizer build, then each fuzzer for about a minute over its seeds.
+# Sets up (scripts/setup-tests.sh: the build's packages, then the tests' own), builds and runs
+# every test: the normal build, then the AddressSanitizer + UndefinedBehaviorSanitizer build,
+# then each fuzzer for about a minute over its seeds.
 # Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup-tests.sh
 echo "Checking the format of the C++ sources"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 echo "Checking that includes run down the layers and never in a circle"

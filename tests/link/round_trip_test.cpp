@@ -112,3 +112,26 @@ TEST_F(RoundTrip, ANoisyDataLineCorruptsSomeReadingsReproduciblyFromItsSeed) {
     EXPECT_GT(right, 10);
     EXPECT_LT(right, 190);
 }
+
+TEST_F(RoundTrip, TheBoardIsPoweredFromDataBitsZeroToFourAndStartsAfreshWhenTheyRiseAgain) {
+    setCode(2, 0x6C3);
+    // The kernel's probe of the port, which toggles clock and data and powers the board down;
+    // mid-probe 0xFF powers it up for a moment and its rising clock edges start a command.
+    for (int byte : {0xAA, 0x55, 0xF0, 0x0F, 0x52, 0xAD, 0xFF, 0xA7, 0x87, 0xE7, 0x00})
+        out(0x378, static_cast<unsigned char>(byte));
+    // Unpowered: a whole command clocked in (start bit, then 0x9E's bits 6..1) is not heard
+    // and the strobe stays low.
+    for (int bit : {1, 0, 0, 1, 1, 1, 1})
+        for (int clock : {0, 0x80}) out(0x378, static_cast<unsigned char>(clock | bit << 5));
+    EXPECT_EQ(in(0x379), 0xBF);
+    EXPECT_EQ(converter.conversions(), 0u);
+    // The program's bus set-up powers it and the first conversion is right.
+    inizializeBus(0x378);
+    EXPECT_EQ(getVolt(2), 0x6C3 * kStep);
+    EXPECT_TRUE(engine::PopupLog().empty());
+    // The supply dropping in the middle of a command leaves nothing of it behind.
+    playCommand(0x9E);
+    out(0x378, 0x0F);
+    inizializeBus(0x378);
+    EXPECT_EQ(getVolt(2), 0x6C3 * kStep);
+}

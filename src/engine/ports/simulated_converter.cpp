@@ -14,6 +14,7 @@ constexpr std::uint8_t kDataIn = 0x20;
 constexpr std::uint8_t kStrobe = 0x40;
 constexpr std::uint8_t kDataOut = 0x80;       // status bit of pin 11, inverted by the port
 constexpr std::uint8_t kFloatingLow6 = 0x3F;  // status bits 0-5: unconnected, high
+constexpr std::uint8_t kSupply = 0x1F;        // data bits 0-4 power the board
 
 // Select code in command bits 6-4 -> channel; the converter's own wiring, not the identity.
 constexpr int kChannelOfSelect[8] = {0, 2, 4, 6, 1, 3, 5, 7};
@@ -172,6 +173,7 @@ std::uint8_t SimulatedConverter::converterStatus() {
         default:
             break;
     }
+    if (!powered_) return kDataOut | kFloatingLow6;
     std::uint8_t status = kFloatingLow6;
     if (strobe_ && fault_ != SimFault::strobeStuck) status |= kStrobe;
     if (!data_out_) status |= kDataOut;
@@ -184,6 +186,21 @@ void SimulatedConverter::converterSees(std::uint8_t value) {
         return;
     }
     bool clock = (value & kClock) != 0;
+    if ((value & kSupply) != kSupply) {
+        powered_ = false;
+        clock_line_ = clock;
+        return;
+    }
+    if (!powered_) {
+        // Power-on reset: whatever it was doing when the supply went is forgotten.
+        powered_ = true;
+        phase_ = Phase::idle;
+        strobe_ = data_out_ = false;
+        bits_ = pulse_ = code_ = 0;
+        shift_ = 0;
+        clock_line_ = clock;
+        return;
+    }
     if (clock && !clock_line_) risingEdge((value & kDataIn) != 0);
     if (!clock && clock_line_) fallingEdge();
     clock_line_ = clock;

@@ -2,7 +2,10 @@
 // to the first, seen only through port accesses, as the converter link sees real hardware.
 //
 // The converter hears nothing but the levels written to the data register of port 0x378:
-//   bit 7 clock, bit 5 data into the converter, bits 0-4 and 6 fixed lines it ignores.
+//   bit 7 clock, bit 5 data into the converter, bits 0-4 its supply, bit 6 a line it ignores.
+// Power: while any of bits 0-4 is low the board is off and reads as the unpowered fault does
+// (strobe and data held low); the write that raises the last of them is a power-on reset, after
+// which the converter is idle, waiting for a start bit. Until the first write it is off.
 // It answers only on that port's status register:
 //   bit 6 strobe (pin 10, as it is), bit 7 data out of the converter (pin 11, which the port
 //   presents inverted); bits 0-5 read high (unconnected inputs float high).
@@ -125,6 +128,7 @@ class SimulatedConverter final : public PortBackend {
     std::uint64_t rng_;
 
     enum class Phase { idle, command, readout } phase_ = Phase::idle;
+    bool powered_ = false;
     bool clock_line_ = false;
     bool strobe_ = false;
     bool data_out_ = false;
