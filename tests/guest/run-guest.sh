@@ -4,7 +4,7 @@
 # simulated on the host (libzelmor_guest_port.so, preloaded into QEMU). Inside the guest,
 # guest-init.sh loads the modules, checks what the kernel and the BIOS say about the port and
 # runs the unmodified zelmor on it; its verdicts come back over the serial console.
-# Needs (Debian packages): qemu-system-x86 busybox-static cpio, and apt-get to fetch the kernel.
+# Needs what scripts/setup-tests.sh installs (QEMU, busybox, cpio), and apt-get for the kernel.
 # Usage: run-guest.sh BUILD_DIR      (a finished build; downloads stay in BUILD_DIR/guest-cache)
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -21,7 +21,7 @@ began=$SECONDS
 
 for tool in qemu-system-x86_64 busybox cpio apt-get apt-cache dpkg-deb; do
     command -v "$tool" >/dev/null || {
-        echo "run-guest: $tool is missing: install qemu-system-x86 busybox-static cpio"
+        echo "run-guest: $tool is missing: scripts/setup-tests.sh installs it"
         exit 1
     }
 done
@@ -95,6 +95,14 @@ fail() {
 [ "$status" -eq 0 ] || fail "QEMU ended with $status"
 grep -q '^done' "$work/verdicts" || fail "the guest did not finish its checks"
 ! grep -q '^FAIL' "$work/verdicts" || fail "$(grep -c '^FAIL' "$work/verdicts") checks failed in the guest"
+# The kernel's probe powered the board off; zelmor's first write after it powered it up, and
+# the recording holds every conversion made since: its first scan was the first conversion.
 grep -q '^power off' "$work/port.log" || fail "the kernel's probe never powered the board off"
+[ "$(grep '^power o' "$work/port.log" | tail -n 1 | cut -d' ' -f1-2)" = "power on" ] ||
+    fail "the board was not powered at the end"
+since=$(sed -n "s/^PPRELEASE.*, \([0-9]*\) since the board's last power-on$/\1/p" "$work/port.log")
+scans=$(sed -n 's/^ok after-probe-scans: \([0-9]*\) scans.*/\1/p' "$work/verdicts")
+[ "$since" = $((8 * scans)) ] ||
+    fail "after the probe the board made $since conversions, the recording holds $scans scans"
 runs=$(sed -n 's/^done after \([0-9.]*\) s of checks$/\1/p' "$work/verdicts")
 echo "run-guest: set-up $setup s, boot and shutdown $(awk -v t="$total" -v r="$runs" 'BEGIN {printf "%.0f", t - r}') s, checks $runs s; downloads $(du -sm "$cache" | cut -f1) MB"
