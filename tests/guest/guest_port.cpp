@@ -43,7 +43,7 @@ struct Board {
     bool reverse = false;  // data lines turned to input: nothing drives the board's supply
     std::uint8_t data = 0, control = 0;
     bool powered = false;
-    long writes = 0, reads = 0, controlWrites = 0, unknown = 0;
+    long writes = 0, reads = 0, controlWrites = 0;
     std::uint64_t conversionsAtPowerOn = 0;
     engine::ManualClock clock;  // the inputs are constant: time plays no part
     engine::SimulatedConverter converter{clock};
@@ -95,31 +95,6 @@ bool setInputs(Board& b) {
     return channel == 8;
 }
 
-const char* requestName(unsigned long request) {
-    switch (request) {
-        case PPCLAIM:
-            return "PPCLAIM";
-        case PPRELEASE:
-            return "PPRELEASE";
-        case PPSETMODE:
-            return "PPSETMODE";
-        case PPWDATA:
-            return "PPWDATA";
-        case PPRDATA:
-            return "PPRDATA";
-        case PPRSTATUS:
-            return "PPRSTATUS";
-        case PPWCONTROL:
-            return "PPWCONTROL";
-        case PPRCONTROL:
-            return "PPRCONTROL";
-        case PPDATADIR:
-            return "PPDATADIR";
-        default:
-            return "unknown";
-    }
-}
-
 int portIoctl(Board& b, unsigned long request, void* arg) {
     auto* byte = static_cast<unsigned char*>(arg);
     if (request == PPCLAIM || request == PPRELEASE) {
@@ -128,7 +103,7 @@ int portIoctl(Board& b, unsigned long request, void* arg) {
         note(b,
              "%s after %ld writes, %ld status reads, %ld control writes, %llu conversions, %llu "
              "since the board's last power-on",
-             requestName(request), b.writes, b.reads, b.controlWrites,
+             request == PPCLAIM ? "PPCLAIM" : "PPRELEASE", b.writes, b.reads, b.controlWrites,
              static_cast<unsigned long long>(b.converter.conversions()),
              static_cast<unsigned long long>(b.converter.conversions() - b.conversionsAtPowerOn));
         return 0;
@@ -142,9 +117,8 @@ int portIoctl(Board& b, unsigned long request, void* arg) {
             b.data = *byte;
             drive(b);
             return 0;
-        case PPRDATA:
-            *byte =
-                b.reverse ? 0 : b.data;  // turned to input, the lines read as the board holds them
+        case PPRDATA:  // turned to input, the lines read as the unpowered board holds them
+            *byte = b.reverse ? 0 : b.data;
             return 0;
         case PPRSTATUS:
             ++b.reads;
@@ -162,7 +136,7 @@ int portIoctl(Board& b, unsigned long request, void* arg) {
             drive(b);
             return 0;
         default:
-            if (b.unknown++ < 16) note(b, "refused ioctl 0x%lx", request);
+            note(b, "refused ioctl 0x%lx", request);
             return errno = ENOTTY, -1;
     }
 }
