@@ -84,6 +84,12 @@ check_run direct 1000
 expect direct-port-permission "sys_ioperm(from: 378, num: 2, turn_on: 1)" \
     "$(grep -o 'sys_io[a-z]*(.*)' /sys/kernel/tracing/trace | tr '\n' ';' | sed 's/;$//')"
 
+# The BIOS lists no LPT2 here: a run asked for it ends at once with -1.
+/usr/bin/zelmor --io=ppdev --port=LPT2 --seconds=1 2>/tmp/absent.err
+expect absent-port-exit 255 $?
+expect absent-port-said "zelmor: popup \"Configuration error\": Selected port doesn't exist;zelmor: ending with exit code -1: the chosen port does not exist" \
+    "$(tr '\n' ';' </tmp/absent.err | sed 's/;$//')"
+
 # The kernel's probe leaves the data register at 0x00, which powers the board off; zelmor's
 # first write powers it up again, and its first conversion must be right.
 rmmod ppdev parport_pc && modprobe parport_pc && modprobe ppdev
