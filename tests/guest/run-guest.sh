@@ -66,7 +66,7 @@ cp -rL /etc/fonts/. "$root/etc/fonts/"
 printf 'root:x:0:0:root:/root:/bin/sh\nzel:x:1000:1000:operator:/home/zel:/bin/sh\n' >"$root/etc/passwd"
 printf 'root:x:0:\nlp:x:7:zel\nzel:x:1000:\n' >"$root/etc/group"
 cp "$here/guest-init.sh" "$root/init"
-(cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd.gz"
+(cd "$root" && find . | cpio -o -H newc -R 0:0 --quiet | gzip -1) >"$work/initrd.gz"
 setup=$((SECONDS - began))
 
 # Boot. TCG only: under KVM this kernel hangs probing the disks' BIOS data.
