@@ -18,7 +18,8 @@ TEST(UnattendedRun, EndsWithTheCodeOfHowItEndedAndSaysWhyOnStandardError) {
     const struct {
         QStringList args;
         int code;
-        QString err;  // how standard error ends; empty: nothing on it
+        QString err;           // how standard error ends; empty: nothing on it
+        QString display = "";  // on DISPLAY; by default none at all
     } cases[] = {
         {{port, "--rate=200", "--record=" + fresh, "--seconds=0.5"}, 0, ""},
         // The program's popup, on one line, closed as the operator would.
@@ -31,14 +32,15 @@ TEST(UnattendedRun, EndsWithTheCodeOfHowItEndedAndSaysWhyOnStandardError) {
         {{port, "--record=" + dir.filePath("no/x"), "--seconds=30"}, 5, "5: the recording failed"},
         {{port, "--record=" + kept, "--seconds=30"}, 255, "exists; give --overwrite to replace it"},
         {{port, "--rate=1001", "--seconds=30"}, 255, "Requested's range, 1 to 1000 scans/s"},
-        {{port, "--record=" + kept, "--overwrite", "--seconds=0.2"}, 0, ""},
+        {{port, "--record=" + kept, "--overwrite", "--seconds=0.2"}, 0, "", ":7391"},  // dead
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         QProcess p;
         auto env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        p.setProcessEnvironment(env);  // no display at all: it takes the offscreen one itself
+        if (!c.display.isEmpty()) env.insert("DISPLAY", c.display);
+        p.setProcessEnvironment(env);  // no display to be had: it takes the offscreen one itself
         p.start(ZELMOR_BINARY, c.args);
         ASSERT_TRUE(p.waitForFinished(30000));
         const QString err = QString::fromLocal8Bit(p.readAllStandardError());
