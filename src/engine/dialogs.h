@@ -1,7 +1,8 @@
 // The operator dialogs that code below the user interface may need: a modal message and the
 // request to leave the event loop. Without a front end (the converter link's own tests) the
 // popup is only recorded and the quit request only kept; the Qt front end installs itself to
-// show the popup and to end its event loop.
+// show the popup and to end its event loop. A run no operator can answer writes its popups to
+// standard error instead, and a timed run ends on its first fault with that fault's exit code.
 #pragma once
 
 #include <string>

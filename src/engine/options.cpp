@@ -43,10 +43,10 @@ std::optional<double> decimalNumber(const std::string& v) {
     if (whole.empty() && fraction.empty()) return std::nullopt;
     if (!digits(whole) || !digits(fraction)) return std::nullopt;
     // By hand: strtod would read the point as the locale has it.
-    double value = whole.empty() ? 0 : static_cast<double>(std::stoll(whole));
     double scale = 1;
-    for (char c : fraction) value += (c - '0') * (scale /= 10);
-    return value;
+    for (std::size_t i = 0; i < fraction.size(); ++i) scale *= 10;
+    return (whole.empty() ? 0 : static_cast<double>(std::stoll(whole))) +
+           (fraction.empty() ? 0 : static_cast<double>(std::stoll(fraction)) / scale);
 }
 
 // The run options: each takes its value into options, or says why it cannot.

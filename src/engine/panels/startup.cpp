@@ -284,10 +284,10 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
 
     // Tests run the start-up inside their own application object.
     const bool ownApplication = !QCoreApplication::instance();
-    if (ownApplication && onlyX11() && screenless && !unreachableX11().empty())
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (ownApplication && onlyX11()) {
-        if (const std::string why = unreachableX11(); !why.empty()) {
+        if (const std::string why = unreachableX11(); !why.empty() && screenless) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        } else if (!why.empty()) {
             // A refusal already said is enough: there is no screen to show it on either.
             if (refusal.empty()) std::cerr << noDisplayLine(why, argc, argv) << std::endl;
             UsePortBackend(nullptr);
@@ -305,7 +305,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     QApplication::setQuitOnLastWindowClosed(false);
     InstallQtFront();
     if (!refusal.empty()) {
-        ShowRefusal(refusal);
+        if (options.seconds == 0) ShowRefusal(refusal);  // a timed run has no one to close it
         InstallDialogFront(nullptr);
         return -1;
     }

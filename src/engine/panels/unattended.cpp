@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 #include "engine/chart/strip_chart.h"
@@ -19,6 +20,8 @@ namespace engine {
 namespace {
 
 bool refused = false;  // an option could not be acted on: the run ends with -1
+// The run's timers live as long as the run: one that ended early leaves none behind.
+std::unique_ptr<QObject> runContext;
 
 void refuse(const std::string& line) {
     std::cerr << "zelmor: " << line << std::endl;
@@ -101,7 +104,7 @@ void actAtThePanels(const EngineOptions& options) {
     if (options.seconds > 0) {
         // The same quit request as the Exit command, once the time is up.
         const auto ms = static_cast<int>(std::llround(options.seconds * 1000));
-        QTimer::singleShot(ms, Qt::PreciseTimer, qApp, [] { QuitUserInterface(0); });
+        QTimer::singleShot(ms, Qt::PreciseTimer, runContext.get(), [] { QuitUserInterface(0); });
     }
 }
 
@@ -117,11 +120,14 @@ void PlanUnattendedRun(const EngineOptions& options, bool noOperator) {
         EndRunOnFaults({RunFault::noPort});  // else it would wait for ever at the port panel
     else
         EndRunOnFaults({});
-    if (options.port) QTimer::singleShot(0, qApp, [options] { actAtThePanels(options); });
+    runContext = std::make_unique<QObject>();
+    if (options.port)
+        QTimer::singleShot(0, runContext.get(), [options] { actAtThePanels(options); });
 }
 
 int EndUnattendedRun(int programResult) {
     const RunFault fault = EndingFault();
+    runContext.reset();
     PopupsToStandardError(false);
     EndRunOnFaults({});
     if (std::exchange(refused, false)) return -1;
