@@ -34,7 +34,7 @@ if [ -z "$deb" ]; then
     name=$(apt-cache pkgnames linux-image-6.1 | grep -E '^linux-image-6\.1\.0-[0-9]+-amd64$' |
         sort -V | tail -n 1)
     [ -n "$name" ] || { echo "run-guest: apt knows no linux-image-6.1.*-amd64 (apt-get update?)"; exit 1; }
-    (cd "$cache" && apt-get download -q "$name" 2>&1 | grep -v '^W: Download is performed unsandboxed')
+    (cd "$cache" && apt-get download -q "$name" 2>&1) | { grep -v '^W: Download is performed unsandboxed' || true; }
     deb=$(find "$cache" -maxdepth 1 -name "${name}_*.deb" | head -n 1)
 fi
 rm -rf "$work"
