@@ -29,7 +29,8 @@ std::string faultNames() {
 std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options) {
     options = EngineOptions{};
-    bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false;
+    bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false,
+         seenOpen = false;
     auto once = [](bool& seen, const char* name) -> std::optional<std::string> {
         if (seen) return std::string(name) + " is given twice";
         seen = true;
@@ -63,6 +64,10 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             if (auto e = once(seenResources, "--resources")) return e;
             if (v->empty()) return "--resources needs a folder: --resources=DIR";
             options.resourceDir = *v;
+        } else if (auto v = valueOf(arg, "--open")) {
+            if (auto e = once(seenOpen, "--open")) return e;
+            if (v->empty()) return "--open needs a file: --open=FILE";
+            options.openFile = *v;
         } else {
             // A misspelt engine option must not quietly start the simulated converter in
             // place of the port that was meant, nor Qt's own options reach Qt.
@@ -91,6 +96,8 @@ const std::string& EngineOptionsHelp() {
         }
         return text +
                "  --resources=DIR    load the panel resources from DIR only\n"
+               "  --open=FILE        show a recording or a saved span in a viewer, in place of\n"
+               "                     the program\n"
                "  --help             print this and exit\n"
                "Each option at most once; there are no others. Arguments that do not begin with -\n"
                "are the program's own.\n";

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
+#include "engine/chart/recording_viewer.h"
 #include "engine/chart/strip_chart.h"
 
 bool StripChart::event(QEvent* event) {
@@ -60,6 +61,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
                                         : tr("&Record every scan to a file...\tCtrl+R"));
     QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
     QAction* picture = menu.addAction(tr("Save the &picture (PNG or SVG)..."));
+    QAction* open = menu.addAction(tr("&Open a recording...\tCtrl+O"));
     menu.addSeparator();
     std::vector<std::pair<QAction*, double>> spans;
     for (double seconds : kSpans) {
@@ -87,6 +89,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
     if (chosen == record) requestRecording();
     if (chosen == exportCsv || chosen == picture) saveFromMenu(chosen == exportCsv);
+    if (chosen == open) OpenRecordingFromDialog(this);
     for (const auto& [action, seconds] : spans)
         if (chosen == action) setSpan(seconds);
     for (int t = 0; t < static_cast<int>(traces.size()); ++t)
@@ -95,7 +98,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
 
 void StripChart::keyPressEvent(QKeyEvent* event) {
     // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
-    // statistics of the span.
+    // statistics of the span, Ctrl+O opens a recording.
     const int key = event->key();
     if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
         key - Qt::Key_0 < traceCount()) {
@@ -108,6 +111,10 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {
         setStatisticsShown(!statistics_shown_);
+        return;
+    }
+    if (event->modifiers() == Qt::ControlModifier && key == Qt::Key_O) {
+        OpenRecordingFromDialog(this);
         return;
     }
     QWidget::keyPressEvent(event);

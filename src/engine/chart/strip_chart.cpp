@@ -179,7 +179,7 @@ void StripChart::setTraceVisible(int trace, bool visible) {
 }
 
 void StripChart::setFrozen(bool on) {
-    if (on == frozen_) return;
+    if (on == frozen_ || viewing_) return;
     frozen_ = on;
     if (on) {  // the picture as it stands; the live data goes on beside it
         snapshot_ = live_;
@@ -190,6 +190,18 @@ void StripChart::setFrozen(bool on) {
     freeze_->setChecked(on);
     freeze_->setText(on ? tr("Resume") : tr("Freeze"));
     update();
+}
+
+void StripChart::viewHistory(TraceHistory history) {
+    setTraceCount(history.traces());
+    setResolution(history.resolution());
+    const double whole = history.size() ? history.time(history.size() - 1) - history.time(0) : 0;
+    snapshot_ = std::move(history);
+    snapshot_fitted_ = false;
+    frozen_ = viewing_ = true;
+    freeze_->hide();
+    record_->hide();
+    setSpan(std::max(whole * 1.02, engine::kMinChartSpan));
 }
 
 void StripChart::setAutoscale(bool on) {

@@ -92,6 +92,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void setTraceVisible(int trace, bool visible);
     bool frozen() const { return frozen_; }
     void setFrozen(bool on);
+    // A recording read back: shown frozen, whole, for good (no live data, no Freeze or Record).
+    void viewHistory(TraceHistory history);
+    bool viewing() const { return viewing_; }
     bool autoscale() const { return autoscale_; }
     void setAutoscale(bool on);
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
@@ -209,7 +212,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false;
+    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false, viewing_ = false;
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
     long paints_ = 0;

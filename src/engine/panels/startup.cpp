@@ -19,6 +19,7 @@
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/viewer.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/port_io.h"
 #include "engine/ports/ppdev.h"
@@ -248,6 +249,14 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         std::cout << usage << EngineOptionsHelp();
         return 0;
     }
+    // --open: the file is read first, and a file refused is a start-up refusal.
+    RecordedHistory viewed;
+    if (!options.openFile.empty()) {
+        if (auto refused = LoadRecordedHistory(options.openFile, kViewerResolution, viewed)) {
+            std::cerr << "zelmor: " << *refused << std::endl;
+            return -1;
+        }
+    }
     if (!displayAvailable()) {
         std::cerr << noDisplayLine("DISPLAY is not set", argc, argv) << std::endl;
         return -1;
@@ -293,6 +302,12 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
         ShowRefusal(refusal);
         InstallDialogFront(nullptr);
         return -1;
+    }
+    if (!options.openFile.empty()) {  // the viewer in place of the program
+        const int result = RunViewer(std::move(viewed));
+        InstallDialogFront(nullptr);
+        UsePortBackend(nullptr);
+        return result;
     }
     ShowBackendStatus(*opened.backend);
 
