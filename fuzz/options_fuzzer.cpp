@@ -22,6 +22,7 @@ bool isEngineOption(const std::string& arg) {
     if (arg == "--help" || arg == "--io=simulated" || arg == "--io=ppdev" || arg == "--io=direct")
         return true;
     if (startsWith(arg, "--resources=")) return arg.size() > std::string("--resources=").size();
+    if (startsWith(arg, "--open=")) return arg.size() > std::string("--open=").size();
     for (const engine::SimFaultName& f : engine::kSimFaults)
         if (arg == std::string("--sim-fault=") + f.name) return true;
     return false;

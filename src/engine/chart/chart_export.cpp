@@ -12,12 +12,15 @@
 bool StripChart::exportShown(const QString& path, QString& error) const {
     const TraceHistory& h = shown();
     const double start = shownEnd() - span_;
-    const std::string what = QString("Zelmor chart: the span shown, %1 s, %2")
-                                 .arg(span_)
-                                 .arg(frozen_ ? "frozen" : "live")
-                                 .toStdString();
+    // Frozen, times count from the start of acquisition, as the time axis does.
+    const double zero = frozen_ ? timeOrigin() : start;
+    const std::string what =
+        QString("Zelmor chart: the span shown, %1 s, %2")
+            .arg(span_)
+            .arg(frozen_ ? "frozen, times from the start of acquisition" : "live")
+            .toStdString();
     engine::ScanRecorder file;
-    if (!file.open(QFile::encodeName(path).toStdString(), true, start,
+    if (!file.open(QFile::encodeName(path).toStdString(), true, zero,
                    engine::FileHeader(what, fileFacts()))) {
         error = QString::fromStdString(file.error());
         return false;
@@ -27,7 +30,7 @@ bool StripChart::exportShown(const QString& path, QString& error) const {
         // A hole in the scans, marked as the recording marks it (one that began before the
         // span's start, at a negative time).
         if (const auto before = h.before(i); before != TraceHistory::Before::scans && i > 0)
-            file.comment(engine::GapComment(h.time(i) - h.time(i - 1), h.time(i - 1) - start,
+            file.comment(engine::GapComment(h.time(i) - h.time(i - 1), h.time(i - 1) - zero,
                                             before == TraceHistory::Before::gapDuringPopup));
         for (int t = 0; t < h.traces(); ++t) scan[static_cast<std::size_t>(t)] = h.at(t, i);
         file.append(h.time(i), scan.data());

@@ -29,11 +29,13 @@ void StripChart::mousePressEvent(QMouseEvent* event) {
             return;
         }
     }
+    if (viewDrag(event, true)) return;
     QWidget::mousePressEvent(event);
 }
 
 void StripChart::mouseMoveEvent(QMouseEvent* event) {
     hover_x_ = event->position().x();
+    viewDrag(event, false);
     update();
 }
 
@@ -100,6 +102,7 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
     // statistics of the span, Ctrl+O opens a recording.
     const int key = event->key();
+    if (viewKey(event)) return;
     if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
         key - Qt::Key_0 < traceCount()) {
         setTraceVisible(key - Qt::Key_0, !traceVisible(key - Qt::Key_0));

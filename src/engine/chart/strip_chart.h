@@ -20,10 +20,12 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "engine/chart/chart_view.h"
 #include "engine/chart/column_summary.h"
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
@@ -95,6 +97,15 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // A recording read back: shown frozen, whole, for good (no live data, no Freeze or Record).
     void viewHistory(TraceHistory history);
     bool viewing() const { return viewing_; }
+    // Frozen: the window on the history (the wheel zooms it around the pointer, a drag or the
+    // arrow keys pan it; + and - zoom around its middle), and the time the chart's scans
+    // count from there: its first scan (a recording's start).
+    const ChartView& view() const { return view_; }
+    void zoomView(double factor, double at);
+    void panView(double seconds);
+    double timeOrigin() const;
+    // The scan the legend reads: live, the newest; frozen, the one at the right edge.
+    int legendPoint() const;
     bool autoscale() const { return autoscale_; }
     void setAutoscale(bool on);
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
@@ -163,6 +174,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void leaveEvent(QEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
     void showNewest() override;
 
   private:
@@ -173,6 +186,15 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintTraces(QPainter& p, const std::pair<double, double>& range);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
+    // Frozen: the time axis counting from timeOrigin(), and the overview strip
+    // (chart_view_painting.cpp).
+    void paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QColor& grid);
+    void paintOverview(QPainter& p);
+    // Zoom and pan from the keys and the mouse, when frozen (chart_view_input.cpp); true when
+    // taken.
+    bool viewKey(QKeyEvent* event);
+    bool viewDrag(QMouseEvent* event, bool press);
+    void viewFrozen(bool on);
     // A box over the plot: its background, then lines of text, each in its colour, `pad`
     // pixels in from its edges. `place` puts a box of the size given.
     struct OverlayLine {
@@ -231,6 +253,10 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
         QRgb color;
     };
     std::vector<Bar> bars_;  // this frame's column bars, reused
+    ChartView view_;
+    ViewBlocks view_blocks_;
+    double live_span_ = 10, origin_ = std::numeric_limits<double>::quiet_NaN(), drag_x_ = -1;
+    mutable double snapshot_end_ = 0, background_end_ = 0;
     std::pair<double, double> background_range_{0, 0};
     double background_span_ = 0;
 };
