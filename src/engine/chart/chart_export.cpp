@@ -42,23 +42,25 @@ bool StripChart::exportShown(const QString& path, QString& error) const {
     return true;
 }
 
-bool StripChart::savePicture(const QString& path, QString& error) {
+bool StripChart::savePicture(const QString& path, QString& error, bool fixedSize) {
     bool saved = false;
+    const QSize size = fixedSize ? kPictureSize : pictureSize();
     if (path.endsWith(".svg", Qt::CaseInsensitive)) {
         QSvgGenerator svg;
         svg.setFileName(path);
-        svg.setSize(size());
-        svg.setViewBox(rect());
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(), size));
         svg.setTitle(tr("Zelmor chart"));
+        svg.setDescription(pictureCaption().join("\n"));
         QPainter p;
         saved = p.begin(&svg);
         if (saved) {
-            render(&p);
+            paintPicture(p, size);
             saved = p.end();
         }
         saved = saved && QFileInfo(path).size() > 0;
     } else {
-        saved = grab().save(path, "PNG");
+        saved = picture(size).save(path, "PNG");
     }
     if (!saved)
         error = tr("Cannot save the picture to %1: check that the folder exists and can be "
@@ -68,13 +70,18 @@ bool StripChart::savePicture(const QString& path, QString& error) {
 }
 
 void StripChart::saveFromMenu(bool csv) {
+    const QStringList kPictureChoices = {
+        tr("PNG picture, as shown (*.png)"), tr("PNG picture, 1600 x 900 (*.png)"),
+        tr("SVG drawing, as shown (*.svg)"), tr("SVG drawing, 1600 x 900 (*.svg)")};
+    QString chosen;
     const QString path = QFileDialog::getSaveFileName(
         this, csv ? tr("Save the shown span") : tr("Save the picture"),
         QFileInfo(engine::DefaultRecordingPath())
             .dir()
             .filePath(csv ? "zelmor-span.csv" : "zelmor-chart.png"),
-        csv ? tr("CSV files (*.csv)") : tr("PNG pictures (*.png);;SVG drawings (*.svg)"));
+        csv ? tr("CSV files (*.csv)") : kPictureChoices.join(";;"), &chosen);
     QString error;
-    if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error)))
+    const bool fixed = chosen == kPictureChoices[1] || chosen == kPictureChoices[3];
+    if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error, fixed)))
         QMessageBox::warning(this, tr("Not saved"), error);
 }

@@ -85,6 +85,9 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     const QPoint at = event->reason() == QContextMenuEvent::Mouse
                           ? event->globalPos()
                           : mapToGlobal(plotArea().center().toPoint());
+    // The hover box goes while the menu is open: the pointer may well not come back.
+    hover_x_ = -1;
+    update();
     QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);

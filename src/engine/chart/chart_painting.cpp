@@ -269,13 +269,13 @@ void StripChart::paintOverlays(QPainter& p) {
     }
 
     // Recording: what, for how long, how much, at the plot's top right.
-    if (const QString badge = badge_ ? badge_() : QString(); !badge.isEmpty())
+    if (const QString badge = badge_ && !picture_ ? badge_() : QString(); !badge.isEmpty())
         paintOverlayBox(
             p, {{badge, QColor("#c9302c")}}, translucent(tipBase, 0.9), {8, 3},
             [&](QSizeF size) { return QPointF(plot.right() - 6 - size.width(), plot.top() + 6); });
 
     // Frozen: say so plainly over the picture.
-    if (frozen_)
+    if (frozen_ && !picture_)
         paintOverlayBox(p,
                         {{tr("FROZEN \u2014 Space resumes the live picture"),
                           palette().highlightedText().color()}},
@@ -284,7 +284,7 @@ void StripChart::paintOverlays(QPainter& p) {
                         });
 
     // Hover: a cursor line, and the time and the values under it, each trace in its colour.
-    if (pointAt(hover_x_) < 0) return;
+    if (picture_ || pointAt(hover_x_) < 0) return;
     p.setPen(QPen(palette().text().color(), 1, Qt::DashLine));
     p.drawLine(QPointF(hover_x_, plot.top()), QPointF(hover_x_, plot.bottom()));
     const Readout readout = readoutAt(hover_x_);

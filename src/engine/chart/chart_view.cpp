@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 void ChartView::reset(double first, double last, double span) {
@@ -66,21 +67,28 @@ void SummariseView(ColumnSummary& columns, const TraceHistory& h, const ViewBloc
     const double width = columns.width();
     const long last = columns.columnOf(end);
     const int stop = h.firstAtOrAfter(std::nextafter(end, std::numeric_limits<double>::infinity()));
-    auto point = [&](int i) {
-        columns.add(h.codes(i), h.time(i), h.before(i) != TraceHistory::Before::scans);
-    };
     constexpr int n = ViewBlocks::kPoints;
+    const auto traces = static_cast<std::size_t>(h.traces());
+    std::vector<std::int16_t> low(traces), high(traces);
+    auto take = [&](const std::int16_t* lo, const std::int16_t* hi) {
+        for (std::size_t t = 0; t < traces; ++t) {
+            low[t] = std::min(low[t], lo[t]);
+            high[t] = std::max(high[t], hi[t]);
+        }
+    };
     for (int i = h.firstAtOrAfter((last - columns.count() + 1) * width); i < stop;) {
-        // The points in this column: the ones at its ends one by one, whole blocks between.
+        // The points in this column: the ones at its ends one by one, whole blocks between,
+        // gathered here and handed to the column at once.
         const long k = columns.columnOf(h.time(i));
         const int next = std::clamp(h.firstAtOrAfter((k + 1) * width), i + 1, stop);
+        std::fill(low.begin(), low.end(), INT16_MAX);
+        std::fill(high.begin(), high.end(), INT16_MIN);
         int j = i;
-        for (; j < next && j % n != 0; ++j) point(j);
-        for (; j + n <= next; j += n) {
-            columns.add(blocks.low(j / n), h.time(j), h.before(j) != TraceHistory::Before::scans);
-            columns.add(blocks.high(j / n), h.time(j));
-        }
-        for (; j < next; ++j) point(j);
+        for (; j < next && j % n != 0; ++j) take(h.codes(j), h.codes(j));
+        for (; j + n <= next; j += n) take(blocks.low(j / n), blocks.high(j / n));
+        for (; j < next; ++j) take(h.codes(j), h.codes(j));
+        columns.add(low.data(), h.time(i), h.before(i) != TraceHistory::Before::scans);
+        columns.add(high.data(), h.time(i));
         i = next;
     }
 }

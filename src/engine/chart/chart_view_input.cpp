@@ -28,8 +28,8 @@ void StripChart::viewFrozen(bool on) {
 void StripChart::zoomView(double factor, double at) {
     if (!frozen_) return;
     view_.zoom(factor, at);
-    span_ = view_.span();
-    layoutChanged();
+    span_ = view_.span();  // the background follows the span; the legend's places stay
+    update();
 }
 
 void StripChart::panView(double seconds) {

@@ -16,19 +16,16 @@ void StripChart::paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QCol
     const double firstLine = std::ceil(from / step - 1e-9) * step;
     const long lines = std::clamp<long>(static_cast<long>((from + span_ - firstLine) / step) + 1, 0,
                                         engine::kMaxChartGridLines);
-    // Said once, where the labels begin: the times count from the first scan.
-    const QString title = tr("s from start");
-    p.setPen(palette().windowText().color());
-    p.drawText(QRectF(0, plot.bottom() + kMargin / 2.0, plot.left() - kMargin, fm.height()),
-               Qt::AlignRight | Qt::AlignVCenter, title);
     for (long line = 0; line < lines; ++line) {
         const double v = firstLine + line * step;
         const double x = plot.left() + plot.width() * (v - from) / span_;
         p.setPen(QPen(grid, 1));
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.setPen(palette().windowText().color());
+        // The last label says what they all count: seconds from the first scan.
         const QString label =
-            QString::number(std::fabs(v) < step * 1e-6 ? 0.0 : v, 'f', time.decimals);
+            QString::number(std::fabs(v) < step * 1e-6 ? 0.0 : v, 'f', time.decimals) +
+            (line + 1 == lines ? tr(" s from the start") : QString());
         const double w = fm.horizontalAdvance(label);
         p.drawText(QRectF(std::clamp(x - w / 2, plot.left(), width() - w),
                           plot.bottom() + kMargin / 2.0, w, fm.height()),
@@ -39,7 +36,7 @@ void StripChart::paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QCol
 }
 
 void StripChart::paintOverview(QPainter& p) {
-    if (!frozen_) return;
+    if (!frozen_ || picture_) return;
     // A thin strip along the plot's top: the whole history, the window on it filled.
     const QRectF plot = plotArea();
     const QRectF strip(plot.left() + 1, plot.top() + 1, plot.width() - 2, 5);

@@ -27,6 +27,9 @@ QWidget* ShowRecordingWindow(RecordedHistory recording) {
     chart->setObjectName("viewerChart");
     if (!recording.header.unit.empty())
         chart->setUnit(QString::fromStdString(recording.header.unit));
+    QStringList header;
+    for (const std::string& c : recording.header.comments) header << QString::fromStdString(c);
+    chart->setViewedHeader(header);
     chart->viewHistory(std::move(recording.history));
     layout->addWidget(about);
     layout->addWidget(chart, 1);

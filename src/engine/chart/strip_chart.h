@@ -142,8 +142,17 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
 
     // What the chart shows, as CSV (times from the span's start) or as a picture: SVG when the
     // name ends in .svg, PNG otherwise. False, with error set, when it cannot be written.
+    // A picture is of the plot, its axes and legend, with pictureCaption() below (no buttons,
+    // badges or hover box), at the chart's size or a fixed kPictureSize.
     bool exportShown(const QString& path, QString& error) const;
-    bool savePicture(const QString& path, QString& error);
+    bool savePicture(const QString& path, QString& error, bool fixedSize = false);
+    static constexpr QSize kPictureSize{1600, 900};
+    // The picture at `size` (empty: the chart's size and the caption's), and its caption: the
+    // program and version, the port and back end, the date and time of the span, the rate.
+    QImage picture(QSize size = {});
+    QStringList pictureCaption() const;
+    // A recording's own header lines, for the caption of its pictures.
+    void setViewedHeader(const QStringList& comments) { viewed_header_ = comments; }
 
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
@@ -195,6 +204,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     bool viewKey(QKeyEvent* event);
     bool viewDrag(QMouseEvent* event, bool press);
     void viewFrozen(bool on);
+    // Draws the picture of `size` (as picture()) with `p` (chart_picture.cpp).
+    void paintPicture(QPainter& p, QSize size);
+    QSize pictureSize() const;
     // A box over the plot: its background, then lines of text, each in its colour, `pad`
     // pixels in from its edges. `place` puts a box of the size given.
     struct OverlayLine {
@@ -254,6 +266,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     };
     std::vector<Bar> bars_;  // this frame's column bars, reused
     ChartView view_;
+    bool picture_ = false;  // drawing a picture: no badges, no hover box, no overview
+    QStringList viewed_header_;
     ViewBlocks view_blocks_;
     double live_span_ = 10, origin_ = std::numeric_limits<double>::quiet_NaN(), drag_x_ = -1;
     mutable double snapshot_end_ = 0, background_end_ = 0;
