@@ -2,6 +2,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/chart/strip_chart.h"
@@ -22,7 +23,50 @@ void StripChart::viewFrozen(bool on) {
         span_ = live_span_;  // back at the live edge, as it was
     }
     drag_x_ = -1;
+    cursors_.clear();
     layoutChanged();
+}
+
+void StripChart::placeCursor(double seconds) {
+    if (!frozen_) return;
+    cursors_.place(seconds);
+    update();
+}
+
+void StripChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QRectF plot = plotArea();
+    if (!frozen_ || !plot.contains(event->position())) return QWidget::mouseDoubleClickEvent(event);
+    placeCursor(view_.start() + (event->position().x() - plot.left()) / plot.width() * span_);
+}
+
+std::pair<double, double> StripChart::statisticsSpan() const {
+    if (frozen_ && cursors_.both()) {
+        const double a = *cursors_.first(), b = *cursors_.second();
+        return {std::max(a, b), std::fabs(b - a)};
+    }
+    return {shownEnd(), span_};
+}
+
+QStringList StripChart::cursorLines() const {
+    if (!frozen_ || !cursors_.both()) return {};
+    const auto r = ReadCursors(shown(), *cursors_.first(), *cursors_.second());
+    if (!r) return {};
+    QStringList lines{QString("1: %1 s  2: %2 s  dt %3 s  1/dt %4 Hz")
+                          .arg(r->t1 - timeOrigin(), 0, 'f', 3)
+                          .arg(r->t2 - timeOrigin(), 0, 'f', 3)
+                          .arg(r->dt, 0, 'f', 3)
+                          .arg(r->perSecond, 0, 'f', 3)};
+    for (int t = 0; t < traceCount(); ++t) {
+        if (!traceVisible(t)) continue;
+        const CursorReading::Trace& v = r->traces[static_cast<std::size_t>(t)];
+        lines << QString("%1  %2 %5  %3 %5  dV %4 %5")
+                     .arg(traceName(t))
+                     .arg(v.v1, 0, 'f', 4)
+                     .arg(v.v2, 0, 'f', 4)
+                     .arg(v.dv, 0, 'f', 4)
+                     .arg(unit_);
+    }
+    return lines;
 }
 
 void StripChart::zoomView(double factor, double at) {
@@ -45,7 +89,7 @@ double StripChart::timeOrigin() const {
 int StripChart::legendPoint() const {
     const TraceHistory& h = shown();
     if (!frozen_) return h.size() - 1;
-    return h.firstAtOrAfter(std::nextafter(shownEnd(), INFINITY)) - 1;
+    return PointAtOrBefore(h, cursors_.latest().value_or(shownEnd()));
 }
 
 void StripChart::wheelEvent(QWheelEvent* event) {
@@ -77,8 +121,26 @@ void StripChart::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool StripChart::viewKey(QKeyEvent* event) {
-    if (!frozen_ || event->modifiers() & ~Qt::KeypadModifier) return false;
+    if (!frozen_) return false;
+    const QRectF plot = plotArea();
+    if (event->modifiers() == Qt::ShiftModifier &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        cursors_.move((event->key() == Qt::Key_Left ? -span_ : span_) / columns());
+        update();
+        return true;
+    }
+    if (event->modifiers() & ~Qt::KeypadModifier) return false;
     switch (event->key()) {
+        case Qt::Key_C:  // where the pointer is over the plot, else in the middle
+            placeCursor(hover_x_ >= plot.left() && hover_x_ < plot.right()
+                            ? view_.start() + (hover_x_ - plot.left()) / plot.width() * span_
+                            : view_.end() - span_ / 2);
+            return true;
+        case Qt::Key_Escape:
+            if (!cursors_.first()) return false;
+            cursors_.clear();
+            update();
+            return true;
         case Qt::Key_Left:
             panView(-kKeyPan * span_);
             return true;

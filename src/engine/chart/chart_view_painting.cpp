@@ -36,9 +36,11 @@ void StripChart::paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QCol
 }
 
 void StripChart::paintOverview(QPainter& p) {
-    if (!frozen_ || picture_) return;
-    // A thin strip along the plot's top: the whole history, the window on it filled.
+    if (!frozen_) return;
     const QRectF plot = plotArea();
+    paintCursors(p, plot);
+    if (picture_) return;
+    // A thin strip along the plot's top: the whole history, the window on it filled.
     const QRectF strip(plot.left() + 1, plot.top() + 1, plot.width() - 2, 5);
     const auto [from, to] = view_.inHistory();
     QColor whole = palette().text().color(), shown = palette().highlight().color();
@@ -47,4 +49,34 @@ void StripChart::paintOverview(QPainter& p) {
     p.fillRect(QRectF(strip.left() + strip.width() * from, strip.top(),
                       std::max(2.0, strip.width() * (to - from)), strip.height()),
                shown);
+}
+
+void StripChart::paintCursors(QPainter& p, const QRectF& plot) {
+    // Each cursor a solid line with its number; with both, their readings at the bottom left.
+    p.setClipRect(plot);
+    int n = 0;
+    for (const std::optional<double>& c : {cursors_.first(), cursors_.second()}) {
+        ++n;
+        if (!c) continue;
+        const double x = plot.left() + (*c - view_.start()) / span_ * plot.width();
+        p.setPen(QPen(palette().windowText().color(), 1));
+        p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        p.drawText(QPointF(x + 3, plot.bottom() - 4), QString::number(n));
+    }
+    std::vector<OverlayLine> lines;
+    const QStringList text = cursorLines();
+    for (int i = 0; i < text.size(); ++i) {
+        QColor color = palette().windowText().color();
+        if (i > 0)  // the traces' lines in the traces' colours, in the order shown
+            for (int t = 0, k = 0; t < traceCount(); ++t)
+                if (traceVisible(t) && ++k == i) color = traceColor(t);
+        lines.push_back({text[i], color});
+    }
+    QColor back = palette().base().color();
+    back.setAlphaF(0.92);
+    if (!lines.empty())
+        paintOverlayBox(p, lines, back, {6, 4}, [&](QSizeF size) {
+            return QPointF(plot.left() + 6, plot.bottom() - 6 - size.height());
+        });
+    p.setClipping(false);
 }

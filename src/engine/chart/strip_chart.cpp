@@ -89,7 +89,8 @@ void StripChart::setStatisticsShown(bool on) {
 
 std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
     std::vector<std::pair<int, QString>> lines;
-    const auto stats = shown().statistics(shownEnd(), span_);
+    const auto [end, span] = statisticsSpan();
+    const auto stats = shown().statistics(end, span);
     for (int t = 0; t < traceCount(); ++t) {
         const auto& st = stats[static_cast<std::size_t>(t)];
         if (!traceVisible(t) || st.count == 0) continue;

@@ -27,6 +27,7 @@
 
 #include "engine/chart/chart_view.h"
 #include "engine/chart/column_summary.h"
+#include "engine/chart/cursors.h"
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
@@ -104,8 +105,17 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void zoomView(double factor, double at);
     void panView(double seconds);
     double timeOrigin() const;
-    // The scan the legend reads: live, the newest; frozen, the one at the right edge.
+    // The scan the legend reads: live, the newest; frozen, the one at the right edge, or at the
+    // cursor placed last.
     int legendPoint() const;
+    // Frozen: two cursors (a double-click, or C, places one; Shift+Left/Right moves the one
+    // placed last by a pixel column; Escape takes them away). With both placed, the statistics
+    // are of the interval between them, and cursorLines() are drawn over the plot:
+    // "1: 12.345 s  2: 13.456 s  dt 1.111 s  1/dt 0.900 Hz", then for each visible trace
+    // "CH1  1.2500 V  1.5000 V  dV 0.2500 V".
+    const CursorPair& cursors() const { return cursors_; }
+    void placeCursor(double seconds);
+    QStringList cursorLines() const;
     bool autoscale() const { return autoscale_; }
     void setAutoscale(bool on);
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
@@ -185,6 +195,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void keyPressEvent(QKeyEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
     void showNewest() override;
 
   private:
@@ -199,6 +210,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // (chart_view_painting.cpp).
     void paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QColor& grid);
     void paintOverview(QPainter& p);
+    void paintCursors(QPainter& p, const QRectF& plot);
+    // The end and length of the span the statistics are of: the window, or the cursors'.
+    std::pair<double, double> statisticsSpan() const;
     // Zoom and pan from the keys and the mouse, when frozen (chart_view_input.cpp); true when
     // taken.
     bool viewKey(QKeyEvent* event);
@@ -266,6 +280,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     };
     std::vector<Bar> bars_;  // this frame's column bars, reused
     ChartView view_;
+    CursorPair cursors_;
     bool picture_ = false;  // drawing a picture: no badges, no hover box, no overview
     QStringList viewed_header_;
     ViewBlocks view_blocks_;

@@ -66,3 +66,47 @@ TEST(ChartZoom, TheWheelADragAndTheKeysMoveAFrozenWindowAndResumeReturnsToTheLiv
     wheel(plot.center().x(), 1);  // live, the wheel leaves the chart as it is
     EXPECT_EQ(chart.span(), 10);
 }
+
+TEST(ChartCursors, PlacedWithTheMouseAndKeysTheyReadTheValuesAndBoundTheStatistics) {
+    // Trace CH0 steps from 0.5 V to 1.75 V at 2 s; CH1 falls 0.01 V a scan, 10 ms apart.
+    StripChart chart;
+    chart.setTraceCount(2);
+    chart.setResolution(0.0001);
+    chart.resize(800, 300);
+    chart.show();
+    for (int i = 0; i < 400; ++i) {
+        const double scan[2] = {i < 200 ? 0.5 : 1.75, 2.0 - 0.01 * i};
+        chart.appendScan(scan, 0.01 * i);
+    }
+    chart.setFrozen(true);
+    chart.setSpan(4);  // -0.01 s to 3.99 s
+    const QRectF plot = chart.plotArea();
+    auto doubleClick = [&](double seconds) {  // between two scans: the one before is read
+        const QPointF at(plot.left() + (seconds + 0.01) / 4 * plot.width(), plot.center().y());
+        QMouseEvent e(QEvent::MouseButtonDblClick, at, chart.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&chart, &e);
+    };
+    doubleClick(1.995);
+    EXPECT_EQ(chart.shown().time(chart.legendPoint()), 0.01 * 199);  // the legend at the cursor
+    doubleClick(2.995);
+    EXPECT_EQ(chart.cursorLines(), (QStringList{"1: 1.995 s  2: 2.995 s  dt 1.000 s  1/dt 1.000 Hz",
+                                                "CH0  0.5000 V  1.7500 V  dV 1.2500 V",
+                                                "CH1  0.0100 V  -0.9900 V  dV -1.0000 V"}));
+    chart.setStatisticsShown(true);  // of scans 200 to 299 only
+    const auto between = chart.statisticsLines();
+    ASSERT_EQ(between.size(), 2u);
+    EXPECT_EQ(between[0].second, "CH0  min 1.7500  max 1.7500  mean 1.7500  p-p 0.0000 V");
+    EXPECT_EQ(between[1].second, "CH1  min -0.9900  max 0.0000  mean -0.4950  p-p 0.9900 V");
+    chart.setTraceVisible(1, false);  // a hidden trace has no reading
+    EXPECT_EQ(chart.cursorLines().size(), 2);
+
+    QTest::keyClick(&chart, Qt::Key_C);  // the older cursor, 1, to the middle: 1.99 s
+    EXPECT_NEAR(chart.cursors().first().value_or(0), 1.99, 1e-9);
+    QTest::keyClick(&chart, Qt::Key_Right, Qt::ShiftModifier);  // one column later
+    EXPECT_NEAR(chart.cursors().first().value_or(0), 1.99 + 4 / plot.width(), 1e-9);
+    QTest::keyClick(&chart, Qt::Key_Escape);
+    EXPECT_TRUE(chart.cursorLines().isEmpty());
+    EXPECT_EQ(chart.statisticsLines()[0].second,
+              "CH0  min 0.5000  max 1.7500  mean 1.1250  p-p 1.2500 V");  // the window's again
+}
