@@ -61,6 +61,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* record =
         menu.addAction(recordingShown() ? tr("Stop &recording\tCtrl+R")
                                         : tr("&Record every scan to a file...\tCtrl+R"));
+    record->setVisible(!viewing_);  // a recording opened again has no scans coming
     QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
     QAction* picture = menu.addAction(tr("Save the &picture (PNG or SVG)..."));
     QAction* open = menu.addAction(tr("&Open a recording...\tCtrl+O"));

@@ -275,7 +275,7 @@ void StripChart::paintOverlays(QPainter& p) {
             [&](QSizeF size) { return QPointF(plot.right() - 6 - size.width(), plot.top() + 6); });
 
     // Frozen: say so plainly over the picture.
-    if (frozen_ && !picture_)
+    if (frozen_ && !picture_ && !viewing_)
         paintOverlayBox(p,
                         {{tr("FROZEN \u2014 Space resumes the live picture"),
                           palette().highlightedText().color()}},
