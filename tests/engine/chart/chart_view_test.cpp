@@ -1,11 +1,10 @@
-// The window a frozen chart shows on its history: zoom and pan against literal spans, its
-// column summary against one made from the points alone, and the cursors' readings.
+// The window a frozen chart shows on its history: zoom and pan against literal spans, and its
+// column summary against one made from the points alone.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "engine/chart/chart_view.h"
-#include "engine/chart/cursors.h"
 
 TEST(ChartView, ZoomKeepsThePointedTimeInPlaceAndPanStaysWithinTheHistory) {
     // A history from 100 s to 700 s, frozen showing its last 60 s: 640 to 700.
@@ -84,42 +83,4 @@ TEST(ChartView, ItsColumnsAreThoseOfThePointsUpToItsEndAlone) {
         }
         EXPECT_GT(held, 0) << w.end;
     }
-}
-
-TEST(Cursors, ReadTheValuesShownAtTheirTimesAndTheStepsBetween) {
-    // Trace 0 steps from 0.5 V to 1.75 V at 2 s; trace 1 falls 0.01 V a scan; 10 ms apart.
-    TraceHistory h(2, 1000, 0.0001);
-    for (int i = 0; i < 400; ++i) {
-        const double scan[2] = {i < 200 ? 0.5 : 1.75, 2.0 - 0.01 * i};
-        h.append(scan, 0.01 * i);
-    }
-    const struct {
-        double t1, t2;
-        double dt, perSecond, v1, v2, dv;  // trace 0; then trace 1 at the same points
-        double w1, w2;
-    } readings[] = {
-        {1.5, 2.5, 1.0, 1.0, 0.5, 1.75, 1.25, 0.5, -0.5},
-        {2.004, 1.999, -0.005, -200, 1.75, 0.5, -1.25, 0.0, 0.01},  // between scans: the one before
-        {3.99, 3.99, 0, 0, 1.75, 1.75, 0, -1.99, -1.99},
-        {50, 0, -50, -0.02, 1.75, 0.5, -1.25, -1.99, 2.0},  // past the last scan: the last
-    };
-    for (const auto& r : readings) {
-        const auto got = ReadCursors(h, r.t1, r.t2);
-        ASSERT_TRUE(got) << r.t1;
-        EXPECT_NEAR(got->dt, r.dt, 1e-12) << r.t1;
-        EXPECT_NEAR(got->perSecond, r.perSecond, 1e-9) << r.t1;
-        EXPECT_NEAR(got->traces[0].v1, r.v1, 1e-12) << r.t1;
-        EXPECT_NEAR(got->traces[0].v2, r.v2, 1e-12) << r.t1;
-        EXPECT_NEAR(got->traces[0].dv, r.dv, 1e-12) << r.t1;
-        EXPECT_NEAR(got->traces[1].v1, r.w1, 1e-9) << r.t1;
-        EXPECT_NEAR(got->traces[1].v2, r.w2, 1e-9) << r.t1;
-    }
-    EXPECT_FALSE(ReadCursors(h, -0.001, 1));  // before the first scan: nothing shown there
-
-    CursorPair c;  // placed in turn, the older one moving; moved, the latest
-    for (double t : {1.0, 2.0, 3.0}) c.place(t);
-    c.move(0.5);
-    EXPECT_EQ(c.first(), 3.5);
-    EXPECT_EQ(c.second(), 2.0);
-    EXPECT_EQ(c.latest(), 3.5);
 }

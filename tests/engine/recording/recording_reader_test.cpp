@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cmath>
 #include <fstream>
 
 #include "engine/chart/recorded_history.h"
@@ -98,27 +97,4 @@ TEST(RecordingReader, RefusesWhatIsNoPlainFileWithoutWaitingOnIt) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(engine::ReadRecording(c.path, {}), "Cannot open " + c.path + ": " + c.refusal);
-}
-
-TEST(RecordingReader, NumbersAsWrittenAndNoOthers) {
-    const struct {
-        const char* field;
-        std::optional<double> value;
-    } numbers[] = {
-        {"0.0006103515625", 2.5 / 4096},
-        {"-1.25", -1.25},
-        {"17.990000", 17.99},
-        {"12345678901234567890.5", 12345678901234567890.5},
-        {"1e3", 1000.0},
-        {"inf", HUGE_VAL},
-        {"-", std::nullopt},
-        {".", std::nullopt},
-        {"1.2.3", std::nullopt},
-        {"+1", std::nullopt},
-        {"0x10", std::nullopt},
-        {" 1", std::nullopt},
-        {"1 ", std::nullopt},
-    };
-    for (const auto& n : numbers)
-        EXPECT_EQ(engine::ParseRecordedNumber(n.field), n.value) << n.field;
 }
