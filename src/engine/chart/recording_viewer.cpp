@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "engine/chart/strip_chart.h"
 
@@ -30,6 +31,22 @@ QWidget* ShowRecordingWindow(RecordedHistory recording) {
     QStringList header;
     for (const std::string& c : recording.header.comments) header << QString::fromStdString(c);
     chart->setViewedHeader(header);
+    // Saved again from here, the file keeps what this one said of where its scans came from.
+    engine::RecordingFacts facts;
+    std::optional<double> rate;
+    for (const QString& c : header) {
+        if (c.startsWith("program ")) facts.program = c.mid(8).toStdString();
+        if (c.startsWith("port base address 0x")) {
+            facts.portBase = c.mid(20, c.indexOf(',') - 20).toUInt(nullptr, 16);
+            if (const int at = c.indexOf("back end: "); at >= 0)
+                facts.backEnd = c.mid(at + 10).toStdString();
+        }
+        bool number = false;
+        const double r = c.section(' ', 2, 2).toDouble(&number);
+        if (c.startsWith("requested rate ") && number) rate = r;
+    }
+    chart->setFileFacts([facts] { return facts; });
+    if (rate) chart->bindRate([r = *rate] { return r; });
     chart->viewHistory(std::move(recording.history));
     layout->addWidget(about);
     layout->addWidget(chart, 1);

@@ -22,12 +22,20 @@ TEST(RecordingViewer, ASavedSpanOpensAgainScanForScanInAChartFrozenForGood) {
                                     : TraceHistory::Before::scans);
     }
     chart.setStatisticsShown(true);
+    chart.setFileFacts([] {
+        engine::RecordingFacts f;
+        f.program = "zelmor 9.9";
+        f.portBase = 0x278;
+        f.backEnd = "Simulated converter";
+        return f;
+    });
+    chart.bindRate([] { return 100.0; });
     TempFolder dir;
     QString error;
     ASSERT_TRUE(chart.exportShown(QString::fromStdString(dir.path + "/span.csv"), error));
-
     RecordedHistory read;
     ASSERT_EQ(LoadRecordedHistory(dir.path + "/span.csv", kViewerResolution, read), std::nullopt);
+    const std::vector<std::string> said = read.header.comments;
     const TraceHistory& h = read.history;
     ASSERT_EQ(h.size(), 300);
     const double start = 50 + 2.99 + 2.5 - 10;  // the span's start: its times count from there
@@ -46,6 +54,14 @@ TEST(RecordingViewer, ASavedSpanOpensAgainScanForScanInAChartFrozenForGood) {
     EXPECT_FALSE(viewer->freezeButton()->isVisible() || viewer->recordButton()->isVisible());
     viewer->setStatisticsShown(true);
     EXPECT_EQ(viewer->statisticsLines(), chart.statisticsLines());
+    // Saved again, it says where its scans came from as the first file did.
+    ASSERT_TRUE(viewer->exportShown(QString::fromStdString(dir.path + "/again.csv"), error));
+    RecordedHistory again;
+    ASSERT_EQ(LoadRecordedHistory(dir.path + "/again.csv", kViewerResolution, again), std::nullopt);
+    // (Past what it is and when it started: the program, the port, the rate, the columns.)
+    EXPECT_EQ(std::vector(again.header.comments.begin() + 2, again.header.comments.end()),
+              std::vector(said.begin() + 2, said.end()));
+    EXPECT_EQ(said[2], "program zelmor 9.9");
     window->close();
     QApplication::processEvents();
 }
