@@ -115,6 +115,8 @@ class Lines {
         if (fields < expected)
             return refuse(std::to_string(fields) + " fields where the column line names " +
                           std::to_string(expected));
+        // More scans than the file had lines: it was written to while it was read.
+        if (++scans_ > header_.scansAtMost) return refuse("the file grew while it was read");
         last_ = seconds;
         any_ = true;
         if (sink_.scan) sink_.scan(seconds, values_.data(), before_);
@@ -136,7 +138,7 @@ class Lines {
     const RecordingSink& sink_;
     RecordingHeader header_;
     std::vector<double> values_;
-    long number_ = 0;
+    long number_ = 0, scans_ = 0;
     double last_ = 0;
     bool any_ = false;
     ScanBefore before_ = ScanBefore::scans;
