@@ -98,7 +98,7 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options) {
     options = EngineOptions{};
     bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false;
-    bool seenOverwrite = false;
+    bool seenOverwrite = false, seenOpen = false;
     bool seenRun[std::size(kRunOptions)] = {};
     auto once = [](bool& seen, const char* name) -> std::optional<std::string> {
         if (seen) return std::string(name) + " is given twice";
@@ -143,6 +143,10 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             const auto at = static_cast<std::size_t>(run - std::begin(kRunOptions));
             if (auto e = once(seenRun[at], run->name)) return e;
             if (auto e = run->read(*valueOf(arg, run->name), options)) return e;
+        } else if (auto v = valueOf(arg, "--open")) {
+            if (auto e = once(seenOpen, "--open")) return e;
+            if (v->empty()) return "--open needs a file: --open=FILE";
+            options.openFile = *v;
         } else {
             // A misspelt engine option must not quietly start the simulated converter in
             // place of the port that was meant, nor Qt's own options reach Qt.
@@ -161,6 +165,10 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                       std::pair(options.seconds != 0, "--seconds")})
         if (given && options.port == 0)
             return std::string(name) + " acts once a port is chosen; give --port=LPTn too";
+    // The viewer runs in place of the program: no port is chosen and nothing is scanned.
+    if (!options.openFile.empty() && options.port != 0)
+        return std::string("--open shows a file in place of the program; it does not go with "
+                           "--port, --rate, --record or --seconds");
     return std::nullopt;
 }
 
@@ -188,6 +196,8 @@ const std::string& EngineOptionsHelp() {
                "  --seconds=S        end after S seconds of scanning (needs --port); popups\n"
                "                     then go to standard error and the exit code says how it\n"
                "                     ended\n"
+               "  --open=FILE        show a recording or a saved span in a viewer, in place of\n"
+               "                     the program\n"
                "  --help             print this and exit\n"
                "Each option at most once; there are no others. Arguments that do not begin with -\n"
                "are the program's own.\n";

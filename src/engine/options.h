@@ -36,6 +36,7 @@ struct EngineOptions {
     enum class Io { simulated, ppdev, direct } io = Io::simulated;
     SimFault simFault = SimFault::none;
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
+    std::string openFile;     // --open: a recording shown in a viewer in place of the program
     bool help = false;
     std::vector<std::string> programArguments;  // in the order given
 

@@ -110,6 +110,9 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
          "--overwrite is for the file of --record; give --record=FILE too"},
         {{"--record=x.csv"}, "--record acts once a port is chosen; give --port=LPTn too"},
         {{"--port=LPT1", "--port=LPT2"}, "--port is given twice"},
+        {{"--open=run.csv", "--port=LPT1"},
+         "--open shows a file in place of the program; it does not go with --port, --rate, "
+         "--record or --seconds"},
     };
     for (const auto& [args, error] : refusals) {
         std::vector<const char*> argv = {"zelmor"};

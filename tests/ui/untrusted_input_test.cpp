@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,10 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
     ASSERT_TRUE(resource.open(QIODevice::WriteOnly));
     resource.write("<?xml version=\"1.0\" encoding=\"x\xc2\x9b\"?>\n<ui version=\"4.0\"/>\n");
     resource.close();
+    // Recordings for --open: one read back into a viewer, one refused at its third line.
+    const std::string recordings = strangeEncoding.path().toStdString();
+    std::ofstream(recordings + "/run.csv") << "# Zelmor recording\ntime_s,ch0_V\n0.0,1\n0.1,2\n";
+    std::ofstream(recordings + "/bad\x1b.csv") << "time_s,ch0_V\n0.5,1\n0.2,1\n";
     const std::string deadDisplay = ":7391";  // no X server there on the test machines
 
     const QString offscreen = "offscreen";
@@ -52,6 +57,19 @@ TEST(RealBinary, SaysEachRefusalOnOneEscapedLineAndRunsWithTheProgramsOwnWords) 
          {{"QT_QPA_PLATFORM", offscreen}},
          255,
          "x\\xc2\\x9b is an invalid encoding name",
+         1},
+        {"a recording viewed",
+         {"--open=" + recordings + "/run.csv"},
+         {{"QT_QPA_PLATFORM", offscreen}},
+         -2,
+         "",
+         0},
+        {"a recording refused",
+         {"--open=" + recordings + "/bad\x1b.csv"},
+         {{"QT_QPA_PLATFORM", offscreen}},
+         255,
+         "zelmor: Cannot open " + recordings +
+             "/bad\\x1b.csv, line 3: the time \"0.2\" s goes back",
          1},
         {"no X server",
          {"foo"},

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QToolTip>
 
+#include "engine/chart/recording_viewer.h"
 #include "engine/chart/strip_chart.h"
 
 bool StripChart::event(QEvent* event) {
@@ -28,11 +29,13 @@ void StripChart::mousePressEvent(QMouseEvent* event) {
             return;
         }
     }
+    if (viewDrag(event, true)) return;
     QWidget::mousePressEvent(event);
 }
 
 void StripChart::mouseMoveEvent(QMouseEvent* event) {
     hover_x_ = event->position().x();
+    viewDrag(event, false);
     update();
 }
 
@@ -58,8 +61,10 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* record =
         menu.addAction(recordingShown() ? tr("Stop &recording\tCtrl+R")
                                         : tr("&Record every scan to a file...\tCtrl+R"));
+    record->setVisible(!viewing_);  // a recording opened again has no scans coming
     QAction* exportCsv = menu.addAction(tr("Save the shown span as &CSV..."));
     QAction* picture = menu.addAction(tr("Save the &picture (PNG or SVG)..."));
+    QAction* open = menu.addAction(tr("&Open a recording...\tCtrl+O"));
     menu.addSeparator();
     std::vector<std::pair<QAction*, double>> spans;
     for (double seconds : kSpans) {
@@ -81,12 +86,16 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     const QPoint at = event->reason() == QContextMenuEvent::Mouse
                           ? event->globalPos()
                           : mapToGlobal(plotArea().center().toPoint());
+    // The hover box goes while the menu is open: the pointer may well not come back.
+    hover_x_ = -1;
+    update();
     QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
     if (chosen == record) requestRecording();
     if (chosen == exportCsv || chosen == picture) saveFromMenu(chosen == exportCsv);
+    if (chosen == open) OpenRecordingFromDialog(this);
     for (const auto& [action, seconds] : spans)
         if (chosen == action) setSpan(seconds);
     for (int t = 0; t < static_cast<int>(traces.size()); ++t)
@@ -95,8 +104,9 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
 
 void StripChart::keyPressEvent(QKeyEvent* event) {
     // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
-    // statistics of the span.
+    // statistics of the span, Ctrl+O opens a recording.
     const int key = event->key();
+    if (viewKey(event)) return;
     if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
         key - Qt::Key_0 < traceCount()) {
         setTraceVisible(key - Qt::Key_0, !traceVisible(key - Qt::Key_0));
@@ -108,6 +118,10 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {
         setStatisticsShown(!statistics_shown_);
+        return;
+    }
+    if (event->modifiers() == Qt::ControlModifier && key == Qt::Key_O) {
+        OpenRecordingFromDialog(this);
         return;
     }
     QWidget::keyPressEvent(event);

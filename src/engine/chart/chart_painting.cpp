@@ -26,6 +26,7 @@ void StripChart::paintEvent(QPaintEvent*) {
     ++paints_;
     const auto range = shownRange();
     if (background_.isNull() || background_range_ != range || background_span_ != span_ ||
+        (frozen_ && background_end_ != shownEnd()) ||
         background_.devicePixelRatio() != devicePixelRatioF())
         paintBackground(range);
     QPainter p(this);
@@ -35,6 +36,7 @@ void StripChart::paintEvent(QPaintEvent*) {
     paintLegend(p);
     paintTraces(p, range);
     paintOverlays(p);
+    paintOverview(p);
 }
 
 // Everything that changes only with the size, the palette or the range: drawn once into a
@@ -70,6 +72,11 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
             QRectF(0, y - fm.height() / 2.0, plot.left() - kMargin, fm.height()),
             Qt::AlignRight | Qt::AlignVCenter,
             QString::number(shown, 'f', scale.decimals) + (unit_.isEmpty() ? "" : " " + unit_));
+    }
+    background_end_ = shownEnd();
+    if (frozen_) {
+        paintFrozenTimeAxis(p, plot, grid);
+        return;
     }
     // Time: a line and a label every 1-2-5 step back from now, at the right edge.
     const engine::ChartScale time = engine::NiceScale(0, span_);
@@ -216,8 +223,8 @@ void StripChart::paintLegend(QPainter& p) {
             textColor.setAlphaF(0.45);
         }
         QString label = traceName(t);
-        if (live_.size() > 0)
-            label += QString(" %1 %2").arg(live_.at(t, live_.size() - 1), 0, 'f', 4).arg(unit_);
+        if (const int i = legendPoint(); i >= 0)
+            label += QString(" %1 %2").arg(shown().at(t, i), 0, 'f', 4).arg(unit_);
         p.setPen(textColor);
         legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, label);
@@ -262,13 +269,13 @@ void StripChart::paintOverlays(QPainter& p) {
     }
 
     // Recording: what, for how long, how much, at the plot's top right.
-    if (const QString badge = badge_ ? badge_() : QString(); !badge.isEmpty())
+    if (const QString badge = badge_ && !picture_ ? badge_() : QString(); !badge.isEmpty())
         paintOverlayBox(
             p, {{badge, QColor("#c9302c")}}, translucent(tipBase, 0.9), {8, 3},
             [&](QSizeF size) { return QPointF(plot.right() - 6 - size.width(), plot.top() + 6); });
 
     // Frozen: say so plainly over the picture.
-    if (frozen_)
+    if (frozen_ && !picture_ && !viewing_)
         paintOverlayBox(p,
                         {{tr("FROZEN \u2014 Space resumes the live picture"),
                           palette().highlightedText().color()}},
@@ -277,7 +284,7 @@ void StripChart::paintOverlays(QPainter& p) {
                         });
 
     // Hover: a cursor line, and the time and the values under it, each trace in its colour.
-    if (pointAt(hover_x_) < 0) return;
+    if (picture_ || pointAt(hover_x_) < 0) return;
     p.setPen(QPen(palette().text().color(), 1, Qt::DashLine));
     p.drawLine(QPointF(hover_x_, plot.top()), QPointF(hover_x_, plot.bottom()));
     const Readout readout = readoutAt(hover_x_);

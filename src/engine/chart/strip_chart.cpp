@@ -74,6 +74,11 @@ void StripChart::setResolution(double r) {
 void StripChart::setSpan(double seconds) {
     if (std::isnan(seconds)) return;
     span_ = std::clamp(seconds, engine::kMinChartSpan, engine::kMaxChartSpan);
+    if (frozen_) {  // the window, at its right edge; live again, the same span
+        live_span_ = span_;
+        view_.zoom(view_.span() / span_, view_.end());
+        span_ = view_.span();
+    }
     layoutChanged();
 }
 
@@ -84,7 +89,8 @@ void StripChart::setStatisticsShown(bool on) {
 
 std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
     std::vector<std::pair<int, QString>> lines;
-    const auto stats = shown().statistics(shownEnd(), span_);
+    const auto [end, span] = statisticsSpan();
+    const auto stats = shown().statistics(end, span);
     for (int t = 0; t < traceCount(); ++t) {
         const auto& st = stats[static_cast<std::size_t>(t)];
         if (!traceVisible(t) || st.count == 0) continue;
@@ -106,6 +112,7 @@ QString StripChart::legendToolTip(int trace) const {
 }
 
 double StripChart::shownEnd() const {
+    if (frozen_) return view_.end();
     const TraceHistory& h = shown();
     return h.size() ? h.time(h.size() - 1) : 0;
 }
@@ -139,6 +146,7 @@ void StripChart::setUnit(const QString& u) {
 }
 
 void StripChart::appendScan(const double* values, double seconds, TraceHistory::Before before) {
+    if (std::isnan(origin_)) origin_ = seconds;
     live_.append(values, seconds, before);
     if (live_fitted_)
         live_columns_.add(live_.codes(live_.size() - 1), seconds,
@@ -179,17 +187,32 @@ void StripChart::setTraceVisible(int trace, bool visible) {
 }
 
 void StripChart::setFrozen(bool on) {
-    if (on == frozen_) return;
+    if (on == frozen_ || viewing_) return;
     frozen_ = on;
     if (on) {  // the picture as it stands; the live data goes on beside it
         snapshot_ = live_;
         snapshot_columns_ = live_columns_;
         snapshot_fitted_ = live_fitted_;
     }
+    viewFrozen(on);
     const QSignalBlocker block(freeze_);
     freeze_->setChecked(on);
     freeze_->setText(on ? tr("Resume") : tr("Freeze"));
     update();
+}
+
+void StripChart::viewHistory(TraceHistory history) {
+    setTraceCount(history.traces());
+    setResolution(history.resolution());
+    const double whole = history.size() ? history.time(history.size() - 1) - history.time(0) : 0;
+    snapshot_ = std::move(history);
+    snapshot_fitted_ = false;
+    span_ = std::max(whole * 1.02, engine::kMinChartSpan);
+    frozen_ = viewing_ = true;
+    origin_ = 0;  // a file's times count from its start
+    viewFrozen(true);
+    freeze_->hide();
+    record_->hide();
 }
 
 void StripChart::setAutoscale(bool on) {
@@ -222,9 +245,15 @@ const ColumnSummary& StripChart::shownColumns() const {
     const TraceHistory& h = shown();
     ColumnSummary& c = frozen_ ? snapshot_columns_ : live_columns_;
     bool& fitted = frozen_ ? snapshot_fitted_ : live_fitted_;
-    if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces()) {
+    if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces() ||
+        (frozen_ && snapshot_end_ != shownEnd())) {
         c.configure(h.traces(), count, width);
-        c.rebuild(h);
+        if (frozen_) {  // the window on the history, wherever it lies
+            SummariseView(c, h, view_blocks_, shownEnd());
+            snapshot_end_ = shownEnd();
+        } else {
+            c.rebuild(h);
+        }
         fitted = true;
     }
     return c;
@@ -293,7 +322,7 @@ StripChart::Readout StripChart::readoutAt(double x) const {
     const int i = pointAt(x);
     if (i < 0) return r;
     const TraceHistory& h = shown();
-    r.time = QString::number(h.time(i) - shownEnd(), 'f', 3) + " s";
+    r.time = QString::number(h.time(i) - (frozen_ ? timeOrigin() : shownEnd()), 'f', 3) + " s";
     for (int t = 0; t < h.traces(); ++t)
         if (traceVisible(t))
             r.values.push_back(

@@ -20,11 +20,14 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "engine/chart/chart_view.h"
 #include "engine/chart/column_summary.h"
+#include "engine/chart/cursors.h"
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
@@ -92,6 +95,27 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void setTraceVisible(int trace, bool visible);
     bool frozen() const { return frozen_; }
     void setFrozen(bool on);
+    // A recording read back: shown frozen, whole, for good (no live data, no Freeze or Record).
+    void viewHistory(TraceHistory history);
+    bool viewing() const { return viewing_; }
+    // Frozen: the window on the history (the wheel zooms it around the pointer, a drag or the
+    // arrow keys pan it; + and - zoom around its middle), and the time the chart's scans
+    // count from there: its first scan (a recording's start).
+    const ChartView& view() const { return view_; }
+    void zoomView(double factor, double at);
+    void panView(double seconds);
+    double timeOrigin() const;
+    // The scan the legend reads: live, the newest; frozen, the one at the right edge, or at the
+    // cursor placed last.
+    int legendPoint() const;
+    // Frozen: two cursors (a double-click, or C, places one; Shift+Left/Right moves the one
+    // placed last by a pixel column; Escape takes them away). With both placed, the statistics
+    // are of the interval between them, and cursorLines() are drawn over the plot:
+    // "1: 12.345 s  2: 13.456 s  dt 1.111 s  1/dt 0.900 Hz", then for each visible trace
+    // "CH1  1.2500 V  1.5000 V  dV 0.2500 V".
+    const CursorPair& cursors() const { return cursors_; }
+    void placeCursor(double seconds);
+    QStringList cursorLines() const;
     bool autoscale() const { return autoscale_; }
     void setAutoscale(bool on);
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
@@ -128,8 +152,17 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
 
     // What the chart shows, as CSV (times from the span's start) or as a picture: SVG when the
     // name ends in .svg, PNG otherwise. False, with error set, when it cannot be written.
+    // A picture is of the plot, its axes and legend, with pictureCaption() below (no buttons,
+    // badges or hover box), at the chart's size or a fixed kPictureSize.
     bool exportShown(const QString& path, QString& error) const;
-    bool savePicture(const QString& path, QString& error);
+    bool savePicture(const QString& path, QString& error, bool fixedSize = false);
+    static constexpr QSize kPictureSize{1600, 900};
+    // The picture at `size` (empty: the chart's size and the caption's), and its caption: the
+    // program and version, the port and back end, the date and time of the span, the rate.
+    QImage picture(QSize size = {});
+    QStringList pictureCaption() const;
+    // A recording's own header lines, for the caption of its pictures.
+    void setViewedHeader(const QStringList& comments) { viewed_header_ = comments; }
 
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
@@ -160,6 +193,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void leaveEvent(QEvent*) override;
     void contextMenuEvent(QContextMenuEvent*) override;
     void keyPressEvent(QKeyEvent*) override;
+    void wheelEvent(QWheelEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseDoubleClickEvent(QMouseEvent*) override;
     void showNewest() override;
 
   private:
@@ -170,6 +206,21 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintTraces(QPainter& p, const std::pair<double, double>& range);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
+    // Frozen: the time axis counting from timeOrigin(), and the overview strip
+    // (chart_view_painting.cpp).
+    void paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QColor& grid);
+    void paintOverview(QPainter& p);
+    void paintCursors(QPainter& p, const QRectF& plot);
+    // The end and length of the span the statistics are of: the window, or the cursors'.
+    std::pair<double, double> statisticsSpan() const;
+    // Zoom and pan from the keys and the mouse, when frozen (chart_view_input.cpp); true when
+    // taken.
+    bool viewKey(QKeyEvent* event);
+    bool viewDrag(QMouseEvent* event, bool press);
+    void viewFrozen(bool on);
+    // Draws the picture of `size` (as picture()) with `p` (chart_picture.cpp).
+    void paintPicture(QPainter& p, QSize size);
+    QSize pictureSize() const;
     // A box over the plot: its background, then lines of text, each in its colour, `pad`
     // pixels in from its edges. `place` puts a box of the size given.
     struct OverlayLine {
@@ -209,7 +260,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false;
+    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false, viewing_ = false;
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
     long paints_ = 0;
@@ -228,6 +279,13 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
         QRgb color;
     };
     std::vector<Bar> bars_;  // this frame's column bars, reused
+    ChartView view_;
+    CursorPair cursors_;
+    bool picture_ = false;  // drawing a picture: no badges, no hover box, no overview
+    QStringList viewed_header_;
+    ViewBlocks view_blocks_;
+    double live_span_ = 10, origin_ = std::numeric_limits<double>::quiet_NaN(), drag_x_ = -1;
+    mutable double snapshot_end_ = 0, background_end_ = 0;
     std::pair<double, double> background_range_{0, 0};
     double background_span_ = 0;
 };

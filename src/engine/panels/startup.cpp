@@ -21,6 +21,7 @@
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/unattended.h"
+#include "engine/panels/viewer.h"
 #include "engine/ports/direct.h"
 #include "engine/ports/port_io.h"
 #include "engine/ports/ppdev.h"
@@ -261,6 +262,14 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     // platform.
     const bool screenless = options.port && options.seconds > 0;
     if (!displayAvailable() && screenless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // --open: the file is read first, and a file refused is a start-up refusal.
+    RecordedHistory viewed;
+    if (!options.openFile.empty()) {
+        if (auto refused = LoadRecordedHistory(options.openFile, kViewerResolution, viewed)) {
+            std::cerr << "zelmor: " << *refused << std::endl;
+            return -1;
+        }
+    }
     if (!displayAvailable()) {
         std::cerr << noDisplayLine("DISPLAY is not set", argc, argv) << std::endl;
         return -1;
@@ -312,6 +321,12 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     const QString platform = QGuiApplication::platformName();
     PlanUnattendedRun(options, options.seconds > 0 || (ownApplication && (platform == "offscreen" ||
                                                                           platform == "minimal")));
+    if (!options.openFile.empty()) {  // the viewer in place of the program
+        const int result = RunViewer(std::move(viewed));
+        InstallDialogFront(nullptr);
+        UsePortBackend(nullptr);
+        return result;
+    }
     ShowBackendStatus(*opened.backend);
 
     SetResourceFolder(options.resourceDir);

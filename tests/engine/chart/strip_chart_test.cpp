@@ -97,7 +97,8 @@ TEST_F(Chart, FrozenThePictureKeepsItsDataAndRefitsItToANewSpanOrSize) {
     for (const auto& [span, size] : refits) {
         chart.setSpan(span);
         chart.resize(size);
-        EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 0.5).time, "0.000 s") << span;
+        // Frozen, times count from the first scan.
+        EXPECT_EQ(chart.readoutAt(chart.plotArea().right() - 0.5).time, "0.190 s") << span;
         EXPECT_EQ(newest(), "CH7  0.7190 V") << span;  // frozen point 19
         EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0, 0.8})) << span;
     }
@@ -109,16 +110,17 @@ TEST_F(Chart, FrozenThePictureKeepsItsDataAndRefitsItToANewSpanOrSize) {
     EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3190  mean 0.3095  p-p 0.0190 V");
     EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
     chart.setSpan(0.1);  // a quarter of the way in, 0.075 s before the newest: point 11
-    EXPECT_EQ(chart.readoutAt(plot.left() + 0.25 * plot.width() + 1).time, "-0.080 s");
+    EXPECT_EQ(chart.readoutAt(plot.left() + 0.25 * plot.width() + 1).time, "0.110 s");
     EXPECT_EQ(trace7At(plot.left() + 0.25 * plot.width() + 1), "CH7  0.7110 V");
-    // Saved, the frozen span is what is shown, times from its start: 0.09 s to 0.19 s.
+    // Saved, the frozen span is what is shown, times from the first scan: 0.09 s to 0.19 s.
     TempFolder dir;
     QString error;
     ASSERT_TRUE(chart.exportShown(QString::fromStdString(dir.path + "/span.csv"), error));
     const RecordedFile span(dir.path + "/span.csv");
     EXPECT_TRUE(span.mentions("the span shown, 0.1 s, frozen"));
     ASSERT_EQ(span.rows.size(), 11u);
-    EXPECT_EQ(span.rows.back()[0], "0.100000");
+    EXPECT_EQ(span.rows.front()[0], "0.090000");
+    EXPECT_EQ(span.rows.back()[0], "0.190000");
     EXPECT_DOUBLE_EQ(std::stod(span.rows.back()[8]), 0.719);
     chart.freezeButton()->click();
     EXPECT_EQ(newest(), "CH7  1.7990 V");

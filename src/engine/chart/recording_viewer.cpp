@@ -1,0 +1,72 @@
+#include "engine/chart/recording_viewer.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <optional>
+
+#include "engine/chart/strip_chart.h"
+
+QWidget* ShowRecordingWindow(RecordedHistory recording) {
+    auto* window = new QWidget;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    const QString name = QFileInfo(QFile::decodeName(recording.path.c_str())).fileName();
+    window->setWindowTitle(QWidget::tr("%1 - Zelmor viewer").arg(name));
+    auto* layout = new QVBoxLayout(window);
+    // What the file says of itself, from its header: what, when, where from, at what rate.
+    QStringList said;
+    for (const std::string& c : recording.header.comments)
+        if (said.size() < 5) said << QString::fromStdString(c);
+    auto* about = new QLabel(window);
+    about->setTextFormat(Qt::PlainText);
+    about->setText(said.join("  |  "));
+    about->setWordWrap(true);
+    auto* chart = new StripChart(window);
+    chart->setObjectName("viewerChart");
+    if (!recording.header.unit.empty())
+        chart->setUnit(QString::fromStdString(recording.header.unit));
+    QStringList header;
+    for (const std::string& c : recording.header.comments) header << QString::fromStdString(c);
+    chart->setViewedHeader(header);
+    // Saved again from here, the file keeps what this one said of where its scans came from.
+    engine::RecordingFacts facts;
+    std::optional<double> rate;
+    for (const QString& c : header) {
+        if (c.startsWith("program ")) facts.program = c.mid(8).toStdString();
+        if (c.startsWith("port base address 0x")) {
+            facts.portBase = c.mid(20, c.indexOf(',') - 20).toUInt(nullptr, 16);
+            if (const int at = c.indexOf("back end: "); at >= 0)
+                facts.backEnd = c.mid(at + 10).toStdString();
+        }
+        bool number = false;
+        const double r = c.section(' ', 2, 2).toDouble(&number);
+        if (c.startsWith("requested rate ") && number) rate = r;
+    }
+    chart->setFileFacts([facts] { return facts; });
+    if (rate) chart->bindRate([r = *rate] { return r; });
+    chart->viewHistory(std::move(recording.history));
+    layout->addWidget(about);
+    layout->addWidget(chart, 1);
+    window->resize(900, 420);
+    window->show();
+    chart->setFocus();
+    return window;
+}
+
+void OpenRecordingFromDialog(QWidget* parent) {
+    const QString path = QFileDialog::getOpenFileName(
+        parent, QWidget::tr("Open a recording"),
+        QFileInfo(engine::DefaultRecordingPath()).dir().path(),
+        QWidget::tr("Recordings and saved spans (*.csv);;All files (*)"));
+    if (path.isEmpty()) return;
+    RecordedHistory read;
+    if (auto refused =
+            LoadRecordedHistory(QFile::encodeName(path).toStdString(), kViewerResolution, read)) {
+        QMessageBox::warning(parent, QWidget::tr("Not opened"), QString::fromStdString(*refused));
+        return;
+    }
+    ShowRecordingWindow(std::move(read));
+}

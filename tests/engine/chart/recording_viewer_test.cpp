@@ -1,0 +1,65 @@
+// A span the chart saved, opened again: the same scans and holes, in a chart frozen for good.
+#include <gtest/gtest.h>
+
+#include <QToolButton>
+
+#include "engine/chart/recording_viewer.h"
+#include "engine/chart/strip_chart.h"
+#include "support/temp_folder.h"
+
+TEST(RecordingViewer, ASavedSpanOpensAgainScanForScanInAChartFrozenForGood) {
+    StripChart chart;
+    chart.setResolution(kViewerResolution);
+    chart.setSpan(10);
+    auto codeOf = [](int i, int t) { return (i * 37 + t * 500) % 4096; };
+    for (int i = 0; i < 300; ++i) {
+        double scan[8];
+        for (int t = 0; t < 8; ++t) scan[t] = codeOf(i, t) * kViewerResolution;
+        chart.appendScan(scan, 50 + 0.01 * i + (i >= 100) * 0.5 + (i >= 200) * 2.0,
+                         i == 100   ? TraceHistory::Before::gap
+                         : i == 200 ? TraceHistory::Before::gapDuringPopup
+                                    : TraceHistory::Before::scans);
+    }
+    chart.setStatisticsShown(true);
+    chart.setFileFacts([] {
+        engine::RecordingFacts f;
+        f.program = "zelmor 9.9";
+        f.portBase = 0x278;
+        f.backEnd = "Simulated converter";
+        return f;
+    });
+    chart.bindRate([] { return 100.0; });
+    TempFolder dir;
+    QString error;
+    ASSERT_TRUE(chart.exportShown(QString::fromStdString(dir.path + "/span.csv"), error));
+    RecordedHistory read;
+    ASSERT_EQ(LoadRecordedHistory(dir.path + "/span.csv", kViewerResolution, read), std::nullopt);
+    const std::vector<std::string> said = read.header.comments;
+    const TraceHistory& h = read.history;
+    ASSERT_EQ(h.size(), 300);
+    const double start = 50 + 2.99 + 2.5 - 10;  // the span's start: its times count from there
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_NEAR(h.time(i), 50 + 0.01 * i + (i >= 100) * 0.5 + (i >= 200) * 2.0 - start, 1e-6);
+        EXPECT_EQ(h.before(i), chart.data().before(i)) << i;
+        for (int t = 0; t < 8; ++t) ASSERT_EQ(h.code(t, i), codeOf(i, t)) << i << " " << t;
+    }
+
+    QWidget* window = ShowRecordingWindow(std::move(read));
+    auto* viewer = window->findChild<StripChart*>("viewerChart");
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->frozen() && viewer->viewing());
+    viewer->setFrozen(false);  // Space: nothing live to return to
+    EXPECT_TRUE(viewer->frozen());
+    EXPECT_FALSE(viewer->freezeButton()->isVisible() || viewer->recordButton()->isVisible());
+    viewer->setStatisticsShown(true);
+    EXPECT_EQ(viewer->statisticsLines(), chart.statisticsLines());
+    // Saved again, it says where its scans came from as the first file did.
+    ASSERT_TRUE(viewer->exportShown(QString::fromStdString(dir.path + "/again.csv"), error));
+    RecordedHistory again;
+    ASSERT_EQ(LoadRecordedHistory(dir.path + "/again.csv", kViewerResolution, again), std::nullopt);
+    // (Past what it is and when it started: the program, the port, the rate, the columns.)
+    EXPECT_EQ(std::vector(again.header.comments.begin() + 2, again.header.comments.end()),
+              std::vector(said.begin() + 2, said.end()));
+    EXPECT_EQ(said[2], "program zelmor 9.9");
+    delete window;
+}
