@@ -31,7 +31,6 @@ TEST(UnattendedRun, EndsWithTheCodeOfHowItEndedAndSaysWhyOnStandardError) {
         {{port, "--sim-fault=unpowered", "--seconds=30"}, 2, "code 2: a conversion timed out"},
         {{port, "--record=" + dir.filePath("no/x"), "--seconds=30"}, 5, "5: the recording failed"},
         {{port, "--record=" + kept, "--seconds=30"}, 255, "exists; give --overwrite to replace it"},
-        {{port, "--rate=1001", "--seconds=30"}, 255, "Requested's range, 1 to 1000 scans/s"},
         {{port, "--record=" + kept, "--overwrite", "--seconds=0.2"}, 0, "", ":7391"},  // dead
     };
     for (const auto& c : cases) {
