@@ -166,6 +166,7 @@ TEST_F(Ppdev, EachRefusalOfTheKernelHasItsOwnLineAndFix) {
     } cases[] = {
         {{"ZELMOR_FAKE_OPEN_ERROR", "EACCES"}, "usermod -aG lp"},
         {{"ZELMOR_FAKE_OPEN_ERROR", "ENOENT"}, "modprobe parport_pc ppdev"},
+        {{"ZELMOR_FAKE_OPEN_ERROR", "ENXIO"}, "No port answers behind this device"},
         {{"ZELMOR_FAKE_OPEN_ERROR", "ENODEV"}, "No port answers behind this device"},
         {{"ZELMOR_FAKE_PORTS", ""}, "modprobe parport_pc ppdev"},
     };

@@ -187,6 +187,7 @@ TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
         SetupStep step;
         const char* advice;
     } cases[] = {
+        {"ppdev", ENXIO, SetupStep::claimPort, "modprobe -r lp"},
         {"ppdev", EBUSY, SetupStep::claimPort, "modprobe -r lp"},
         {"ppdev", EINTR, SetupStep::claimPort, "again"},
         {"ppdev", ENOTTY, SetupStep::claimPort, "dmesg"},
