@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real-kernel stage: Debian's own kernel booted under QEMU, with its parport, parport_pc and
 # ppdev modules, on an emulated ISA parallel port at 0x378 behind which the converter board is
-# simulated on the host (libzelmor_guest_port.so, preloaded into QEMU). Inside the guest,
+# simulated on the host (libzelmor_fake_kernel.so, preloaded into QEMU). Inside the guest,
 # guest-init.sh loads the modules, checks what the kernel and the BIOS say about the port and
 # runs the unmodified zelmor on it; its verdicts come back over the serial console.
 # Needs what scripts/setup-tests.sh installs (QEMU, busybox, cpio), and apt-get for the kernel.
@@ -11,7 +11,7 @@ build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 cache=$build/guest-cache
 work=$build/guest-run  # kept after a run, to read when it fails
-preload=$build/tests/libzelmor_guest_port.so
+preload=$build/tests/libzelmor_fake_kernel.so
 # The board's eight inputs, as converter codes: distinct bit patterns on every channel, none
 # at 0 or full scale (that would read as a converter not answering).
 codes=491,1365,2730,240,3855,291,4077,2048

@@ -1,23 +1,24 @@
-// A test-only stand-in for the kernel's side of the parallel port, loaded with LD_PRELOAD
-// into an unmodified zelmor or test binary. It answers as the kernel documents, not as our
-// back end expects: /proc/sys/dev/parport/parportN/base-addr ("888\t1912"); /dev/parportN
-// with PPEXCL before PPCLAIM, a claim before any register access (EINVAL otherwise) and the
-// status register raw; /dev/mem with a BIOS data area. Other files go to the C library. Port
-// 0's data and status registers are wired to the engine's wire-level simulated converter.
-// Set from the environment, read again at each open:
+// A test-only stand-in for the kernel's side of the parallel port, preloaded (LD_PRELOAD) into
+// an unmodified zelmor or test binary, and into QEMU for the real-kernel stage. It answers as
+// the kernel documents, not as our back end expects: /dev/parportN with PPEXCL before PPCLAIM,
+// a claim before any register access (EINVAL otherwise) and the status register raw;
+// /proc/sys/dev/parport/parportN/base-addr ("888\t1912"); /dev/mem with a BIOS data area. Port
+// 0's registers reach the engine's wire-level simulated converter. From the environment:
 //   ZELMOR_FAKE_PORTS=0:0x378,1:0x278    the kernel's ports (number:base)
 //   ZELMOR_FAKE_BIOS=0x378,0x278,0       /dev/mem with these LPT1-3 words; unset: EACCES
 //   ZELMOR_FAKE_OPEN_ERROR=EACCES        every /dev/parportN open fails so
 //   ZELMOR_FAKE_CLAIM_ERROR=1:EBUSY      port 1's claim is refused so
-// An in-process test reads one line per call from zelmor_fake_kernel_log(), and loses the
-// port (every ioctl then fails with ENODEV) with zelmor_fake_kernel_fail_after(n).
+//   ZELMOR_GUEST_PORT=/path              port 0 too: the path QEMU's parallel chardev opens
+//   ZELMOR_GUEST_CODES=491,1365,...      the eight inputs as constant codes, 1..4094
+//   ZELMOR_GUEST_LOG=/path               the log, one line an event, also kept in this file
+// A test reads the log from zelmor_fake_kernel_log() and loses the port (every ioctl then
+// fails with ENODEV) with zelmor_fake_kernel_fail_after(n).
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/ioctl.h>
 #include <linux/ppdev.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,9 +43,13 @@ F real(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+constexpr std::uint8_t kSupply = 0x1F;  // D0-D4: the board's supply lines
+
 struct Device {
     int number = 0;  // the converter hangs on port 0
     bool claimed = false;
+    bool reverse = false;  // data lines turned to input: nothing drives them
+    std::uint8_t data = 0, control = 0;
 };
 
 struct Kernel {
@@ -54,7 +59,9 @@ struct Kernel {
     long accesses = 0;
     long failAfter = -1;   // register accesses before the port is lost; -1: never
     std::string procTree;  // a real folder that stands for /proc/sys/dev/parport
-    engine::SteadyClock clock;
+    bool powered = false;
+    std::uint64_t conversionsAtPowerOn = 0;
+    engine::ManualClock clock;  // the inputs are constant: time plays no part
     engine::SimulatedConverter converter{clock};
 };
 
@@ -71,6 +78,15 @@ struct Held {
 std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
+}
+
+void note(Kernel& k, const std::string& line) {
+    k.log += line + "\n";
+    const std::string path = env("ZELMOR_GUEST_LOG");
+    if (FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "ae")) {
+        std::fputs((line + "\n").c_str(), f);
+        std::fclose(f);
+    }
 }
 
 // The comma-separated items of a setting; "" gives none.
@@ -144,45 +160,113 @@ int memoryFile() {
     return fd;
 }
 
-int openDevice(const char* path) {
-    const int number = std::atoi(path + std::strlen("/dev/parport"));
+// Fixed codes on the eight inputs, each in the middle of its step so that the converter's
+// floor gives the code itself; unset: the converter's own signals.
+bool setInputs(Kernel& k) {
+    const std::vector<std::string> codes = items("ZELMOR_GUEST_CODES");
+    if (codes.empty()) return true;
+    for (int channel = 0; channel < 8; ++channel) {
+        char* end = nullptr;
+        const long code = codes.size() == 8 ? std::strtol(codes[channel].c_str(), &end, 10) : 0;
+        if (code < 1 || code > 4094 || *end) return false;
+        const double volts = (static_cast<double>(code) + 0.5) * 2.5 / 4096;
+        k.converter.setInput(channel, [volts](double) { return volts; });
+    }
+    return true;
+}
+
+int openDevice(const char* path, int number) {
     if (int e = errnoNamed(env("ZELMOR_FAKE_OPEN_ERROR"))) return errno = e, -1;
-    if (!perPort("ZELMOR_FAKE_PORTS").count(number)) return errno = ENOENT, -1;
+    if (number < 0) return errno = ENOENT, -1;
+    Held held;
+    if (!setInputs(held.k)) return errno = EINVAL, -1;
     // A real descriptor keeps the number ours until it is closed.
     const int fd = memfd_create(path, MFD_CLOEXEC);
-    Held held;
     held.k.devices[fd] = Device{number};
-    held.k.log += "open " + std::string(path) + "\n";
+    note(held.k, "open " + std::string(path));
     return fd;
+}
+
+// Port 0's lines reach the board: the latched byte while the port drives them, all low while
+// they are turned to input. The board's power follows D0-D4; the log keeps each change.
+void drive(Kernel& k, const Device& d) {
+    if (d.number != 0) return;
+    const std::uint8_t pins = d.reverse ? 0 : d.data;
+    k.converter.write(engine::SimulatedConverter::kConverterPort, pins);
+    if (((pins & kSupply) == kSupply) == k.powered) return;
+    k.powered = !k.powered;
+    const std::uint64_t made = k.converter.conversions() - k.conversionsAtPowerOn;
+    if (k.powered) k.conversionsAtPowerOn = k.converter.conversions();
+    note(k, k.powered ? "power on" : "power off after " + std::to_string(made) + " conversions");
+}
+
+// The claim's and release's line: the conversions so far, and since the last power-on.
+std::string counts(Kernel& k) {
+    const std::uint64_t made = k.converter.conversions();
+    return " after " + std::to_string(made) + " conversions, " +
+           std::to_string(made - k.conversionsAtPowerOn) + " since the board's last power-on";
 }
 
 int portIoctl(Kernel& k, Device& d, unsigned long request, void* arg) {
     if (k.failAfter >= 0 && k.accesses >= k.failAfter) return errno = ENODEV, -1;
     auto* byte = static_cast<unsigned char*>(arg);
-    if (request == PPWDATA || request == PPRSTATUS) {
-        if (!d.claimed) return errno = EINVAL, -1;
-        ++k.accesses;
-        if (request == PPRSTATUS) *byte = k.converter.read(d.number == 0 ? 0x379 : 0x279);
-        if (request == PPWDATA && d.number == 0) k.converter.write(0x378, *byte);
-        return 0;
+    const std::string port = " " + std::to_string(d.number);
+    switch (request) {
+        case PPEXCL:  // asked before the claim, too late once claimed
+            if (d.claimed) return errno = EINVAL, -1;
+            note(k, "PPEXCL" + port);
+            return 0;
+        case PPCLAIM:
+        case PPRELEASE:
+            if (d.claimed == (request == PPCLAIM)) return errno = EINVAL, -1;
+            if (request == PPCLAIM)
+                if (int e = errnoNamed(perPort("ZELMOR_FAKE_CLAIM_ERROR")[d.number]))
+                    return errno = e, -1;
+            d.claimed = request == PPCLAIM;
+            note(k, (d.claimed ? "PPCLAIM" : "PPRELEASE") + port + counts(k));
+            return 0;
+        default:
+            break;
     }
-    const char* name = request == PPEXCL ? "PPEXCL" : request == PPCLAIM ? "PPCLAIM" : nullptr;
-    if (request == PPRELEASE) name = "PPRELEASE";
-    if (!name) return errno = ENOTTY, -1;
-    // Exclusive access is asked before the claim, too late once claimed; a release needs one.
-    if ((request == PPEXCL && d.claimed) || (request == PPRELEASE && !d.claimed))
-        return errno = EINVAL, -1;
-    if (request == PPCLAIM)
-        if (int e = errnoNamed(perPort("ZELMOR_FAKE_CLAIM_ERROR")[d.number])) return errno = e, -1;
-    if (request != PPEXCL) d.claimed = request == PPCLAIM;
-    k.log += std::string(name) + " " + std::to_string(d.number) + "\n";
-    return 0;
+    if (!d.claimed) return errno = EINVAL, -1;
+    ++k.accesses;
+    switch (request) {
+        case PPSETMODE:
+            return 0;  // the lines are the same in every mode the port offers
+        case PPWDATA:
+            d.data = *byte;
+            drive(k, d);
+            return 0;
+        case PPRDATA:  // turned to input, the lines read as the unpowered board holds them
+            *byte = d.reverse ? 0 : d.data;
+            return 0;
+        case PPRSTATUS:
+            *byte = k.converter.read(d.number == 0 ? 0x379 : 0x279);
+            return 0;
+        case PPWCONTROL:
+            d.control = *byte;
+            return 0;
+        case PPRCONTROL:
+            *byte = d.control;
+            return 0;
+        case PPDATADIR:
+            d.reverse = *static_cast<int*>(arg) != 0;
+            drive(k, d);
+            return 0;
+        default:
+            return errno = ENOTTY, -1;
+    }
 }
 
-// open and open64: a device or memory of ours, or the C library's call on the mapped path.
+// open and open64: a port or memory of ours, or the C library's call on the mapped path.
 int openThrough(const char* name, const char* path, int flags, va_list ap) {
     const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(ap, int)) : 0;
-    if (path && std::strncmp(path, "/dev/parport", 12) == 0) return openDevice(path);
+    if (path && std::strncmp(path, "/dev/parport", 12) == 0) {
+        const int n = std::atoi(path + 12);
+        return openDevice(path, perPort("ZELMOR_FAKE_PORTS").count(n) ? n : -1);
+    }
+    if (path && !env("ZELMOR_GUEST_PORT").empty() && path == env("ZELMOR_GUEST_PORT"))
+        return openDevice(path, 0);
     if (path && std::strcmp(path, "/dev/mem") == 0) return memoryFile();
     return real<int (*)(const char*, int, ...)>(name)(mapped(path).c_str(), flags, mode);
 }
@@ -237,8 +321,8 @@ int close(int fd) {
         auto it = held.k.devices.find(fd);
         if (it != held.k.devices.end()) {
             // The kernel releases a claim the program still holds when it closes the device.
-            held.k.log += "close " + std::to_string(it->second.number) +
-                          (it->second.claimed ? " (released)" : "") + "\n";
+            note(held.k, "close " + std::to_string(it->second.number) +
+                             (it->second.claimed ? " (released)" : ""));
             held.k.devices.erase(it);
         }
     }

@@ -47,7 +47,6 @@ TEST_F(Program, EachLinkFaultIsSaidWithItsCauseAndHatchedAndTheTimeOutsKeepTheir
         {SimFault::none, 1, 0, 0.1,
          "No converter answering on LPT2: every channel reads full scale \u2014 check the cable "
          "and the board's supply"},
-        {SimFault::none, 0, 0, 0, ""},
         {SimFault::unpowered, 0, 8, 0.1,
          "The converter on LPT1 does not answer: every conversion timed out \u2014 check the "
          "board's supply and the cable"},
