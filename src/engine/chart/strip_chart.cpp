@@ -224,8 +224,9 @@ const ColumnSummary& StripChart::shownColumns() const {
     bool& fitted = frozen_ ? snapshot_fitted_ : live_fitted_;
     if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces()) {
         c.configure(h.traces(), count, width);
-        c.rebuild(h);
+        h.summarise(c);
         fitted = true;
+        ++refits_;
     }
     return c;
 }

@@ -9,6 +9,7 @@
 #include <map>
 #include <utility>
 
+#include "engine/display/alarm.h"
 #include "engine/panels/recording_callbacks.h"
 
 using namespace engine::testing;
@@ -113,4 +114,26 @@ TEST_F(SimulatedTime, IntervalsAreHeldBetweenAMicrosecondAndADay) {
     run(h, 1e-12);                                      // the shortest without dividing by zero
     runUntil(h, 100us);
     EXPECT_EQ(ticks[0], 100);
+}
+
+TEST(Alarm, AFrameWithinAMillisecondBeforeATickRingsWithIt) {
+    using engine::Alarm;
+    const auto far = Alarm::Clock::now() + 1h;  // never rings while the test runs
+    const struct {
+        bool tickFirst;
+        std::chrono::microseconds frameBefore;  // the frame asked for this long before the tick
+        bool together;
+    } cases[] = {
+        {true, 500us, true}, {false, 300us, true},   {true, 0us, true},
+        {true, 2ms, false},  {false, 1500us, false}, {true, -100us, false},  // after: not earlier
+    };
+    for (const auto& c : cases) {
+        Alarm tick([] {}, nullptr), frame([] {}, nullptr, 1ms);
+        const auto at = far + 1ms * (&c - cases), asked = at - c.frameBefore;
+        if (c.tickFirst) tick.set(at);
+        frame.set(asked);
+        if (!c.tickFirst) tick.set(at);
+        EXPECT_EQ(frame.ringsAt(), c.together ? at : asked) << c.frameBefore.count();
+        EXPECT_EQ(tick.ringsAt(), at);
+    }
 }
