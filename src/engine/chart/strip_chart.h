@@ -263,6 +263,6 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // (a line over columns without points) reaches into them.
     bool collectBars(const ColumnSummary& summary, long from, long to, long first,
                      const std::pair<double, double>& range, const std::vector<QRgb>& colors);
-    void paintAroundPlot(QPainter& p);
+    void paintAroundPlot(QPainter& p, const QRegion& asked);
     void findTimeColumns();
 };
