@@ -258,7 +258,8 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
         if (next <= newest && next > lead + 1 && !summary.afterGap(next)) {
             whole = true;  // a line leaves it: all are drawn
         } else {
-            clear(first, std::min(lead, ring_.newest - 1));
+            // Columns without points hold nothing to clear, unless a line crossed them.
+            clear(ring_.joined ? first : lead, std::min(lead, ring_.newest - 1));
             if (lead < ring_.newest) {
                 collectBars(summary, lead, lead, lead, range, colors);
                 put();
@@ -308,6 +309,7 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
             onImage.drawLines(lines.data(), static_cast<int>(lines.size()));
         }
     }
+    if (whole) ring_.joined = !joins_.empty();
     ring_.first = first;
     ring_.newest = newest;
     ring_.range = range;
@@ -330,6 +332,9 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
     if (timeColumns_.empty() || !background_.rect().contains(px)) return;
     if (patch_.size() != QSize(static_cast<int>(timeColumns_.size()), rows))
         patch_ = QImage(static_cast<int>(timeColumns_.size()), rows, QImage::Format_RGB32);
+    timeSlots_.resize(timeColumns_.size());
+    for (std::size_t i = 0; i < timeColumns_.size(); ++i)
+        timeSlots_[i] = (cut + timeColumns_[i]) % cols;
     for (int y = 0; y < rows; ++y) {
         const QRgb* traces = line(y);
         const QRgb* back =
@@ -337,9 +342,8 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
         auto* out = reinterpret_cast<QRgb*>(patch_.scanLine(y));
         const QRgb empty = plotColumn_[static_cast<std::size_t>(y)];
         for (std::size_t i = 0; i < timeColumns_.size(); ++i) {
-            const int c = timeColumns_[i];
-            const QRgb v = traces[(cut + c) % cols];
-            out[i] = v == empty ? back[c] : v;
+            const QRgb v = traces[timeSlots_[i]];
+            out[i] = v == empty ? back[timeColumns_[i]] : v;
         }
     }
     for (std::size_t i = 0; i < timeColumns_.size(); ++i)

@@ -229,8 +229,9 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // which stay put while the traces scroll past them, are laid over the traces each frame.
     std::vector<QRgb> plotColumn_;
     std::vector<int> timeColumns_;
-    QImage patch_;             // one time column with the traces through it
-    mutable long refits_ = 0;  // column summaries made afresh
+    std::vector<int> timeSlots_;  // where each lies in the ring this frame
+    QImage patch_;                // one time column with the traces through it
+    mutable long refits_ = 0;     // column summaries made afresh
 
     // The traces' pixels on the plot's background, one image column per plot column, kept
     // from frame to frame as a ring: column k lies in image column (k - origin) mod width. A
@@ -240,6 +241,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     struct TraceRing {
         QImage image;
         long origin = 0, first = LONG_MIN, newest = LONG_MIN;
+        bool joined = false;  // lines join columns: they may cross columns without points
         // What its pixels were drawn for: when any of it changes, all are drawn afresh.
         std::pair<double, double> range{0, 0};
         const ColumnSummary* summary = nullptr;

@@ -206,7 +206,7 @@ TEST(ChartFrames, FrameByFrameThePictureIsTheOneDrawnWhole) {
         int holeAt;  // frame after which a second passes without scans (-1: none)
         double scale;
     } cases[] = {
-        {1000, 17, 400, -1, -1, 1},   // dense, past a plot's width: the ring goes round
+        {1000, 17, 700, -1, -1, 1},   // dense, past the span: the oldest shown column moves on
         {1000, 17, 200, 120, 60, 2},  // at twice the pixels, a trace hidden, a hole
         {20, 1, 300, -1, 100, 1},     // sparse: lines join the columns
         {60, 3, 400, 10, -1, 1},      // about a scan a column
