@@ -13,7 +13,9 @@
 
 namespace engine {
 namespace {
-std::vector<Alarm*> alarms;  // every alarm there is, for the ones with slack to ring along
+// Every alarm there is, for the ones with slack to ring along; never destroyed, as an alarm
+// may outlive the program's statics.
+std::vector<Alarm*>& alarms = *new std::vector<Alarm*>;
 }  // namespace
 
 Alarm::Alarm(std::function<void()> ring, QObject* parent, Clock::duration slack)
