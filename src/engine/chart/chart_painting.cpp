@@ -2,6 +2,7 @@
 // size and range, the legend above the plot, the traces written straight into an image of the
 // plot's pixels, and what lies over them (the statistics, the REC badge, the frozen banner,
 // the hover).
+#include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -22,15 +23,17 @@ int gridLines(double steps) {
 
 }  // namespace
 
-void StripChart::paintEvent(QPaintEvent*) {
+void StripChart::paintEvent(QPaintEvent* event) {
     ++paints_;
     const auto range = shownRange();
     if (background_.isNull() || background_range_ != range || background_span_ != span_ ||
         (frozen_ && background_end_ != shownEnd()) ||
-        background_.devicePixelRatio() != devicePixelRatioF())
+        background_.devicePixelRatio() != devicePixelRatioF() ||
+        background_.size() != size() * devicePixelRatioF() ||  // resized while hidden
+        background_plot_ != plotPixels())  // the legend or the overview moved the plot
         paintBackground(range);
     QPainter p(this);
-    p.drawImage(0, 0, background_);
+    paintAroundPlot(p, event->region());
     // The legend before the traces: drawn after them, a paint of ten minutes' data was
     // measured a quarter slower.
     paintLegend(p);
@@ -39,15 +42,45 @@ void StripChart::paintEvent(QPaintEvent*) {
     paintOverview(p);
 }
 
-// Everything that changes only with the size, the palette or the range: drawn once into a
-// pixmap at the screen's pixel density, then copied on every frame.
+QRect StripChart::plotPixels() const {
+    const QRectF plot = plotArea();
+    const qreal dpr = devicePixelRatioF();
+    return QRect(static_cast<int>(std::lround(plot.left() * dpr)),
+                 static_cast<int>(std::lround(plot.top() * dpr)), columns(),
+                 std::max(1, static_cast<int>(std::lround(plot.height() * dpr))));
+}
+
+// The background around the plot, where the window asks for it (a frame asks only under the
+// legend's entries); the plot's own pixels come with the traces. Copied through a clip: Qt
+// splits a plain copy of many rows over its pooled threads, whose wake-ups cost more than
+// the copy.
+void StripChart::paintAroundPlot(QPainter& p, const QRegion& asked) {
+    const qreal dpr = background_.devicePixelRatio();
+    const QRect plot = plotPixels();
+    // The plot in whole widget pixels within its device pixels: the traces cover the rest.
+    const QRect inner(QPoint(static_cast<int>(std::ceil(plot.left() / dpr)),
+                             static_cast<int>(std::ceil(plot.top() / dpr))),
+                      QPoint(static_cast<int>(std::floor((plot.right() + 1) / dpr)) - 1,
+                             static_cast<int>(std::floor((plot.bottom() + 1) / dpr)) - 1));
+    for (const QRect& r : background_.rect().contains(plot) ? asked - inner : asked) {
+        p.setClipRect(r);
+        p.drawImage(QRectF(r), background_,
+                    QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    }
+    p.setClipping(false);
+}
+
+// Everything that changes only with the size, the palette or the range: drawn once into an
+// image at the screen's pixel density; each frame shows its parts.
 void StripChart::paintBackground(const std::pair<double, double>& range) {
     const qreal dpr = devicePixelRatioF();
-    // Opaque, so that the traces' image can start each frame as a copy of its plot area.
+    // Opaque, so that the traces' columns can start as copies of its plot area.
     background_ = QImage(size() * dpr, QImage::Format_RGB32);
     background_.setDevicePixelRatio(dpr);
     background_range_ = range;
     background_span_ = span_;
+    background_plot_ = plotPixels();
+    ++backgrounds_;
     QPainter p(&background_);
     p.fillRect(rect(), palette().window());
     const QRectF plot = plotArea();
@@ -76,6 +109,8 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     background_end_ = shownEnd();
     if (frozen_) {
         paintFrozenTimeAxis(p, plot, grid);
+        p.end();
+        findTimeColumns();
         return;
     }
     // Time: a line and a label every 1-2-5 step back from now, at the right edge.
@@ -96,19 +131,48 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     }
     p.setPen(QPen(text, 1));
     p.drawRect(plot);
+    p.end();
+    findTimeColumns();
 }
 
-void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range) {
+void StripChart::findTimeColumns() {
+    const QRect px = plotPixels();
+    const int cols = px.width(), rows = px.height();
+    plotColumn_.assign(static_cast<std::size_t>(rows), palette().base().color().rgba());
+    timeColumns_.clear();
+    if (!background_.rect().contains(px)) return;
+    auto line = [&](int y) {
+        return reinterpret_cast<const QRgb*>(background_.constScanLine(px.top() + y)) + px.left();
+    };
+    // The column most others equal: the time lines are a few among many.
+    std::vector<char> differs(static_cast<std::size_t>(cols));
+    for (int c : {cols / 2 + 1, cols / 3 + 1, 2 * cols / 3 + 1, cols / 4 + 2, cols / 2 + 2}) {
+        const int reference = std::min(c, cols - 1);
+        std::fill(differs.begin(), differs.end(), 0);
+        for (int y = 0; y < rows; ++y) {
+            const QRgb* row = line(y);
+            for (int x = 0; x < cols; ++x)
+                differs[static_cast<std::size_t>(x)] |= row[x] != row[reference];
+        }
+        timeColumns_.clear();
+        for (int x = 0; x < cols; ++x)
+            if (differs[static_cast<std::size_t>(x)]) timeColumns_.push_back(x);
+        if (2 * timeColumns_.size() < static_cast<std::size_t>(cols)) {
+            for (int y = 0; y < rows; ++y)
+                plotColumn_[static_cast<std::size_t>(y)] = line(y)[reference];
+            return;
+        }
+    }
+    // No column like most: every column is laid over from the background itself.
+    for (int y = 0; y < rows; ++y) plotColumn_[static_cast<std::size_t>(y)] = line(y)[0];
+}
+
+bool StripChart::collectBars(const ColumnSummary& summary, long from, long to, long first,
+                             const std::pair<double, double>& range,
+                             const std::vector<QRgb>& colors) {
     const QRectF plot = plotArea();
-    const TraceHistory& h = shown();
     const qreal dpr = devicePixelRatioF();
-    const int cols = columns();
-    // Each column a bar from its lowest to its highest point, stretched to meet the column
-    // before it, written straight into an image of the plot's device pixels: however dense
-    // the data, that is one store per pixel. Where columns lie apart (fewer scans than
-    // columns), a line joins them; across a hole in the scans nothing is drawn, so that no
-    // value is shown where none was measured.
-    const int rows = std::max(1, static_cast<int>(std::lround(plot.height() * dpr)));
+    const int rows = ring_.image.height();
     // A value's pixel row in the image: yOf, in device pixels from the plot's top, worked out
     // once for the frame.
     const double valueSpan = range.second > range.first ? range.second - range.first : 1;
@@ -118,66 +182,120 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
         const double f = std::clamp(v - range.first, 0.0, valueSpan);
         return static_cast<int>(bottomRow - f * rowsPerValue);
     };
+    // The nearest column before `from` with points: the first bar stretches to it.
+    long before = from - 1;
+    while (before >= first && !summary.has(before)) --before;
+    const double step = shown().resolution();
     bars_.clear();
-    long pixels = 0;
-    std::vector<QLineF> joins;
-    std::vector<std::pair<QColor, std::vector<QLineF>>> joinsByTrace;
-    const ColumnSummary& summary = shownColumns();
-    const long first = firstColumn();
-    const double step = h.resolution();
-    for (int t = 0; t < h.traces(); ++t) {
-        if (!traceVisible(t)) continue;
-        joins.clear();
-        const QRgb color = traceColor(t).rgba();
-        int beforeColumn = -1;
+    joins_.clear();
+    bool joined = false;
+    for (int t = 0; t < static_cast<int>(colors.size()); ++t) {
+        const QRgb color = colors[static_cast<std::size_t>(t)];
+        if (!color) continue;
+        std::vector<QLineF> joins;
+        long beforeColumn = before >= first ? before : LONG_MIN;
         double beforeLow = 0, beforeHigh = 0;
-        for (int column = 0; column < cols; ++column) {
-            const long k = first + column;
+        if (beforeColumn != LONG_MIN) {
+            beforeLow = summary.low(beforeColumn, t) * step;
+            beforeHigh = summary.high(beforeColumn, t) * step;
+        }
+        for (long k = from; k <= to; ++k) {
             if (!summary.has(k)) continue;
             const double low = summary.low(k, t) * step, high = summary.high(k, t) * step;
             int top = row(high), bottom = row(low);
             if (summary.afterGap(k)) {
                 // Nothing joins it to the column before: the trace breaks.
-            } else if (beforeColumn == column - 1) {
+            } else if (beforeColumn == k - 1) {
                 top = std::min(top, row(beforeLow));
                 bottom = std::max(bottom, row(beforeHigh));
-            } else if (beforeColumn >= 0) {
-                joins.emplace_back((beforeColumn + 0.5) / dpr,
-                                   row((beforeLow + beforeHigh) / 2) / dpr, (column + 0.5) / dpr,
+            } else if (beforeColumn != LONG_MIN) {
+                joined = true;
+                joins.emplace_back((beforeColumn - first + 0.5) / dpr,
+                                   row((beforeLow + beforeHigh) / 2) / dpr, (k - first + 0.5) / dpr,
                                    row((low + high) / 2) / dpr);
             }
-            top = std::clamp(top, 0, rows - 1);
-            bottom = std::clamp(bottom, 0, rows - 1);
-            bars_.push_back({column, top, bottom, color});
-            pixels += bottom - top + 1;
-            beforeColumn = column;
+            bars_.push_back({ring_.slot(k), std::clamp(top, 0, rows - 1),
+                             std::clamp(bottom, 0, rows - 1), color});
+            beforeColumn = k;
             beforeLow = low;
             beforeHigh = high;
         }
-        if (!joins.empty()) joinsByTrace.push_back({traceColor(t), joins});
+        if (!joins.empty()) joins_.push_back({QColor::fromRgba(color), std::move(joins)});
     }
-    if (traces_.size() != QSize(cols, rows)) traces_ = QImage(cols, rows, QImage::Format_RGB32);
-    traces_.setDevicePixelRatio(dpr);
-    uchar* bits = traces_.bits();
-    const qsizetype stride = traces_.bytesPerLine();
-    // The image starts as the background under the plot, grid and frame included, and is
-    // drawn opaque: one copy, no blending.
-    const int x0 = static_cast<int>(std::lround(plot.left() * dpr));
-    const int y0 = static_cast<int>(std::lround(plot.top() * dpr));
-    const QRgb base = palette().base().color().rgba();
-    for (int y = 0; y < rows; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
-        if (y0 + y < background_.height() && x0 >= 0 && y0 >= 0 && x0 + cols <= background_.width())
-            std::copy_n(reinterpret_cast<const QRgb*>(background_.constScanLine(y0 + y)) + x0, cols,
-                        line);
-        else
-            std::fill(line, line + cols, base);
-    }
-    if (pixels < static_cast<long>(cols) * rows) {
-        // Few pixels: straight into the image, a bar's pixels a row apart.
+    return !joined;
+}
+
+void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range) {
+    // Each column a bar from its lowest to its highest point, stretched to meet the column
+    // before it, written straight into the ring's pixels: however dense the data, that is one
+    // store per pixel. Where columns lie apart (fewer scans than columns), a line joins them;
+    // across a hole in the scans nothing is drawn, so that no value is shown where none was
+    // measured.
+    const QRectF plot = plotArea();
+    const QRect px = plotPixels();
+    const qreal dpr = devicePixelRatioF();
+    const int cols = px.width(), rows = px.height();
+    const ColumnSummary& summary = shownColumns();
+    const long first = firstColumn(), newest = first + cols - 1;
+    std::vector<QRgb> colors(static_cast<std::size_t>(shown().traces()));
+    for (int t = 0; t < shown().traces(); ++t)
+        colors[static_cast<std::size_t>(t)] = traceVisible(t) ? traceColor(t).rgba() : 0;
+    bool whole = ring_.image.size() != QSize(cols, rows) || ring_.range != range ||
+                 ring_.summary != &summary || ring_.refits != refits_ ||
+                 ring_.backgrounds != backgrounds_ || ring_.colors != colors ||
+                 ring_.newest == LONG_MIN || newest < ring_.newest || newest - ring_.newest >= cols;
+    if (ring_.image.size() != QSize(cols, rows))
+        ring_.image = QImage(cols, rows, QImage::Format_RGB32);
+    ring_.image.setDevicePixelRatio(dpr);
+    uchar* bits = ring_.image.bits();
+    const qsizetype stride = ring_.image.bytesPerLine();
+    auto line = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * stride); };
+    auto clear = [&](long from, long to) {
+        for (long k = from; k <= to; ++k) {
+            const int x = ring_.slot(k);
+            for (int y = 0; y < rows; ++y) line(y)[x] = plotColumn_[static_cast<std::size_t>(y)];
+        }
+    };
+    auto put = [&] {
         for (const Bar& bar : bars_)
-            for (int y = bar.top; y <= bar.bottom; ++y)
-                reinterpret_cast<QRgb*>(bits + y * stride)[bar.column] = bar.color;
+            for (int y = bar.top; y <= bar.bottom; ++y) line(y)[bar.column] = bar.color;
+    };
+    if (!whole && first != ring_.first) {
+        // The oldest column with points is drawn as a picture drawn whole draws it: its bar
+        // not stretched to the column before it, now out of sight, and no line from there.
+        long lead = first;
+        while (lead < newest && !summary.has(lead)) ++lead;
+        long next = lead + 1;
+        while (next <= newest && !summary.has(next)) ++next;
+        if (next <= newest && next > lead + 1 && !summary.afterGap(next)) {
+            whole = true;  // a line leaves it: all are drawn
+        } else {
+            // Columns without points hold nothing to clear, unless a line crossed them.
+            clear(ring_.joined ? first : lead, std::min(lead, ring_.newest - 1));
+            if (lead < ring_.newest) {
+                collectBars(summary, lead, lead, lead, range, colors);
+                put();
+            }
+        }
+    }
+    if (whole) ring_.origin = first;
+    // A join across the columns to draw reaches back into columns drawn before: draw all.
+    if (!collectBars(summary, whole ? first : ring_.newest, newest, first, range, colors) &&
+        !whole) {
+        whole = true;
+        ring_.origin = first;
+        collectBars(summary, first, newest, first, range, colors);
+    }
+    if (whole) {
+        for (int y = 0; y < rows; ++y)
+            std::fill_n(line(y), cols, plotColumn_[static_cast<std::size_t>(y)]);
+    } else {
+        clear(ring_.newest, newest);
+    }
+    long pixels = 0;
+    for (const Bar& bar : bars_) pixels += bar.bottom - bar.top + 1;
+    if (!whole || pixels < static_cast<long>(cols) * rows) {
+        put();  // few pixels: straight into the image, a bar's pixels a row apart
     } else {
         // Dense data fills much of the plot: write each bar as one run in a column-major
         // buffer, then turn it into the image a tile at a time, both in memory order.
@@ -190,22 +308,58 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
         for (int ty = 0; ty < rows; ty += kTile)
             for (int tx = 0; tx < cols; tx += kTile)
                 for (int y = ty; y < std::min(rows, ty + kTile); ++y) {
-                    auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+                    QRgb* out = line(y);
                     for (int x = tx; x < std::min(cols, tx + kTile); ++x)
                         if (const QRgb c = columnMajor_[static_cast<std::size_t>(x) * rows + y])
-                            line[x] = c;
+                            out[x] = c;
                 }
     }
-    if (!joinsByTrace.empty()) {
-        QPainter onImage(&traces_);
-        for (const auto& [color, lines] : joinsByTrace) {
+    if (!joins_.empty()) {  // only when all are drawn: the ring then begins at `first`
+        QPainter onImage(&ring_.image);
+        for (const auto& [color, lines] : joins_) {
             onImage.setPen(QPen(color, 1));
             onImage.drawLines(lines.data(), static_cast<int>(lines.size()));
         }
     }
+    if (whole) ring_.joined = !joins_.empty();
+    ring_.first = first;
+    ring_.newest = newest;
+    ring_.range = range;
+    ring_.summary = &summary;
+    ring_.refits = refits_;
+    ring_.backgrounds = backgrounds_;
+    ring_.colors = colors;
+
+    // Shown cut where the oldest column lies: from there to the ring's end, then its start.
     // Clipped to the plot, as the overlays over it are: measured, the copy is faster so.
     p.setClipRect(plot.adjusted(-1, -1, 1, 1));
-    p.drawImage(QPointF(x0 / dpr, y0 / dpr), traces_);
+    auto show = [&](const QImage& image, int from, int count, int at) {
+        p.drawImage(QRectF((px.left() + at) / dpr, px.top() / dpr, count / dpr, rows / dpr), image,
+                    QRectF(from, 0, count, rows));
+    };
+    const int cut = ring_.slot(first);
+    show(ring_.image, cut, cols - cut, 0);
+    if (cut > 0) show(ring_.image, 0, cut, cols - cut);
+    // The time lines over the traces' background, never over a trace.
+    if (timeColumns_.empty() || !background_.rect().contains(px)) return;
+    if (patch_.size() != QSize(static_cast<int>(timeColumns_.size()), rows))
+        patch_ = QImage(static_cast<int>(timeColumns_.size()), rows, QImage::Format_RGB32);
+    timeSlots_.resize(timeColumns_.size());
+    for (std::size_t i = 0; i < timeColumns_.size(); ++i)
+        timeSlots_[i] = (cut + timeColumns_[i]) % cols;
+    for (int y = 0; y < rows; ++y) {
+        const QRgb* traces = line(y);
+        const QRgb* back =
+            reinterpret_cast<const QRgb*>(background_.constScanLine(px.top() + y)) + px.left();
+        auto* out = reinterpret_cast<QRgb*>(patch_.scanLine(y));
+        const QRgb empty = plotColumn_[static_cast<std::size_t>(y)];
+        for (std::size_t i = 0; i < timeColumns_.size(); ++i) {
+            const QRgb v = traces[timeSlots_[i]];
+            out[i] = v == empty ? back[timeColumns_[i]] : v;
+        }
+    }
+    for (std::size_t i = 0; i < timeColumns_.size(); ++i)
+        show(patch_, static_cast<int>(i), 1, timeColumns_[i]);
 }
 
 void StripChart::paintLegend(QPainter& p) {

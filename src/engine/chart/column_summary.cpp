@@ -12,15 +12,12 @@ void ColumnSummary::configure(int traces, int count, double width) {
     high_.assign(static_cast<std::size_t>(count_) * traces_, 0);
 }
 
-void ColumnSummary::rebuild(const TraceHistory& history) {
+void ColumnSummary::clear() {
     std::fill(index_.begin(), index_.end(), LONG_MIN);
-    if (history.size() == 0 || history.traces() != traces_) return;
-    const long newest = columnOf(history.time(history.size() - 1));
-    for (int i = history.firstAtOrAfter((newest - count_ + 1) * width_); i < history.size(); ++i)
-        add(history.codes(i), history.time(i), history.before(i) != TraceHistory::Before::scans);
 }
 
-void ColumnSummary::add(const std::int16_t* codes, double seconds, bool afterGap) {
+void ColumnSummary::add(const std::int16_t* lows, const std::int16_t* highs, double seconds,
+                        bool afterGap) {
     if (count_ == 0) return;
     const long k = columnOf(seconds);
     const std::size_t s = slot(k) * static_cast<std::size_t>(traces_);
@@ -28,12 +25,12 @@ void ColumnSummary::add(const std::int16_t* codes, double seconds, bool afterGap
         // A new column takes the slot of the one count() columns before it.
         index_[slot(k)] = k;
         gap_[slot(k)] = afterGap;  // a hole inside a column is within its bar's pixel
-        std::copy(codes, codes + traces_, low_.begin() + static_cast<long>(s));
-        std::copy(codes, codes + traces_, high_.begin() + static_cast<long>(s));
+        std::copy(lows, lows + traces_, low_.begin() + static_cast<long>(s));
+        std::copy(highs, highs + traces_, high_.begin() + static_cast<long>(s));
         return;
     }
     for (int t = 0; t < traces_; ++t) {
-        low_[s + t] = std::min(low_[s + t], codes[t]);
-        high_[s + t] = std::max(high_[s + t], codes[t]);
+        low_[s + t] = std::min(low_[s + t], lows[t]);
+        high_[s + t] = std::max(high_[s + t], highs[t]);
     }
 }

@@ -11,8 +11,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/chart/trace_history.h"
-
 class ColumnSummary {
   public:
     // Empty, `count` columns of `width` seconds for `traces` traces.
@@ -20,11 +18,15 @@ class ColumnSummary {
     int traces() const { return traces_; }
     int count() const { return count_; }
     double width() const { return width_; }
-    // Summarises the last count() columns of the points a history holds, afresh.
-    void rebuild(const TraceHistory& history);
+    // Empties every column (TraceHistory::summarise fills them afresh).
+    void clear();
     // One scan's codes, taken at `seconds`, no earlier than the scan before; `afterGap`: no
     // scan was made for a while before it.
-    void add(const std::int16_t* codes, double seconds, bool afterGap = false);
+    void add(const std::int16_t* codes, double seconds, bool afterGap = false) {
+        add(codes, codes, seconds, afterGap);
+    }
+    // The same for a span of scans whose lowest and highest codes are given.
+    void add(const std::int16_t* lows, const std::int16_t* highs, double seconds, bool afterGap);
 
     // The column a time falls in. Times beyond kFarColumn columns either way (no clock a
     // chart is fed from gets there) are held there, so that counting columns from it cannot
@@ -41,8 +43,15 @@ class ColumnSummary {
     bool has(long k) const { return count_ > 0 && index_[slot(k)] == k; }
     std::int16_t low(long k, int trace) const { return low_[slot(k) * traces_ + trace]; }
     std::int16_t high(long k, int trace) const { return high_[slot(k) * traces_ + trace]; }
+    const std::int16_t* lows(long k) const { return &low_[slot(k) * traces_]; }
+    const std::int16_t* highs(long k) const { return &high_[slot(k) * traces_]; }
     // Whether column k begins after a hole in the scans.
     bool afterGap(long k) const { return gap_[slot(k)]; }
+
+    std::size_t bytes() const {
+        return index_.capacity() * sizeof(long) + gap_.capacity() / 8 +
+               (low_.capacity() + high_.capacity()) * sizeof(std::int16_t);
+    }
 
   private:
     std::size_t slot(long k) const {

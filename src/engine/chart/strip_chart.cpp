@@ -157,10 +157,11 @@ void StripChart::appendScan(const double* values, double seconds, TraceHistory::
 }
 
 void StripChart::showNewest() {
-    // The plot and the legend's row; the Freeze button, which does not change, is left alone.
-    const int top = static_cast<int>(plotArea().top()) - 1;
-    update(QRect(0, 0, record_->geometry().left(), top));
-    update(QRect(0, top, width(), height() - top));
+    // The legend's entries and the plot: the labels, the buttons and the margins do not change.
+    QRect legend;
+    for (int t = 0; t < traceCount(); ++t) legend |= legendEntry(t);
+    update(legend);
+    update(plotArea().toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 
 QColor StripChart::traceColor(int trace) const {
@@ -252,9 +253,10 @@ const ColumnSummary& StripChart::shownColumns() const {
             SummariseView(c, h, view_blocks_, shownEnd());
             snapshot_end_ = shownEnd();
         } else {
-            c.rebuild(h);
+            h.summarise(c);
         }
         fitted = true;
+        ++refits_;
     }
     return c;
 }

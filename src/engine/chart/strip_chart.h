@@ -272,13 +272,42 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     std::function<QString()> badge_;
     std::function<engine::RecordingFacts()> facts_;
     QImage background_;
-    QImage traces_;                  // the traces' pixels, reused from frame to frame
-    std::vector<QRgb> columnMajor_;  // the same, a column after another
+    std::pair<double, double> background_range_{0, 0};
+    double background_span_ = 0;
+    QRect background_plot_;  // the plot's pixels it was drawn around
+    long backgrounds_ = 0;   // backgrounds drawn: the traces over an older one are drawn anew
+    // Down every plot column the background is the same (the base, the value lines, the
+    // frame's top) except where a time line or the frame's left edge crosses: those columns,
+    // which stay put while the traces scroll past them, are laid over the traces each frame.
+    std::vector<QRgb> plotColumn_;
+    std::vector<int> timeColumns_;
+    std::vector<int> timeSlots_;  // where each lies in the ring this frame
+    QImage patch_;                // one time column with the traces through it
+    mutable long refits_ = 0;     // column summaries made afresh
+
+    // The traces' pixels on the plot's background, one image column per plot column, kept
+    // from frame to frame as a ring: column k lies in image column (k - origin) mod width. A
+    // frame draws only the columns that changed since the last (the one then newest and those
+    // after it) and shows the ring cut where the oldest shown column lies, so the picture
+    // scrolls without a pixel being moved.
+    struct TraceRing {
+        QImage image;
+        long origin = 0, first = LONG_MIN, newest = LONG_MIN;
+        bool joined = false;  // lines join columns: they may cross columns without points
+        // What its pixels were drawn for: when any of it changes, all are drawn afresh.
+        std::pair<double, double> range{0, 0};
+        const ColumnSummary* summary = nullptr;
+        long refits = -1, backgrounds = -1;
+        std::vector<QRgb> colors;  // each trace's, 0 when hidden
+        int slot(long k) const {
+            const long w = image.width();
+            return static_cast<int>(((k - origin) % w + w) % w);
+        }
+    } ring_;
     struct Bar {
         int column, top, bottom;
         QRgb color;
     };
-    std::vector<Bar> bars_;  // this frame's column bars, reused
     ChartView view_;
     CursorPair cursors_;
     bool picture_ = false;  // drawing a picture: no badges, no hover box, no overview
@@ -286,6 +315,15 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     ViewBlocks view_blocks_;
     double live_span_ = 10, origin_ = std::numeric_limits<double>::quiet_NaN(), drag_x_ = -1;
     mutable double snapshot_end_ = 0, background_end_ = 0;
-    std::pair<double, double> background_range_{0, 0};
-    double background_span_ = 0;
+    std::vector<Bar> bars_;          // this frame's column bars, reused
+    std::vector<QRgb> columnMajor_;  // a whole ring's bars, a column after another
+    std::vector<std::pair<QColor, std::vector<QLineF>>> joins_;
+    // The plot's pixels in the widget's device pixels.
+    QRect plotPixels() const;
+    // Fills bars_ and joins_ with columns `from` to `to` of the summary; false when a join
+    // (a line over columns without points) reaches into them.
+    bool collectBars(const ColumnSummary& summary, long from, long to, long first,
+                     const std::pair<double, double>& range, const std::vector<QRgb>& colors);
+    void paintAroundPlot(QPainter& p, const QRegion& asked);
+    void findTimeColumns();
 };

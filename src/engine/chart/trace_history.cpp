@@ -9,6 +9,7 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     resolution_ = resolution > 0 && std::isfinite(resolution) ? resolution : 2.5 / 4096;
     size_ = 0;
     total_ = 0;
+    older_ = ColumnSummary();
     codes_.clear();
     times_.clear();
     marks_.clear();
@@ -32,6 +33,9 @@ void TraceHistory::append(const double* scan, double seconds, Before before) {
         times_.push_back(0);
         marks_.push_back(Before::scans);
         codes_.resize(codes_.size() + static_cast<std::size_t>(traces_));
+    } else {  // the oldest point gives way: into the summary of those let go
+        if (older_.count() == 0) older_.configure(traces_, kOlderColumns, kOlderWidth);
+        older_.add(&codes_[s * traces_], times_[s], marks_[s] != Before::scans);
     }
     times_[s] = seconds;
     marks_[s] = before;
@@ -80,7 +84,7 @@ std::size_t TraceHistory::bytes() const {
     return codes_.capacity() * sizeof(std::int16_t) + times_.capacity() * sizeof(double) +
            marks_.capacity() * sizeof(Before) + blocks_.size() * sizeof(Block) +
            (lows_.size() + highs_.size()) * sizeof(std::int16_t) +
-           sums_.size() * sizeof(std::int32_t);
+           sums_.size() * sizeof(std::int32_t) + older_.bytes();
 }
 
 std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, double span) const {
@@ -122,4 +126,19 @@ std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, doubl
         result[t] = {low[t] * resolution_, high[t] * resolution_,
                      static_cast<double>(sum[t]) / count * resolution_, count};
     return result;
+}
+
+void TraceHistory::summarise(ColumnSummary& columns) const {
+    columns.clear();
+    if (size_ == 0 || traces_ != columns.traces()) return;
+    const long newest = columns.columnOf(time(size_ - 1));
+    const double start = (newest - columns.count() + 1) * columns.width();
+    // The span reaches back past the oldest point held: the summary of those let go.
+    if (older_.count() > 0 && older_.traces() == traces_ && time(0) > start)
+        for (long j = older_.columnOf(start); j <= older_.columnOf(time(0)); ++j)
+            if (older_.has(j))
+                columns.add(older_.lows(j), older_.highs(j), std::max(start, j * kOlderWidth),
+                            older_.afterGap(j));
+    for (int i = firstAtOrAfter(start); i < size_; ++i)
+        columns.add(codes(i), time(i), before(i) != Before::scans);
 }

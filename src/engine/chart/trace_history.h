@@ -6,11 +6,16 @@
 // their time range, so the statistics of a long span need not visit every point. A point
 // that came after a hole in the scans (none for more than 1.5 periods) carries a mark, with
 // the hole's cause when it is known: the chart draws nothing across it, and its exports say so.
+// The points let go when the ring is full are kept as each trace's lowest and highest per
+// 10 ms, for ten minutes: faster than the ring holds ten minutes of (above 1000 scans a second
+// at the program's 600,000 points), a chart still shows ten minutes whole, in under 3 MB more.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "engine/chart/column_summary.h"
 
 class TraceHistory {
   public:
@@ -36,6 +41,14 @@ class TraceHistory {
     std::vector<double> trace(int t) const;
     // The first point taken at or after `seconds`; size() when none.
     int firstAtOrAfter(double seconds) const;
+    // The summary of the points let go, on columns of kOlderWidth seconds; empty until the
+    // ring first lets one go.
+    const ColumnSummary& older() const { return older_; }
+    static constexpr double kOlderWidth = 0.01;
+    static constexpr int kOlderColumns = 60'000;
+    // Fills the last columns.count() columns of a summary afresh: from the points held, and
+    // before them from the summary of those let go.
+    void summarise(ColumnSummary& columns) const;
     // Bytes held for the points and their summaries.
     std::size_t bytes() const;
     // Lowest, highest and mean of each trace over the span of `span` seconds ending at `end`;
@@ -69,4 +82,5 @@ class TraceHistory {
     std::vector<Block> blocks_;
     std::vector<std::int16_t> lows_, highs_;  // per block, traces_ each
     std::vector<std::int32_t> sums_;          // per block, traces_ each
+    ColumnSummary older_;
 };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/ports/port_io.h"
+
 RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
     setFormat("%v scans/s");
     setValue(0);
@@ -9,8 +11,16 @@ RateMeter::RateMeter(QWidget* parent) : QProgressBar(parent) {
 
 void RateMeter::showRate(int value) {
     setValue(std::clamp(value, minimum(), maximum()));
-    const bool warn = timer_ && value < 0.9 / timer_->interval();
-    if (warn == warning_) return;
+    const double requested = timer_ ? 1 / timer_->interval() : 0;
+    const double ceiling = engine::ActiveBackendScanCeiling();
+    const bool beyond = ceiling > 0 && requested > ceiling;
+    const bool warn = timer_ && (value < 0.9 * requested || beyond);
+    const QString tip =
+        !warn    ? tr("Scans made in the last second, against the requested rate")
+        : beyond ? tr("Fewer scans than asked for: the port allows at most %1 scans/s")
+                       .arg(static_cast<long>(ceiling))
+                 : tr("Fewer scans than asked for: the computer or the port cannot keep up");
+    if (warn == warning_ && tip == toolTip()) return;
     warning_ = warn;
     QPalette p = palette();
     if (warn)
@@ -18,6 +28,5 @@ void RateMeter::showRate(int value) {
     else
         p = QPalette();
     setPalette(p);
-    setToolTip(warn ? tr("Fewer scans than asked for: the computer or the port cannot keep up")
-                    : tr("Scans made in the last second, against the requested rate"));
+    setToolTip(tip);
 }

@@ -1,6 +1,7 @@
 // The achieved scan rate as a bar against its maximum and as a number. It turns to a warning
 // colour when the rate falls under 90% of the rate the timer named by `rateOf` runs at: the
-// applied rate, never one still being typed.
+// applied rate, never one still being typed, or when that rate is beyond what the port allows
+// (its back end's scan ceiling): the warning then says the most it allows.
 #pragma once
 
 #include <QPointer>

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #ifdef __linux__
 #include <sys/timerfd.h>
@@ -11,9 +12,15 @@
 #endif
 
 namespace engine {
+namespace {
+// Every alarm there is, for the ones with slack to ring along; never destroyed, as an alarm
+// may outlive the program's statics.
+std::vector<Alarm*>& alarms = *new std::vector<Alarm*>;
+}  // namespace
 
-Alarm::Alarm(std::function<void()> ring, QObject* parent)
-    : QObject(parent), ring_(std::move(ring)) {
+Alarm::Alarm(std::function<void()> ring, QObject* parent, Clock::duration slack)
+    : QObject(parent), ring_(std::move(ring)), slack_(slack) {
+    alarms.push_back(this);
 #ifdef __linux__
     fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (fd_ >= 0) {
@@ -31,6 +38,7 @@ Alarm::Alarm(std::function<void()> ring, QObject* parent)
 }
 
 Alarm::~Alarm() {
+    alarms.erase(std::find(alarms.begin(), alarms.end(), this));
 #ifdef __linux__
     if (fd_ >= 0) {
         delete notifier_;
@@ -46,6 +54,29 @@ void Alarm::rang() {
 
 void Alarm::set(Clock::time_point when) {
     set_ = true;
+    asked_ = when;
+    if (fd_ < 0) {
+        arm(when);
+        return;
+    }
+    Clock::time_point at = when;
+    for (Alarm* other : alarms) {
+        if (other == this || !other->set_ || other->fd_ < 0) continue;
+        if (slack_ > Clock::duration::zero()) {
+            // Ring with the first of the others due within the slack.
+            if (other->slack_ == Clock::duration::zero() && other->armed_ >= when &&
+                other->armed_ <= when + slack_ && (at == when || other->armed_ < at))
+                at = other->armed_;
+        } else if (other->slack_ > Clock::duration::zero() && other->armed_ == other->asked_ &&
+                   other->asked_ <= when && when <= other->asked_ + other->slack_) {
+            other->arm(when);  // it rings with this one
+        }
+    }
+    arm(at);
+}
+
+void Alarm::arm(Clock::time_point when) {
+    armed_ = when;
 #ifdef __linux__
     if (fd_ >= 0) {
         // The steady clock is the monotonic one; a moment already past rings at once (zero

@@ -20,7 +20,9 @@ namespace {
 class FrameLimiter : public QObject, public FrameRequests {
   public:
     explicit FrameLimiter(QWidget* window)
-        : QObject(window), window_(window), alarm_(new Alarm([this] { frame(); }, this)) {
+        : QObject(window),
+          window_(window),
+          alarm_(new Alarm([this] { frame(); }, this, std::chrono::milliseconds(1))) {
         auto take = [this](QWidget* w) {
             if (auto* shown = dynamic_cast<ShownPerFrame*>(w)) {
                 shown->attach(this);

@@ -57,6 +57,8 @@ void UsePortBackend(PortBackend* backend);
 // The bound back end in words, for a recording's header: its status line's text.
 std::string ActiveBackendDescription();
 BackendStatus ActiveBackendStatus();
+// The bound back end's scanCeiling(): the most scans a second it allows, 0 while unknown.
+double ActiveBackendScanCeiling();
 // How often any back end's status changed by itself since the run began: cheap to compare
 // scan by scan, where asking for the status itself would build its text.
 std::uint64_t BackendStatusChanges();

@@ -68,7 +68,7 @@ TEST(ChartView, ItsColumnsAreThoseOfThePointsUpToItsEndAlone) {
             cut.append(scan, h.time(i), h.before(i));
         }
         slow.configure(3, w.columns, w.width);
-        slow.rebuild(cut);
+        cut.summarise(slow);
         const long last = slow.columnOf(w.end);
         int held = 0;
         for (long k = last - w.columns + 1; k <= last; ++k) {

@@ -197,6 +197,54 @@ TEST_F(Chart, NumbersFromOutsideAreHeldToWhatTheChartDrawsAndEveryPaintEnds) {
     }
 }
 
+TEST(ChartFrames, FrameByFrameThePictureIsTheOneDrawnWhole) {
+    // A chart painted after every few scans, drawing only the columns that changed and
+    // scrolling its ring, shows what a chart drawing all at once shows from the same scans.
+    const struct {
+        double rate;   // scans a second
+        int perFrame;  // scans between frames
+        int frames;
+        int hideAt;  // frame at which trace 2 is hidden (-1: never)
+        int holeAt;  // frame after which a second passes without scans (-1: none)
+        double scale;
+    } cases[] = {
+        {1000, 17, 700, -1, -1, 1},   // dense, past the span: the oldest shown column moves on
+        {1000, 17, 200, 120, 60, 2},  // at twice the pixels, a trace hidden, a hole
+        {20, 1, 300, -1, 100, 1},     // sparse: lines join the columns
+        {60, 3, 400, 10, -1, 1},      // about a scan a column
+    };
+    for (const auto& c : cases) {
+        StripChart framed, whole;
+        for (StripChart* chart : {&framed, &whole}) {
+            chart->setTraceCount(8);
+            chart->setHistory(100000);
+            chart->resize(600, 300);
+        }
+        QImage picture(framed.size() * c.scale, QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(c.scale);
+        double t = 0;
+        for (int f = 0, i = 0; f < c.frames; ++f) {
+            if (f == c.hideAt) framed.setTraceVisible(2, false);
+            for (int n = 0; n < c.perFrame; ++n, ++i) {
+                double scan[8];
+                for (int k = 0; k < 8; ++k)
+                    scan[k] = 1.25 + std::sin(i * 0.07 + k) * (0.2 + 0.1 * k);
+                const auto before = f == c.holeAt + 1 && n == 0 ? TraceHistory::Before::gap
+                                                                : TraceHistory::Before::scans;
+                if (before == TraceHistory::Before::gap) t += 1;
+                framed.appendScan(scan, t, before);
+                whole.appendScan(scan, t, before);
+                t += 1 / c.rate;
+            }
+            framed.render(&picture);
+        }
+        if (c.hideAt >= 0) whole.setTraceVisible(2, false);
+        QImage drawnWhole = picture;
+        whole.render(&drawnWhole);
+        EXPECT_TRUE(picture == drawnWhole) << c.rate << " scans/s at scale " << c.scale;
+    }
+}
+
 TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
     // The glyphs looked up once must land where shaping the text would put them.
     QFont font;
@@ -204,9 +252,11 @@ TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
     engine::NumberText numbers;
     for (const QString& text :
          {QString("CH3 1.2345 V"), QString("-0.0006 V"), QString("x\u00b2 1")}) {
-        QImage images[2] = {QImage(240, 30, QImage::Format_RGB32),
+        // Drawn the ordinary way, laid out from the glyphs, then again from the run kept.
+        QImage images[3] = {QImage(240, 30, QImage::Format_RGB32),
+                            QImage(240, 30, QImage::Format_RGB32),
                             QImage(240, 30, QImage::Format_RGB32)};
-        for (int drawn = 0; drawn < 2; ++drawn) {
+        for (int drawn = 0; drawn < 3; ++drawn) {
             images[drawn].fill(Qt::white);
             QPainter p(&images[drawn]);
             p.setFont(font);
@@ -217,5 +267,6 @@ TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
                 p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, text);
         }
         EXPECT_EQ(images[1], images[0]) << text.toStdString();
+        EXPECT_EQ(images[2], images[0]) << text.toStdString();
     }
 }

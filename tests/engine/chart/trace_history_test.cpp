@@ -11,11 +11,32 @@ namespace {
 constexpr double kStep = 2.5 / 4096;
 }
 
-TEST(TraceHistory, TenMinutesAtAThousandScansASecondFitInSixteenMegabytes) {
+TEST(TraceHistory, TenMinutesAtAThousandScansASecondFitInSixteenMegabytesAndOnlyThreeMore) {
     TraceHistory h(8, 600000);
     const double scan[8] = {};
     for (int i = 0; i < 600000; ++i) h.append(scan, i * 0.001);
     EXPECT_LE(h.bytes(), 16u << 20);
+    for (int i = 0; i < 1000; ++i) h.append(scan, 600 + i * 0.001);  // letting points go
+    EXPECT_LE(h.bytes(), 19u << 20);
+}
+
+TEST(ColumnSummary, TenMinutesShowWholeWhenTheRingHoldsOnlyTheirLastSecond) {
+    TraceHistory h(1, 1000);
+    // 10 min at 1000 scans/s, 100 steps flat with a spike at 60.005 s and a dip at 570.705 s.
+    for (int i = 0; i < 600000; ++i) {
+        const double v = (i == 60005 ? 4000 : (i == 570705 ? 0 : 100)) * kStep;
+        h.append(&v, i * 0.001);
+    }
+    ColumnSummary shown;
+    shown.configure(1, 400, 1.5);
+    h.summarise(shown);
+    const long newest = shown.columnOf(599.999);
+    for (long k = newest - 399; k <= newest; ++k) {
+        ASSERT_TRUE(shown.has(k)) << k;
+        const int high = k == shown.columnOf(60.005) ? 4000 : 100;
+        const int low = k == shown.columnOf(570.705) ? 0 : 100;
+        EXPECT_TRUE(shown.low(k, 0) == low && shown.high(k, 0) == high) << k;
+    }
 }
 
 TEST(ColumnSummary, EachColumnHoldsTheLowestAndHighestOfItsPointsAndKeepsEverySpike) {
@@ -30,7 +51,7 @@ TEST(ColumnSummary, EachColumnHoldsTheLowestAndHighestOfItsPointsAndKeepsEverySp
         h.append(scan, i * 0.001);
         live.add(h.codes(h.size() - 1), i * 0.001);
     }
-    rebuilt.rebuild(h);
+    h.summarise(rebuilt);
     const long newest = live.columnOf(99.999);
     for (long k = newest - 399; k <= newest; ++k) {
         // The independent answer: every point whose time falls in the column.

@@ -9,7 +9,10 @@
 #include <map>
 #include <utility>
 
+#include "engine/controls/rate_meter.h"
+#include "engine/display/alarm.h"
 #include "engine/panels/recording_callbacks.h"
+#include "engine/ports/port_io.h"
 
 using namespace engine::testing;
 using namespace std::chrono_literals;
@@ -113,4 +116,63 @@ TEST_F(SimulatedTime, IntervalsAreHeldBetweenAMicrosecondAndADay) {
     run(h, 1e-12);                                      // the shortest without dividing by zero
     runUntil(h, 100us);
     EXPECT_EQ(ticks[0], 100);
+}
+
+TEST(Alarm, AFrameWithinAMillisecondBeforeATickRingsWithIt) {
+    using engine::Alarm;
+    const auto far = Alarm::Clock::now() + 1h;  // never rings while the test runs
+    const struct {
+        bool tickFirst;
+        std::chrono::microseconds frameBefore;  // the frame asked for this long before the tick
+        bool together;
+    } cases[] = {
+        {true, 500us, true}, {false, 300us, true},   {true, 0us, true},
+        {true, 2ms, false},  {false, 1500us, false}, {true, -100us, false},  // after: not earlier
+    };
+    for (const auto& c : cases) {
+        Alarm tick([] {}, nullptr), frame([] {}, nullptr, 1ms);
+        const auto at = far + 1ms * (&c - cases), asked = at - c.frameBefore;
+        if (c.tickFirst) tick.set(at);
+        frame.set(asked);
+        if (!c.tickFirst) tick.set(at);
+        EXPECT_EQ(frame.ringsAt(), c.together ? at : asked) << c.frameBefore.count();
+        EXPECT_EQ(tick.ringsAt(), at);
+    }
+}
+
+TEST(RateMeter, WarnsOfTooFewScansAndOfARateBeyondWhatThePortAllows) {
+    struct Port : engine::PortBackend {
+        void write(std::uint16_t, std::uint8_t) override {}
+        std::uint8_t read(std::uint16_t) override { return 0; }
+        bool readPhysical(std::uint32_t, void*, std::size_t) override { return false; }
+        void pause(double) override {}
+        double scanCeiling() const override { return ceiling; }
+        double ceiling = 0;
+    } port;
+    engine::UsePortBackend(&port);
+    TimerControl timer;
+    RateMeter meter;
+    meter.bind(&timer);
+    meter.setMaximum(30000);
+    const struct {
+        double requested, ceiling;
+        int made;
+        bool warning;
+        const char* says;
+    } seconds[] = {
+        {1000, 0, 950, false, "Scans made in the last second"},
+        {1000, 0, 899, true, "the computer or the port cannot keep up"},
+        {2000, 1600, 1590, true, "the port allows at most 1600 scans/s"},
+        {20000, 1760.9, 1760, true, "the port allows at most 1760 scans/s"},
+        {1500, 1600, 1499, false, "Scans made in the last second"},
+        {1500, 1600, 1000, true, "the computer or the port cannot keep up"},
+    };
+    for (const auto& s : seconds) {
+        timer.setInterval(1 / s.requested);
+        port.ceiling = s.ceiling;
+        meter.showRate(s.made);
+        EXPECT_EQ(meter.warning(), s.warning) << s.requested << " " << s.made;
+        EXPECT_TRUE(meter.toolTip().contains(s.says)) << meter.toolTip().toStdString();
+    }
+    engine::UsePortBackend(nullptr);
 }
