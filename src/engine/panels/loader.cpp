@@ -20,6 +20,7 @@
 #include "engine/display/frame_limiter.h"
 #include "engine/options.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/face.h"
 #include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/resource_check.h"
@@ -235,6 +236,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     for (auto* chart : window->findChildren<StripChart*>()) FeedOf(chart);
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
+    HoldChartPlots(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }

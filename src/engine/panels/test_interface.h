@@ -41,4 +41,15 @@ bool IsShown(int panel);
 std::string StatusLine(int panel);
 std::vector<double> ChartTrace(int panel, int control, int trace);
 
+// The panel shrunk to the smallest size its layout allows, as the operator would drag it.
+struct SmallestLayout {
+    int width = 0, height = 0;  // the window's inside, in the screen's logical pixels
+    int plotHeight = 0;         // the strip chart's plot, 0 without a chart
+    bool statusLineInside = false;
+    // "A over B" for shown widgets of one parent that overlap; "A cut" for one that sticks
+    // out of its parent or whose text does not fit it.
+    std::vector<std::string> faults;
+};
+SmallestLayout ShrinkToSmallest(int panel);
+
 }  // namespace engine::testing
