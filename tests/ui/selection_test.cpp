@@ -29,6 +29,22 @@ TEST_F(Program, ThePortPanelShowsTheBiosTableAndClosingItTouchesNoPortAndEndsWit
     EXPECT_TRUE(converter.accesses().empty());
 }
 
+TEST_F(Program, TheFirstArrowKeyOpensThePortListOnTheEntryEnterWouldChoose) {
+    run([&] {
+        const struct {
+            int chosenBefore;  // -1: none yet
+            int highlighted;
+        } cases[] = {{-1, 0}, {2, 2}};
+        for (const auto& c : cases) {
+            if (c.chosenBefore >= 0) ChooseItem(lptPanel, PORTS_SELECT, c.chosenBefore);
+            EXPECT_EQ(HighlightedItem(lptPanel, PORTS_SELECT), -1);
+            PressKey(lptPanel, PORTS_SELECT, Qt::Key_Down);
+            EXPECT_EQ(HighlightedItem(lptPanel, PORTS_SELECT), c.highlighted) << c.chosenBefore;
+            PressKey(lptPanel, PORTS_SELECT, Qt::Key_Escape);
+        }
+    });
+}
+
 TEST_F(Program, AnAbsentPortIsRefusedAndChoosingLpt1BindsItOpensTheMainPanelAndHidesThePorts) {
     run([&] {
         ChooseItem(lptPanel, PORTS_SELECT, 2);

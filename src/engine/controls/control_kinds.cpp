@@ -74,6 +74,12 @@ class BrowseOpensTheList : public QObject {
                            (!key->text().isEmpty() && key->text().at(0).isLetterOrNumber());
         if (!steps) return false;
         combo->showPopup();
+        // The highlighted entry is the one Enter chooses: the current one, or the first
+        // before any choice, never an unmarked row the next arrow would step past.
+        const QModelIndex shown = combo->model()->index(
+            std::max(combo->currentIndex(), 0), combo->modelColumn(), combo->rootModelIndex());
+        combo->view()->setCurrentIndex(shown);
+        combo->view()->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
         return true;
     }
 };

@@ -1,5 +1,6 @@
 #include "engine/panels/test_interface.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -147,6 +148,13 @@ bool IsShown(int panel) {
 std::string StatusLine(int panel) {
     Panel& p = panelOf(panel);
     return p.statusLine ? p.statusLine->text().toStdString() : std::string();
+}
+
+int HighlightedItem(int panel, int control) {
+    const QAbstractItemView* list = widgetAs<QComboBox>(panel, control)->view();
+    if (!list->isVisible()) return -1;
+    const QModelIndexList marked = list->selectionModel()->selectedIndexes();
+    return marked.size() == 1 && marked.front() == list->currentIndex() ? marked.front().row() : -1;
 }
 
 std::vector<double> ChartTrace(int panel, int control, int trace) {

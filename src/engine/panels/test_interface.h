@@ -39,6 +39,9 @@ double MaxValue(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
+// The entry highlighted in a selector's open list when it is also the one Enter would choose;
+// -1 while the list is closed, or when it marks none or another.
+int HighlightedItem(int panel, int control);
 std::vector<double> ChartTrace(int panel, int control, int trace);
 
 // The panel shrunk to the smallest size its layout allows, as the operator would drag it.
