@@ -13,6 +13,7 @@
 
 #include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
+#include "engine/controls/numeric_entry.h"
 #include "engine/controls/timer_control.h"
 
 namespace engine::testing {
@@ -148,6 +149,14 @@ bool IsShown(int panel) {
 std::string StatusLine(int panel) {
     Panel& p = panelOf(panel);
     return p.statusLine ? p.statusLine->text().toStdString() : std::string();
+}
+
+std::string ToolTip(int panel, int control) {
+    return widget(panel, control)->toolTip().toStdString();
+}
+
+std::string EntryNotice(int panel, int control) {
+    return widgetAs<NumericEntry>(panel, control)->notice().toStdString();
 }
 
 int HighlightedItem(int panel, int control) {

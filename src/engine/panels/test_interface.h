@@ -39,6 +39,9 @@ double MaxValue(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
+std::string ToolTip(int panel, int control);
+// What an entry said of the last keystroke past its maximum; empty when none went past.
+std::string EntryNotice(int panel, int control);
 // The entry highlighted in a selector's open list when it is also the one Enter would choose;
 // -1 while the list is closed, or when it marks none or another.
 int HighlightedItem(int panel, int control);
