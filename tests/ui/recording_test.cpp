@@ -3,6 +3,7 @@
 // disk that fills up.
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
@@ -65,6 +66,8 @@ TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAndTheHolesMarked) 
         clock.pause(3600);  // 5.2478 s of scans, then an hour more on the badge
         EXPECT_EQ(feed().session().badge(), "\u25CF REC run.csv  1:00:05  53 scans");
         feed().stopRecording();
+        EXPECT_EQ(StatusLine(mainPanel),
+                  std::string(engine::kSimulatedStatus) + " \u2014 Saved 53 scans to " + file);
         QString error;
         ASSERT_TRUE(feed().chart().exportShown(QString::fromStdString(span), error));
         const RecordedFile recorded(file), exported(span);
@@ -116,6 +119,33 @@ TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAndTheHolesMarked) 
             EXPECT_EQ(inHole, 0) << shown;
             EXPECT_GT(beside, 0) << shown;
         }
+    });
+}
+
+TEST_F(Program, TheFileMenuHoldsTheChartsFileActionsAndTabReachesRecordAndFreeze) {
+    TempFolder dir;
+    run([&] {
+        openMainPanel();
+        const std::vector<std::string> menu = {"&Record every scan...\tCtrl+R",
+                                               "Save shown &span...", "Save &picture...", "-",
+                                               "E&xit"};
+        EXPECT_EQ(FileMenu(mainPanel), menu);
+        ASSERT_TRUE(feed().startRecording(QString::fromStdString(dir.path + "/r.csv"), false));
+        EXPECT_EQ(FileMenu(mainPanel).front(), "Stop &recording\tCtrl+R");
+        feed().stopRecording();
+        QWidget* window = engine::FindPanel(mainPanel)->window.get();
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        StripChart& chart = feed().chart();
+        chart.setFocus();
+        for (QWidget* next : {static_cast<QWidget*>(chart.recordButton()),
+                              static_cast<QWidget*>(chart.freezeButton())}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), next);
+        }
+        QTest::keyClick(chart.freezeButton(), Qt::Key_Space);  // the button, pressed once
+        EXPECT_TRUE(chart.frozen());
     });
 }
 

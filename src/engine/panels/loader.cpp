@@ -19,6 +19,7 @@
 #include "engine/controls/control_kinds.h"
 #include "engine/display/frame_limiter.h"
 #include "engine/options.h"
+#include "engine/panels/chart_actions.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/face.h"
 #include "engine/panels/recordings.h"
@@ -237,6 +238,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
     HoldChartPlots(window.get());
+    AddChartActions(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSpinBox>
 #include <QTest>
 #include <stdexcept>
@@ -157,6 +159,19 @@ std::string ToolTip(int panel, int control) {
 
 std::string EntryNotice(int panel, int control) {
     return widgetAs<NumericEntry>(panel, control)->notice().toStdString();
+}
+
+std::vector<std::string> FileMenu(int panel) {
+    std::vector<std::string> items;
+    auto* bar = panelOf(panel).window->findChild<QMenuBar*>();
+    for (QAction* menu : bar ? bar->actions() : QList<QAction*>()) {
+        if (!menu->menu()) continue;
+        emit menu->menu()->aboutToShow();
+        for (QAction* a : menu->menu()->actions())
+            items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+        break;
+    }
+    return items;
 }
 
 int HighlightedItem(int panel, int control) {

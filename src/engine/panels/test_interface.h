@@ -39,6 +39,9 @@ double MaxValue(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
+// The entries of the panel's first menu (its File menu) as the operator reads them, "-" for
+// a separator.
+std::vector<std::string> FileMenu(int panel);
 std::string ToolTip(int panel, int control);
 // What an entry said of the last keystroke past its maximum; empty when none went past.
 std::string EntryNotice(int panel, int control);
