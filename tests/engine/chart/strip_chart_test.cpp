@@ -1,7 +1,9 @@
 // The strip chart as the operator uses it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -216,4 +218,27 @@ TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
         }
         EXPECT_EQ(images[1], images[0]) << text.toStdString();
     }
+}
+
+TEST_F(Chart, AMenuOrDialogOverTheWindowTakesTheHoverBoxAwayAndItsBoxIsOpaque) {
+    appendRamp(50);
+    chart.setStatisticsShown(true);
+    const QPoint over(static_cast<int>(chart.plotArea().right()) - 4,
+                      static_cast<int>(chart.plotArea().center().y()));
+    QApplication::processEvents();
+    const QImage before = chart.grab().toImage();
+    QMouseEvent move(QEvent::MouseMove, over, chart.mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&chart, &move);
+    const QImage hovering = chart.grab().toImage();
+    EXPECT_NE(hovering, before);
+    QEvent away(QEvent::WindowDeactivate);
+    QApplication::sendEvent(&chart, &away);
+    EXPECT_EQ(chart.grab().toImage(), before);
+    // The statistics box: no trace or grid line shows through it.
+    const QRect inside = QRect(chart.plotArea().topLeft().toPoint() + QPoint(8, 8), QSize(4, 4));
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            EXPECT_EQ(before.pixelColor(x, y), chart.palette().toolTipBase().color())
+                << x << "," << y;
 }
