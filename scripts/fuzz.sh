@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-((${#harnesses[@]})) || harnesses=(panel options fmt printable)
+((${#harnesses[@]})) || harnesses=(panel options fmt printable looks)
 build=build-fuzz
 
 targets=()

@@ -22,6 +22,7 @@
 #include "engine/panels/chart_actions.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/face.h"
+#include "engine/panels/looks.h"
 #include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/resource_check.h"
@@ -239,6 +240,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     LimitFrames(window.get());
     HoldChartPlots(window.get());
     AddChartActions(window.get());
+    AddViewMenu(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }
