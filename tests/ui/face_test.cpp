@@ -2,6 +2,7 @@
 // factor or font come from the environment (tests/CMakeLists.txt runs this at each), scale 1
 // on a 1366x768 screen when none is given.
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 #include <iostream>
 
@@ -11,7 +12,26 @@ namespace {
 
 using engine::testing::ShrinkToSmallest;
 
-class Face : public Program {};
+// The simulated converter behind a back end that knows its ceiling, as the hardware ones do
+// once they hold the port.
+struct WithCeiling : engine::PortBackend {
+    explicit WithCeiling(engine::SimulatedConverter& c) : converter(c) {}
+    void write(std::uint16_t a, std::uint8_t v) override { converter.write(a, v); }
+    std::uint8_t read(std::uint16_t a) override { return converter.read(a); }
+    bool readPhysical(std::uint32_t a, void* b, std::size_t n) override {
+        return converter.readPhysical(a, b, n);
+    }
+    void pause(double s) override { converter.pause(s); }
+    engine::BackendStatus status() const override { return converter.status(); }
+    double scanCeiling() const override { return 2500; }
+    engine::SimulatedConverter& converter;
+};
+
+class Face : public Program {
+  protected:
+    void SetUp() override { engine::UsePortBackend(&ceiling); }
+    WithCeiling ceiling{converter};
+};
 
 TEST_F(Face, EveryPanelAtItsSmallestFitsTheScreenWithItsFrameAndNothingOverlaps) {
     int screenWidth = 1366, screenHeight = 768;
@@ -43,6 +63,11 @@ TEST_F(Face, EveryPanelAtItsSmallestFitsTheScreenWithItsFrameAndNothingOverlaps)
             EXPECT_GE(s.plotHeight, c.leastPlot) << c.name;
             EXPECT_TRUE(s.statusLineInside) << c.name;
             EXPECT_EQ(s.faults, std::vector<std::string>{}) << c.name;
+            if (auto* said =
+                    engine::FindPanel(c.panel)->window->findChild<QLabel*>("enginePortCeiling"))
+                EXPECT_EQ(said->text().toStdString(), "port allows up to 2500 scans/s");
+            else
+                EXPECT_NE(c.panel, zelmor::mainPanel) << "no ceiling beside Requested";
         }
     });
 }

@@ -351,7 +351,7 @@ const char kSpinProperties[] =
     "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number";
 const char kEntryProperties[] =
     "minimum:number maximum:number value:number prefix:string suffix:string readOnly:bool "
-    "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number unit:string";
+    "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number unit:string portCeiling:bool";
 const char kBarProperties[] = "minimum:number maximum:number value:number format:string";
 
 // Our own widgets are made here; Qt's loader makes its own. Every kind needs an ID: a control

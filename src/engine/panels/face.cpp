@@ -8,9 +8,12 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStyleOption>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <cmath>
 
 #include "engine/chart/strip_chart.h"
+#include "engine/ports/port_io.h"
 
 namespace engine {
 namespace {
@@ -68,6 +71,37 @@ void HoldChartPlots(QWidget* window) {
         holdPlot(chart);
     }
     window->adjustSize();
+}
+
+void ShowPortCeilings(QWidget* window) {
+    for (QWidget* entry : window->findChildren<QWidget*>()) {
+        if (!entry->property("portCeiling").toBool() || !entry->parentWidget() ||
+            !entry->parentWidget()->layout())
+            continue;
+        // The ceiling right under the entry, where the entry was: beside it would widen the
+        // window past a small screen's.
+        auto* pair = new QWidget;
+        pair->setObjectName("enginePortCeilingPair");
+        auto* column = new QVBoxLayout(pair);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(2);
+        delete entry->parentWidget()->layout()->replaceWidget(entry, pair);
+        auto* ceiling = new QLabel;
+        ceiling->setObjectName("enginePortCeiling");
+        column->addWidget(entry);
+        column->addWidget(ceiling);
+        // A back end learns its ceiling when it claims the port: looked at again each second.
+        auto show = [ceiling] {
+            const double most = ActiveScanCeiling();
+            ceiling->setVisible(most > 0);
+            ceiling->setText(
+                QObject::tr("port allows up to %1 scans/s").arg(static_cast<long>(most)));
+        };
+        show();
+        auto* again = new QTimer(ceiling);
+        QObject::connect(again, &QTimer::timeout, ceiling, show);
+        again->start(1000);
+    }
 }
 
 void PlaceOnScreen(QWidget* window) {

@@ -14,6 +14,9 @@ inline constexpr int kLeastPlotHeight = 160;
 // Keeps every strip chart of a loaded panel at least kLeastPlotHeight of plot: its least
 // height follows its width (the legend wraps) and its font.
 void HoldChartPlots(QWidget* window);
+// Beside every entry the resource marks with portCeiling: "port allows up to N scans/s",
+// while the bound port back end knows its ceiling.
+void ShowPortCeilings(QWidget* window);
 // Before a window is first shown: its size no larger than its screen, centred on it.
 void PlaceOnScreen(QWidget* window);
 

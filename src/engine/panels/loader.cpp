@@ -238,6 +238,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     for (auto* chart : window->findChildren<StripChart*>()) FeedOf(chart);
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
+    ShowPortCeilings(window.get());
     HoldChartPlots(window.get());
     AddChartActions(window.get());
     AddViewMenu(window.get());

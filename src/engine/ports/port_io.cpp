@@ -40,6 +40,9 @@ std::string ActiveBackendDescription() {
 BackendStatus ActiveBackendStatus() {
     return current->status();
 }
+double ActiveScanCeiling() {
+    return current->scanCeiling();
+}
 std::uint64_t BackendStatusChanges() {
     return statusChanges;
 }

@@ -57,6 +57,8 @@ void UsePortBackend(PortBackend* backend);
 // The bound back end in words, for a recording's header: its status line's text.
 std::string ActiveBackendDescription();
 BackendStatus ActiveBackendStatus();
+// The bound back end's scanCeiling(): 0 while unknown or when it has none.
+double ActiveScanCeiling();
 // How often any back end's status changed by itself since the run began: cheap to compare
 // scan by scan, where asking for the status itself would build its text.
 std::uint64_t BackendStatusChanges();
