@@ -15,16 +15,15 @@ using engine::testing::ShrinkToSmallest;
 // The simulated converter behind a back end that knows its ceiling, as the hardware ones do
 // once they hold the port.
 struct WithCeiling : engine::PortBackend {
-    explicit WithCeiling(engine::SimulatedConverter& c) : converter(c) {}
-    void write(std::uint16_t a, std::uint8_t v) override { converter.write(a, v); }
-    std::uint8_t read(std::uint16_t a) override { return converter.read(a); }
+    explicit WithCeiling(engine::SimulatedConverter& c) : sim(c) {}
+    void write(std::uint16_t a, std::uint8_t v) override { sim.write(a, v); }
+    std::uint8_t read(std::uint16_t a) override { return sim.read(a); }
     bool readPhysical(std::uint32_t a, void* b, std::size_t n) override {
-        return converter.readPhysical(a, b, n);
+        return sim.readPhysical(a, b, n);
     }
-    void pause(double s) override { converter.pause(s); }
-    engine::BackendStatus status() const override { return converter.status(); }
+    void pause(double s) override { sim.pause(s); }
     double scanCeiling() const override { return 2500; }
-    engine::SimulatedConverter& converter;
+    engine::SimulatedConverter& sim;
 };
 
 class Face : public Program {
