@@ -1,6 +1,7 @@
 #include "engine/panels/face.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLayout>
@@ -104,18 +105,56 @@ void ShowPortCeilings(QWidget* window) {
     }
 }
 
-void PlaceOnScreen(QWidget* window) {
+namespace {
+
+// Centres a window of its present size on its screen, its size kept within the screen.
+void centre(QWidget* window) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const qreal ratio = screen->devicePixelRatio();
     const QRect free = screen->availableGeometry();
     const QSize room(free.width() - static_cast<int>(std::ceil(kFrameWidth / ratio)),
                      free.height() - static_cast<int>(std::ceil(kFrameHeight / ratio)));
-    window->adjustSize();
-    window->resize(window->size().boundedTo(room).expandedTo(window->minimumSize()));
+    if (window->width() > room.width() || window->height() > room.height())
+        window->resize(window->size().boundedTo(room).expandedTo(window->minimumSizeHint()));
     QRect placed(QPoint(), window->size());
     placed.moveCenter(free.center());
     window->move(std::max(placed.left(), free.left()), std::max(placed.top(), free.top()));
+}
+
+// The layout settles in the first moments after a window is shown (a chart's least height
+// follows the width it gets): centred again at each size it takes then, never afterwards,
+// when the operator may have moved it.
+class CentredWhileSettling : public QObject {
+  public:
+    explicit CentredWhileSettling(QWidget* window) : QObject(window) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !shown_.isValid()) shown_.start();
+        if (event->type() == QEvent::Resize && shown_.isValid()) {
+            if (shown_.elapsed() > kSettlingMs) {
+                deleteLater();
+            } else {
+                auto* window = static_cast<QWidget*>(watched);
+                QMetaObject::invokeMethod(
+                    window, [window] { centre(window); }, Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+  private:
+    static constexpr int kSettlingMs = 1000;
+    QElapsedTimer shown_;
+};
+
+}  // namespace
+
+void PlaceOnScreen(QWidget* window) {
+    window->adjustSize();
+    centre(window);
+    new CentredWhileSettling(window);
 }
 
 QSize StatusLabel::minimumSizeHint() const {
