@@ -107,15 +107,15 @@ void ShowPortCeilings(QWidget* window) {
 
 namespace {
 
-// Centres a window of its present size on its screen, its size kept within the screen.
-void centre(QWidget* window) {
+// Centres a window on its screen; before it is first shown, its size kept within the screen.
+void centre(QWidget* window, bool fit) {
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
     const qreal ratio = screen->devicePixelRatio();
     const QRect free = screen->availableGeometry();
     const QSize room(free.width() - static_cast<int>(std::ceil(kFrameWidth / ratio)),
                      free.height() - static_cast<int>(std::ceil(kFrameHeight / ratio)));
-    if (window->width() > room.width() || window->height() > room.height())
+    if (fit && (window->width() > room.width() || window->height() > room.height()))
         window->resize(window->size().boundedTo(room).expandedTo(window->minimumSizeHint()));
     QRect placed(QPoint(), window->size());
     placed.moveCenter(free.center());
@@ -138,7 +138,7 @@ class CentredWhileSettling : public QObject {
             } else {
                 auto* window = static_cast<QWidget*>(watched);
                 QMetaObject::invokeMethod(
-                    window, [window] { centre(window); }, Qt::QueuedConnection);
+                    window, [window] { centre(window, false); }, Qt::QueuedConnection);
             }
         }
         return false;
@@ -153,7 +153,7 @@ class CentredWhileSettling : public QObject {
 
 void PlaceOnScreen(QWidget* window) {
     window->adjustSize();
-    centre(window);
+    centre(window, true);
     new CentredWhileSettling(window);
 }
 
