@@ -1,11 +1,12 @@
 // The panels at their smallest on the desktops they must hold on: the screen and the scale
-// factor or font come from the environment (tests/CMakeLists.txt runs this at each), scale 1
-// on a 1366x768 screen when none is given.
+// factor or font, and the look, come from the environment (tests/CMakeLists.txt runs this at
+// each), scale 1 on a 1366x768 screen in the desktop's look when none is given.
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
 #include <iostream>
 
+#include "engine/panels/looks.h"
 #include "ui/program_fixture.h"
 
 namespace {
@@ -45,6 +46,7 @@ TEST_F(Face, EveryPanelAtItsSmallestFitsTheScreenWithItsFrameAndNothingOverlaps)
         font.setPointSizeF(points.toDouble());
         QApplication::setFont(font);
     }
+    if (qgetenv("ZELMOR_TEST_LOOK") == "dark") engine::ApplyLook(engine::Look::dark);
     const double ratio = QGuiApplication::primaryScreen()->devicePixelRatio();
     run([&] {
         const struct {
