@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-((${#harnesses[@]})) || harnesses=(panel options fmt printable recording)
+((${#harnesses[@]})) || harnesses=(panel options fmt printable recording looks)
 build=build-fuzz
 
 targets=()

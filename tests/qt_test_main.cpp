@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
@@ -10,6 +11,9 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The engine reads the look from the user's config folder: never the real one in a test.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     engine::QuietPlatformChatter();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

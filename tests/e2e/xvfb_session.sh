@@ -15,6 +15,7 @@ Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=$display
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+export XDG_CONFIG_HOME=$tmp/config  # the look zelmor remembers: never the real home's
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 start_zelmor() { "$zelmor" 2>"$tmp/err" & app=$!; }

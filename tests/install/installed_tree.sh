@@ -5,6 +5,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
+export XDG_CONFIG_HOME=$tmp/config  # the look zelmor remembers: never the real home's
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 for f in bin/zelmor share/zelmor/Parallela.uir share/zelmor/zelmor.uir \
          share/applications/zelmor.desktop share/icons/hicolor/scalable/apps/zelmor.svg; do

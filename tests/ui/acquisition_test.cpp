@@ -94,6 +94,30 @@ TEST_F(Program, OnlyACommittedRateOfAtLeastOneSetsTheIntervalTheMeterAndTheStati
     });
 }
 
+TEST_F(Program, TypingPastTheMaximumShowsTheMaximumAndSaysSo) {
+    run([&] {
+        openMainPanel();
+        const int most = static_cast<int>(MaxValue(mainPanel, MAIN_SAMPLES));
+        const std::string at = std::to_string(most), past = std::to_string(most * 5);
+        EXPECT_EQ(ToolTip(mainPanel, MAIN_SAMPLES),
+                  "Scans per second to make; press Enter to apply (1 to " + at + " scans/s)");
+        const struct {
+            std::string typed, shown, notice;
+        } cases[] = {
+            {past, at, "at most " + at + " scans/s"},
+            {at + "9", at, "at most " + at + " scans/s"},  // a keystroke more: the same
+            {"5", "5", ""},
+        };
+        for (const auto& c : cases) {
+            TypeInto(mainPanel, MAIN_SAMPLES, c.typed);
+            EXPECT_EQ(ShownText(mainPanel, MAIN_SAMPLES), c.shown) << c.typed;
+            EXPECT_EQ(EntryNotice(mainPanel, MAIN_SAMPLES), c.notice) << c.typed;
+        }
+        SetCtrlAttribute(mainPanel, MAIN_SAMPLES, ATTR_MAX_VALUE, 40);
+        EXPECT_NE(ToolTip(mainPanel, MAIN_SAMPLES).find("(1 to 40 scans/s)"), std::string::npos);
+    });
+}
+
 TEST_F(Program, SpaceFromAnotherControlFreezesTheChartAndTheIndicatorsGoOn) {
     run([&] {
         openMainPanel();

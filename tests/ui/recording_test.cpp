@@ -3,6 +3,7 @@
 // disk that fills up.
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
@@ -65,6 +66,8 @@ TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAndTheHolesMarked) 
         clock.pause(3600);  // 5.2478 s of scans, then an hour more on the badge
         EXPECT_EQ(feed().session().badge(), "\u25CF REC run.csv  1:00:05  53 scans");
         feed().stopRecording();
+        EXPECT_EQ(StatusLine(mainPanel),
+                  std::string(engine::kSimulatedStatus) + " \u2014 Saved 53 scans to " + file);
         const RecordedFile recorded(file);
         EXPECT_EQ(recorded.columns, "time_s,ch0_V,ch1_V,ch2_V,ch3_V,ch4_V,ch5_V,ch6_V,ch7_V");
         ASSERT_EQ(recorded.rows.size(), 53u);
@@ -110,6 +113,30 @@ TEST_F(Program, ARecordingHoldsWhatTheIndicatorsShowedStampedAndTheHolesMarked) 
             EXPECT_EQ(inHole, 0) << shown;
             EXPECT_GT(beside, 0) << shown;
         }
+    });
+}
+
+TEST_F(Program, TheFileMenuHoldsTheChartsFileActionsAndTabReachesRecordAndFreeze) {
+    TempFolder dir;
+    run([&] {
+        openMainPanel();
+        const std::vector<std::string> menu = {"&Record every scan...\tCtrl+R",
+                                               "Save shown &span...", "Save &picture...", "-",
+                                               "E&xit"};
+        EXPECT_EQ(FileMenu(mainPanel), menu);
+        ASSERT_TRUE(feed().startRecording(QString::fromStdString(dir.path + "/r.csv"), false));
+        EXPECT_EQ(FileMenu(mainPanel).front(), "Stop &recording\tCtrl+R");
+        feed().stopRecording();
+        engine::FindPanel(mainPanel)->window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(engine::FindPanel(mainPanel)->window.get()));
+        StripChart& chart = feed().chart();
+        chart.setFocus();
+        QTest::keyClick(&chart, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), chart.recordButton());
+        QTest::keyClick(chart.recordButton(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), chart.freezeButton());
+        QTest::keyClick(chart.freezeButton(), Qt::Key_Space);  // the button, pressed once
+        EXPECT_TRUE(chart.frozen());
     });
 }
 

@@ -29,6 +29,18 @@ TEST_F(Program, ThePortPanelShowsTheBiosTableAndClosingItTouchesNoPortAndEndsWit
     EXPECT_TRUE(converter.accesses().empty());
 }
 
+TEST_F(Program, TheFirstArrowKeyOpensThePortListOnTheEntryEnterWouldChoose) {
+    run([&] {
+        PressKey(lptPanel, PORTS_SELECT, Qt::Key_Down);  // before any choice: the first
+        EXPECT_EQ(HighlightedItem(lptPanel, PORTS_SELECT), 0);
+        PressKey(lptPanel, PORTS_SELECT, Qt::Key_Escape);
+        ChooseItem(lptPanel, PORTS_SELECT, 2);  // refused, yet the current entry
+        EXPECT_EQ(HighlightedItem(lptPanel, PORTS_SELECT), -1);
+        PressKey(lptPanel, PORTS_SELECT, Qt::Key_Down);
+        EXPECT_EQ(HighlightedItem(lptPanel, PORTS_SELECT), 2);
+    });
+}
+
 TEST_F(Program, AnAbsentPortIsRefusedAndChoosingLpt1BindsItOpensTheMainPanelAndHidesThePorts) {
     run([&] {
         ChooseItem(lptPanel, PORTS_SELECT, 2);

@@ -18,6 +18,18 @@ bool StripChart::event(QEvent* event) {
                 return true;
             }
         }
+        // Over the plot the hover box says more than the chart's tooltip, and is not covered.
+        if (plotArea().contains(help->pos())) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+    }
+    // A menu or a dialog over the window takes the pointer's attention: the hover box goes
+    // until the pointer moves over the plot again.
+    if (event->type() == QEvent::WindowDeactivate && hover_x_ >= 0) {
+        hover_x_ = -1;
+        update();
     }
     return QWidget::event(event);
 }
@@ -45,7 +57,10 @@ void StripChart::leaveEvent(QEvent*) {
 }
 
 void StripChart::contextMenuEvent(QContextMenuEvent* event) {
-    // Also opened from the keyboard (the menu key, or Shift+F10), with the chart focused.
+    // Also opened from the keyboard (the menu key, or Shift+F10), with the chart focused. The
+    // hover box goes while it is open, and stays gone until the pointer moves again.
+    hover_x_ = -1;
+    update();
     QMenu menu(this);
     QAction* fixed =
         menu.addAction(tr("&Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));

@@ -21,6 +21,19 @@ int gridLines(double steps) {
     return lines >= 1 ? static_cast<int>(std::min(lines, double{engine::kMaxChartGridLines})) : 0;
 }
 
+// Contrast between two colours as the web's accessibility rules measure it: 1 (none) to 21
+// (black on white).
+double luminance(const QColor& c) {
+    auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 }  // namespace
 
 void StripChart::paintEvent(QPaintEvent* event) {
@@ -391,15 +404,30 @@ void StripChart::paintOverlayBox(QPainter& p, const std::vector<OverlayLine>& li
     double width = 0;
     for (const OverlayLine& line : lines)
         width = std::max<double>(width, fm.horizontalAdvance(line.text));
-    const QSizeF size(width + 2 * pad.width(),
+    // Opaque, the text in a neutral colour: a line in a trace's colour (an orange or a pink
+    // that would not read on the box) keeps that colour in a swatch before it.
+    back.setAlpha(255);
+    const QColor neutral = contrastRatio(back, Qt::black) >= contrastRatio(back, Qt::white)
+                               ? QColor(Qt::black)
+                               : QColor(Qt::white);
+    auto coloured = [](const QColor& c) { return c.hslSaturationF() > 0.1; };
+    const double swatch = fm.height() * 0.6;
+    const bool swatches = std::any_of(
+        lines.begin(), lines.end(), [&](const OverlayLine& line) { return coloured(line.color); });
+    const double indent = swatches ? swatch + pad.width() : 0;
+    const QSizeF size(width + indent + 2 * pad.width(),
                       static_cast<double>(lines.size()) * fm.height() + 2 * pad.height());
     const QRectF box(place(size), size);
     p.fillRect(box, back);
-    double baseline = box.top() + pad.height() + fm.ascent();
+    double top = box.top() + pad.height();
     for (const OverlayLine& line : lines) {
-        p.setPen(line.color);
-        p.drawText(QPointF(box.left() + pad.width(), baseline), line.text);
-        baseline += fm.height();
+        if (coloured(line.color))
+            p.fillRect(
+                QRectF(box.left() + pad.width(), top + (fm.height() - swatch) / 2, swatch, swatch),
+                line.color);
+        p.setPen(coloured(line.color) ? neutral : line.color);
+        p.drawText(QPointF(box.left() + pad.width() + indent, top + fm.ascent()), line.text);
+        top += fm.height();
     }
 }
 

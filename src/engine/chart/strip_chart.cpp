@@ -15,7 +15,7 @@ namespace {
 
 // Sixteen colours told apart at a glance, as many as a chart may have traces.
 const char* const kDefaultColors[engine::kMaxChartTraces] = {
-    "#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#0f8c99",
+    "#2f80c4", "#e0392f", "#2b8a2b", "#c2610c", "#9462c9", "#9a6b52", "#c2479c", "#0f8c99",
     "#bcbd22", "#7f7f7f", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173", "#17becf"};
 
 }  // namespace

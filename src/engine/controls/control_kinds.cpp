@@ -74,6 +74,12 @@ class BrowseOpensTheList : public QObject {
                            (!key->text().isEmpty() && key->text().at(0).isLetterOrNumber());
         if (!steps) return false;
         combo->showPopup();
+        // The highlighted entry is the one Enter chooses: the current one, or the first
+        // before any choice, never an unmarked row the next arrow would step past.
+        const QModelIndex shown = combo->model()->index(
+            std::max(combo->currentIndex(), 0), combo->modelColumn(), combo->rootModelIndex());
+        combo->view()->setCurrentIndex(shown);
+        combo->view()->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
         return true;
     }
 };
@@ -113,6 +119,7 @@ int spinSetMaximum(QWidget* w, double max) {
     if (max < s->minimum()) return kBadValue;
     const ProgramChange change;
     s->setMaximum(clampedInt(max, INT_MIN, INT_MAX));
+    if (auto* entry = qobject_cast<NumericEntry*>(s)) entry->showRange();
     return kOk;
 }
 QString spinText(const QWidget* w) {
@@ -121,6 +128,7 @@ QString spinText(const QWidget* w) {
 void noEvents(QWidget*, const ControlEvents&) {}
 void entryWire(QWidget* w, const ControlEvents& events) {
     auto* entry = static_cast<NumericEntry*>(w);
+    entry->showRange();
     // A spin box repeats its value on Enter; only a different value is a change.
     auto last = std::make_shared<int>(entry->value());
     QObject::connect(entry, &QSpinBox::valueChanged, entry, [send = events.send, last](int v) {
@@ -341,6 +349,9 @@ QString doubleCheck(const ResourceProperties& p) {
 const char kSpinProperties[] =
     "minimum:number maximum:number value:number prefix:string suffix:string readOnly:bool "
     "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number";
+const char kEntryProperties[] =
+    "minimum:number maximum:number value:number prefix:string suffix:string readOnly:bool "
+    "buttonSymbols:enum focusPolicy:enum displayIntegerBase:number unit:string portCeiling:bool";
 const char kBarProperties[] = "minimum:number maximum:number value:number format:string";
 
 // Our own widgets are made here; Qt's loader makes its own. Every kind needs an ID: a control
@@ -351,7 +362,7 @@ const ControlKind kKinds[] = {
      nullptr, comboWire, comboText},
     {"QSpinBox", &QSpinBox::staticMetaObject, nullptr, true, kSpinProperties, spinCheck, nullptr,
      spinGet, spinSet, spinMaximum, spinSetMaximum, noEvents, spinText},
-    {"NumericEntry", &NumericEntry::staticMetaObject, make<NumericEntry>, true, kSpinProperties,
+    {"NumericEntry", &NumericEntry::staticMetaObject, make<NumericEntry>, true, kEntryProperties,
      spinCheck, nullptr, spinGet, spinSet, spinMaximum, spinSetMaximum, entryWire, spinText},
     {"QDoubleSpinBox", &QDoubleSpinBox::staticMetaObject, nullptr, true,
      "minimum:double maximum:double value:double decimals:number prefix:string suffix:string",

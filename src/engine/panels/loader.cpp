@@ -19,7 +19,10 @@
 #include "engine/controls/control_kinds.h"
 #include "engine/display/frame_limiter.h"
 #include "engine/options.h"
+#include "engine/panels/chart_actions.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/face.h"
+#include "engine/panels/looks.h"
 #include "engine/panels/recordings.h"
 #include "engine/panels/registry.h"
 #include "engine/panels/resource_check.h"
@@ -235,6 +238,10 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     for (auto* chart : window->findChildren<StripChart*>()) FeedOf(chart);
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
+    ShowPortCeilings(window.get());
+    HoldChartPlots(window.get());
+    AddChartActions(window.get());
+    AddViewMenu(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }

@@ -1,8 +1,11 @@
 #include "engine/panels/recordings.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTimer>
 #include <algorithm>
 #include <iostream>
 
@@ -14,6 +17,8 @@ namespace engine {
 namespace {
 // A hole in the scans: no scan for more than this many periods of the applied rate.
 constexpr double kGapPeriods = 1.5;
+// How long a passing word stays on the status line.
+constexpr int kSayingSeconds = 6;
 }  // namespace
 
 ChartFeed::ChartFeed(StripChart* chart)
@@ -75,8 +80,48 @@ bool ChartFeed::startRecording(const QString& path, bool overwrite) {
 }
 
 void ChartFeed::stopRecording() {
+    if (!recording()) return;
     session_.stop();
     showState();
+    if (!status_before_)  // a failure to close is already said, in red
+        sayBriefly(tr("Saved %1 scans to %2")
+                       .arg(session_.scans())
+                       .arg(QDir::toNativeSeparators(session_.path())));
+}
+
+void ChartFeed::chooseAndSave(bool csv) {
+    const QString path =
+        csv ? QFileDialog::getSaveFileName(chart_, tr("Save the shown span as"), QString(),
+                                           tr("CSV files (*.csv)"))
+            : QFileDialog::getSaveFileName(chart_, tr("Save the picture as"), QString(),
+                                           tr("Pictures (*.png *.svg)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!(csv ? chart_->exportShown(path, error) : chart_->savePicture(path, error))) {
+        showWarning(tr("Not saved"), error);
+        return;
+    }
+    const QString where = QDir::toNativeSeparators(path);
+    if (!csv) {
+        sayBriefly(tr("Saved the picture to %1").arg(where));
+        return;
+    }
+    // The scans as the file holds them: its lines that are neither comments nor the heading.
+    long scans = -1;
+    if (QFile file(path); file.open(QIODevice::ReadOnly))
+        while (!file.atEnd())
+            if (const QByteArray line = file.readLine(); !line.startsWith('#')) ++scans;
+    sayBriefly(tr("Saved %1 scans to %2").arg(std::max(scans, 0L)).arg(where));
+}
+
+void ChartFeed::sayBriefly(const QString& text) {
+    const std::string before = StatusLineText();
+    const StatusTone tone = StatusLineTone();
+    const std::string said = (before.empty() ? "" : before + " \u2014 ") + text.toStdString();
+    SetStatusLine(said, tone);
+    QTimer::singleShot(kSayingSeconds * 1000, [before, tone, said] {
+        if (StatusLineText() == said) SetStatusLine(before, tone);
+    });
 }
 
 void ChartFeed::stoppedOnItsOwn(const QString& why) {

@@ -33,7 +33,13 @@ class ChartFeed : public QObject {
     // Starts recording; a file of that name is kept unless `overwrite` (the operator agreed).
     // False when it could not start, after saying why.
     bool startRecording(const QString& path, bool overwrite);
+    // Stops, and says "Saved N scans to FILE" on the status line for a few seconds.
     void stopRecording();
+    // Asks for a file and saves the span shown (csv) or the picture there, saying so.
+    void chooseAndSave(bool csv);
+    // A passing word after the status line, taken back after a few seconds unless the line
+    // changed meanwhile.
+    static void sayBriefly(const QString& text);
     bool recording() const { return session_.running(); }
     StripChart& chart() const { return *chart_; }
     const RecordingSession& session() const { return session_; }

@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
+#include "engine/panels/face.h"
+
 namespace engine {
 namespace {
 
@@ -13,7 +15,7 @@ int nextHandle = 1;
 std::string statusText;
 StatusTone statusTone = StatusTone::plain;
 
-void showStatus(QLabel* label) {
+void showStatus(StatusLabel* label) {
     label->setText(QString::fromStdString(statusText));
     // A notice is a badge nobody can miss: for instance, that the voltages are not measured.
     // An alarm says the measurement itself has failed: the port stopped answering.
@@ -27,11 +29,12 @@ void showStatus(QLabel* label) {
             "QLabel { background: #c9302c; color: white; font-weight: bold; padding: 2px 6px; "
             "border-radius: 3px; }";
     label->setStyleSheet(style);
+    label->setToolTip(label->elided() ? label->text() : QString());
 }
 
 void addStatusLine(Panel& p) {
     if (statusText.empty()) return;
-    auto* label = new QLabel;
+    auto* label = new StatusLabel;
     label->setObjectName("engineStatusLine");
     showStatus(label);
     if (auto* main = qobject_cast<QMainWindow*>(p.window.get())) {
@@ -87,7 +90,7 @@ void SetStatusLine(const std::string& text, StatusTone tone) {
     statusTone = tone;
     for (auto& [handle, p] : panels) {
         if (p->statusLine)
-            showStatus(p->statusLine);
+            showStatus(static_cast<StatusLabel*>(p->statusLine.data()));
         else
             addStatusLine(*p);
     }
@@ -100,6 +103,10 @@ using namespace engine;
 int DisplayPanel(int panel) {
     Panel* p = FindPanel(panel);
     if (!p) return kBadPanel;
+    if (!p->window->property("enginePlaced").toBool()) {
+        p->window->setProperty("enginePlaced", true);
+        PlaceOnScreen(p->window.get());
+    }
     p->window->show();
     p->window->raise();
     return kOk;

@@ -1,16 +1,21 @@
 #include "engine/panels/test_interface.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSpinBox>
 #include <QTest>
 #include <stdexcept>
 
 #include "engine/chart/strip_chart.h"
 #include "engine/controls/control_kinds.h"
+#include "engine/controls/numeric_entry.h"
 #include "engine/controls/timer_control.h"
 
 namespace engine::testing {
@@ -148,8 +153,96 @@ std::string StatusLine(int panel) {
     return p.statusLine ? p.statusLine->text().toStdString() : std::string();
 }
 
+std::string ToolTip(int panel, int control) {
+    return widget(panel, control)->toolTip().toStdString();
+}
+
+std::string EntryNotice(int panel, int control) {
+    return widgetAs<NumericEntry>(panel, control)->notice().toStdString();
+}
+
+std::vector<std::string> FileMenu(int panel) {
+    std::vector<std::string> items;
+    auto* bar = panelOf(panel).window->findChild<QMenuBar*>();
+    for (QAction* menu : bar ? bar->actions() : QList<QAction*>()) {
+        if (!menu->menu()) continue;
+        emit menu->menu()->aboutToShow();
+        for (QAction* a : menu->menu()->actions())
+            items.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+        break;
+    }
+    return items;
+}
+
+int HighlightedItem(int panel, int control) {
+    const QAbstractItemView* list = widgetAs<QComboBox>(panel, control)->view();
+    if (!list->isVisible()) return -1;
+    const QModelIndexList marked = list->selectionModel()->selectedIndexes();
+    return marked.size() == 1 && marked.front() == list->currentIndex() ? marked.front().row() : -1;
+}
+
 std::vector<double> ChartTrace(int panel, int control, int trace) {
     return widgetAs<StripChart>(panel, control)->data().trace(trace);
+}
+
+}  // namespace engine::testing
+
+namespace engine::testing {
+namespace {
+
+std::string nameOf(const QWidget* w) {
+    return w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName().toStdString();
+}
+
+// A label whose text is wider than the label, or taller once wrapped.
+bool textCut(const QWidget* w) {
+    const auto* label = qobject_cast<const QLabel*>(w);
+    if (!label || label->text().isEmpty()) return false;
+    if (label->wordWrap()) return label->heightForWidth(label->width()) > label->height();
+    return label->minimumSizeHint().width() > label->width();
+}
+
+}  // namespace
+
+SmallestLayout ShrinkToSmallest(int panel) {
+    Panel& p = panelOf(panel);
+    QWidget* window = p.window.get();
+    // Until it holds: a chart's least height follows the width it is given.
+    for (int pass = 0; pass < 6; ++pass) {
+        for (int round = 0; round < 3; ++round) QCoreApplication::sendPostedEvents();
+        if (window->layout()) window->layout()->activate();
+        window->resize(window->minimumSizeHint().expandedTo(window->minimumSize()));
+    }
+    QCoreApplication::sendPostedEvents();
+    SmallestLayout out;
+    out.width = window->width();
+    out.height = window->height();
+    if (auto* chart = window->findChild<StripChart*>())
+        out.plotHeight = static_cast<int>(chart->plotArea().height());
+    if (QLabel* status = p.statusLine)
+        out.statusLineInside =
+            status->isVisibleTo(window) &&
+            window->rect().contains(QRect(status->mapTo(window, QPoint()), status->size()));
+    // Only widgets that lay others out (and the chart, which places its buttons): the inside
+    // of a spin box or a list is Qt's own.
+    QList<QWidget*> parents = window->findChildren<QWidget*>();
+    parents.prepend(window);
+    for (QWidget* parent : parents) {
+        if (!parent->isVisibleTo(window) ||
+            (!parent->layout() && !qobject_cast<StripChart*>(parent)))
+            continue;
+        QList<QWidget*> shown;
+        for (QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!w->isWindow() && w->isVisibleTo(window)) shown << w;
+        for (int i = 0; i < shown.size(); ++i) {
+            if (!parent->rect().contains(shown[i]->geometry()) || textCut(shown[i]))
+                out.faults.push_back(nameOf(shown[i]) + " cut");
+            for (int j = i + 1; j < shown.size(); ++j)
+                if (shown[i]->geometry().intersects(shown[j]->geometry()))
+                    out.faults.push_back(nameOf(shown[i]) + " over " + nameOf(shown[j]));
+        }
+    }
+    return out;
 }
 
 }  // namespace engine::testing

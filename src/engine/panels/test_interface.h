@@ -39,6 +39,26 @@ double MaxValue(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
+// The entries of the panel's first menu (its File menu) as the operator reads them, "-" for
+// a separator.
+std::vector<std::string> FileMenu(int panel);
+std::string ToolTip(int panel, int control);
+// What an entry said of the last keystroke past its maximum; empty when none went past.
+std::string EntryNotice(int panel, int control);
+// The entry highlighted in a selector's open list when it is also the one Enter would choose;
+// -1 while the list is closed, or when it marks none or another.
+int HighlightedItem(int panel, int control);
 std::vector<double> ChartTrace(int panel, int control, int trace);
+
+// The panel shrunk to the smallest size its layout allows, as the operator would drag it.
+struct SmallestLayout {
+    int width = 0, height = 0;  // the window's inside, in the screen's logical pixels
+    int plotHeight = 0;         // the strip chart's plot, 0 without a chart
+    bool statusLineInside = false;
+    // "A over B" for shown widgets of one parent that overlap; "A cut" for one that sticks
+    // out of its parent or whose text does not fit it.
+    std::vector<std::string> faults;
+};
+SmallestLayout ShrinkToSmallest(int panel);
 
 }  // namespace engine::testing

@@ -36,30 +36,34 @@ TEST(ChartPicture, HoldsThePlotAndACaptionAndNoButtonBadgeOrHoverBox) {
         return f;
     });
     chart.bindRate([] { return 1000.0; });
-    chart.resize(700, 300);
+    chart.resize(1000, 300);  // wide enough that the banner leaves the badge be
     chart.show();
     for (int i = 0; i < 1000; ++i) {
         const double scan[8] = {0.5 + 0.4 * (i % 100 < 50), 1, 1.5, 2, 0.25, 0.75, 1.25, 1.75};
         chart.appendScan(scan, 10 + 0.001 * i);
     }
     chart.setFrozen(true);
-    const QPointF middle(chart.plotArea().right() - 10, chart.plotArea().center().y());
-    QMouseEvent move(QEvent::MouseMove, middle, chart.mapToGlobal(middle), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&chart, &move);
-    const QImage screen = chart.grab().toImage();
-    const QColor furniture[] = {Qt::magenta, Qt::green, Qt::yellow, Qt::cyan, QColor("#c9302c")};
-    for (const QColor& c : furniture) ASSERT_TRUE(holds(screen, c)) << c.name().toStdString();
+    // On the screen, each piece of furniture; the opaque hover box hides the badge beneath it.
+    const QColor furniture[] = {Qt::magenta, Qt::green, Qt::yellow, QColor("#c9302c"), Qt::cyan};
+    for (const QColor& c : furniture) {
+        if (c == Qt::cyan) {
+            const QPointF middle(chart.plotArea().right() - 10, chart.plotArea().center().y());
+            QMouseEvent move(QEvent::MouseMove, middle, chart.mapToGlobal(middle), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(&chart, &move);
+        }
+        ASSERT_TRUE(holds(chart.grab().toImage(), c)) << c.name().toStdString();
+    }
 
     for (QSize size : {QSize(), StripChart::kPictureSize}) {
         const QImage picture = chart.picture(size);
         EXPECT_EQ(picture.size(),
-                  size.isEmpty() ? QSize(700, 300 + 3 * chart.fontMetrics().height() + 12) : size);
+                  size.isEmpty() ? QSize(1000, 300 + 3 * chart.fontMetrics().height() + 12) : size);
         for (const QColor& c : furniture)
             EXPECT_FALSE(holds(picture, c)) << c.name().toStdString() << " at " << picture.width();
         for (int t = 0; t < 8; ++t) EXPECT_TRUE(holds(picture, chart.traceColor(t))) << t;
     }
-    EXPECT_EQ(chart.size(), QSize(700, 300));  // laid out as before
+    EXPECT_EQ(chart.size(), QSize(1000, 300));  // laid out as before
     const QStringList caption = chart.pictureCaption();
     ASSERT_EQ(caption.size(), 3);
     EXPECT_TRUE(

@@ -1,7 +1,9 @@
 // The strip chart as the operator uses it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -269,4 +271,24 @@ TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
         EXPECT_EQ(images[1], images[0]) << text.toStdString();
         EXPECT_EQ(images[2], images[0]) << text.toStdString();
     }
+}
+
+TEST_F(Chart, AMenuOrDialogOverTheWindowTakesTheHoverBoxAwayAndItsBoxIsOpaque) {
+    appendRamp(50);
+    chart.setStatisticsShown(true);
+    const QPoint over(static_cast<int>(chart.plotArea().right()) - 4,
+                      static_cast<int>(chart.plotArea().center().y()));
+    QApplication::processEvents();
+    const QImage before = chart.grab().toImage();
+    QMouseEvent move(QEvent::MouseMove, over, chart.mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&chart, &move);
+    const QImage hovering = chart.grab().toImage();
+    EXPECT_NE(hovering, before);
+    QEvent away(QEvent::WindowDeactivate);
+    QApplication::sendEvent(&chart, &away);
+    EXPECT_EQ(chart.grab().toImage(), before);
+    // The statistics box, at its corner over the frame and the grid: nothing shows through.
+    const QPoint corner = chart.plotArea().topLeft().toPoint() + QPoint(8, 8);
+    EXPECT_EQ(before.pixelColor(corner), chart.palette().toolTipBase().color());
 }

@@ -1,0 +1,84 @@
+// The looks: what the settings file gives, and every colour we draw readable on its
+// background in the light and the dark one.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/chart/strip_chart.h"
+#include "engine/panels/looks.h"
+
+namespace {
+
+double luminance(const QColor& c) {
+    auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
+    // In the temporary folder qt_test_main gives XDG_CONFIG_HOME.
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.ini";
+    QDir().mkpath(QFileInfo(file).path());
+    const struct {
+        const char* content;  // nullptr: no file
+        engine::Look look;
+        const char* problem;  // a part of it; "" for none
+    } cases[] = {
+        {nullptr, engine::Look::desktop, ""},
+        {"[General]\nlook=dark\n", engine::Look::dark, ""},
+        {"[General]\nlook=light\n", engine::Look::light, ""},
+        {"[General]\nlook=purple\x1b[2J\n", engine::Look::desktop,
+         "names no look \"purple\\x1b[2J\""},
+        {"\xff\xfe\x01garbage", engine::Look::desktop, "is damaged"},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(file);
+        QFile f(file);
+        if (c.content && f.open(QIODevice::WriteOnly)) f.write(c.content);
+        f.close();
+        std::string problem;
+        EXPECT_EQ(engine::SavedLook(problem), c.look) << (c.content ? c.content : "no file");
+        EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
+        EXPECT_EQ(problem.empty(), !*c.problem) << problem;
+    }
+    ASSERT_TRUE(engine::SaveLook(engine::Look::dark));
+    QFile saved(file);
+    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == "[General]\nlook=dark\n");
+}
+
+TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
+    StripChart chart;
+    using P = QPalette;
+    const struct {
+        P::ColorRole text, background;
+    } texts[] = {{P::WindowText, P::Window},
+                 {P::Text, P::Base},
+                 {P::ButtonText, P::Button},
+                 {P::ToolTipText, P::ToolTipBase},
+                 {P::HighlightedText, P::Highlight}};
+    for (engine::Look look : {engine::Look::light, engine::Look::dark}) {
+        const QPalette p = engine::LookPalette(look);
+        for (const auto& t : texts)
+            EXPECT_GE(contrast(p.color(t.text), p.color(t.background)), 4.5)
+                << int(look) << " text role " << t.text;
+        // Traces on the plot, and the large display's digits (large text) on the window.
+        for (int trace = 0; trace < 8; ++trace)
+            for (P::ColorRole background : {P::Base, P::Window})
+                EXPECT_GE(contrast(chart.traceColor(trace), p.color(background)), 3.0)
+                    << int(look) << " trace " << trace << " on role " << background;
+    }
+    // The status line's badges, whatever the look: black on amber, white on red.
+    EXPECT_GE(contrast(Qt::black, QColor("#f0ad4e")), 4.5);
+    EXPECT_GE(contrast(Qt::white, QColor("#c9302c")), 4.5);
+}
+
+}  // namespace
