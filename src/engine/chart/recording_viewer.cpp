@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <optional>
 
@@ -51,6 +53,11 @@ QWidget* ShowRecordingWindow(RecordedHistory recording) {
     layout->addWidget(about);
     layout->addWidget(chart, 1);
     window->resize(900, 420);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {  // centred, as the panels
+        QRect placed(QPoint(), window->size().boundedTo(screen->availableGeometry().size()));
+        placed.moveCenter(screen->availableGeometry().center());
+        window->setGeometry(placed);
+    }
     window->show();
     chart->setFocus();
     return window;
