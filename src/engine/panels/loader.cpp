@@ -239,6 +239,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
     ShowPortCeilings(window.get());
+    ShowPortSource(window.get());
     HoldChartPlots(window.get());
     AddChartActions(window.get());
     AddViewMenu(window.get());
