@@ -243,6 +243,7 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     HoldChartPlots(window.get());
     AddChartActions(window.get());
     AddViewMenu(window.get());
+    HideHoverUnderMenus(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }
