@@ -91,17 +91,14 @@ TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
 TEST(Looks, EachMenuOfTheBarTakesTheChartsHoverBoxAway) {
     QMainWindow window;
     auto* chart = new StripChart;
-    chart->setTraceCount(8);
     chart->setHistory(100);
     window.setCentralWidget(chart);
     QMenu* menus[] = {window.menuBar()->addMenu("&File"), window.menuBar()->addMenu("&View")};
     engine::HideHoverUnderMenus(&window);
     window.resize(600, 300);
     window.show();
-    for (int i = 0; i < 50; ++i) {
-        const double scan[8] = {0.001 * i};
-        chart->appendScan(scan, 0.01 * i);
-    }
+    const double scan[8] = {1};
+    for (int i = 0; i < 50; ++i) chart->appendScan(scan, 0.01 * i);
     const QPoint over(static_cast<int>(chart->plotArea().right()) - 4,
                       static_cast<int>(chart->plotArea().center().y()));
     for (QMenu* menu : menus) {
