@@ -1,13 +1,14 @@
 // Takes pictures of both panels as the operator sees them on the simulated converter, with no
 // screen: the port panel at start, then the main panel after a few seconds of scanning.
-//   panel_screenshots OUTPUT_FOLDER [dark]
-// With "dark", under a dark palette, into port-panel-dark.png and main-panel-dark.png.
+//   panel_screenshots OUTPUT_FOLDER [light|dark [TAG]]
+// In the light look into port-panel.png and main-panel.png; with "dark", in the dark look into
+// port-panel-dark.png and main-panel-dark.png; a TAG goes before the look: main-panel-TAG.png.
 #include <QApplication>
 #include <QDir>
-#include <QPalette>
 #include <QTimer>
 #include <cstdio>
 
+#include "engine/panels/looks.h"
 #include "support/program_on_simulator.h"
 #include "ui/panel_ids.h"
 
@@ -16,24 +17,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QDir out(argc > 1 ? argv[1] : ".");
     const bool dark = argc > 2 && QString(argv[2]) == "dark";
-    if (dark) {
-        QPalette p;
-        p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-        p.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
-        p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-        p.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x35));
-        p.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
-        p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-        p.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
-        p.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xb3));
-        p.setColor(QPalette::HighlightedText, Qt::white);
-        p.setColor(QPalette::ToolTipBase, QColor(0x3a, 0x3a, 0x3a));
-        p.setColor(QPalette::ToolTipText, QColor(0xe6, 0xe6, 0xe6));
-        p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-        p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-        QApplication::setPalette(p);
-    }
-    const QString suffix = dark ? "-dark.png" : ".png";
+    // Light unless told: the pictures do not follow the desktop they were taken on.
+    const engine::Look look = dark ? engine::Look::dark : engine::Look::light;
+    const QString suffix =
+        (argc > 3 ? "-" + QString(argv[3]) : QString()) + (dark ? "-dark.png" : ".png");
     engine::SteadyClock clock;
     ProgramOnSimulator program(clock);
 
@@ -46,6 +33,8 @@ int main(int argc, char* argv[]) {
     };
     return program.run(
         [&] {
+            // After the panels are loaded, which applies the look saved in the settings.
+            engine::ApplyLook(look);
             QTimer::singleShot(300, [&] {
                 shoot(zelmor::lptPanel, "port-panel");
                 engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);

@@ -87,12 +87,15 @@ class Ppdev : public ::testing::Test {
 TEST_F(Ppdev, ThePortsComeFromTheBiosTableOrTheKernelOnlyTheChosenOneIsClaimedAndALostOneIsTold) {
     const struct {
         const char *ports, *bios, *shown, *source;  // shown: LPT1-3, "-" for dimmed
+        const char* listedBy;                       // the heading's and the status line's words
         int choose;
     } cases[] = {
-        {"0:0x378,1:0x278", nullptr, "0x378 0x278 - ", "(/dev/mem: Permission denied)", 0},
+        {"0:0x378,1:0x278", nullptr, "0x378 0x278 - ", " (/dev/mem: Permission denied)",
+         "listed by the kernel", 0},
         // 0x3BC has no device behind it; a card above 0x7FFF.
-        {"0:0xEC00", "0x3BC,0xEC00,0", "- 0xec00 - ", "from the BIOS table", 1},
-        {"0:0x378", "0x3BC,0,0", "0x378 - - ", "the BIOS table lists none the kernel drives", 0},
+        {"0:0xEC00", "0x3BC,0xEC00,0", "- 0xec00 - ", "", "listed by the BIOS", 1},
+        {"0:0x378", "0x3BC,0,0", "0x378 - - ", " (the BIOS table lists none the kernel drives)",
+         "listed by the kernel", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ports);
@@ -102,8 +105,10 @@ TEST_F(Ppdev, ThePortsComeFromTheBiosTableOrTheKernelOnlyTheChosenOneIsClaimedAn
             for (int id : {PORTS_LPT1, PORTS_LPT2, PORTS_LPT3})
                 shown += (IsDimmed(lptPanel, id) ? "-" : ShownText(lptPanel, id)) + " ";
             EXPECT_EQ(shown, c.shown);
-            EXPECT_NE(StatusLine(lptPanel).find(c.source), std::string::npos)
-                << StatusLine(lptPanel);
+            const std::string status = StatusLine(lptPanel);
+            EXPECT_EQ(status.substr(status.find(" \u2014 ") + 5),
+                      std::string(c.listedBy) + c.source);
+            EXPECT_EQ(PortListHeading(lptPanel), "Parallel ports " + std::string(c.listedBy) + ":");
             EXPECT_EQ(kernelLog().find("PP"), std::string::npos);  // nothing claimed yet
 
             ChooseItem(lptPanel, PORTS_SELECT, c.choose);

@@ -121,7 +121,10 @@ TEST_F(Program, TheFileMenuHoldsTheChartsFileActionsAndTabReachesRecordAndFreeze
     run([&] {
         openMainPanel();
         const std::vector<std::string> menu = {"&Record every scan...\tCtrl+R",
-                                               "Save shown &span...", "Save &picture...", "-",
+                                               "Save shown &span...",
+                                               "Save &picture...",
+                                               "&Open recording...",
+                                               "-",
                                                "E&xit"};
         EXPECT_EQ(FileMenu(mainPanel), menu);
         ASSERT_TRUE(feed().startRecording(QString::fromStdString(dir.path + "/r.csv"), false));

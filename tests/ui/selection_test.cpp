@@ -22,6 +22,7 @@ TEST_F(Program, ThePortPanelShowsTheBiosTableAndClosingItTouchesNoPortAndEndsWit
         EXPECT_TRUE(IsDimmed(lptPanel, PORTS_LPT3));
         EXPECT_EQ(ShownText(lptPanel, PORTS_SELECT), "Choose a port…");
         EXPECT_EQ(StatusLine(lptPanel), engine::kSimulatedStatus);
+        EXPECT_EQ(PortListHeading(lptPanel), "Parallel ports of the simulated converter:");
         ClosePanel(lptPanel);
     });
     EXPECT_EQ(rc, 0);

@@ -1,11 +1,13 @@
 #include "engine/panels/chart_actions.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolButton>
 
+#include "engine/chart/recording_viewer.h"
 #include "engine/panels/recordings.h"
 
 namespace engine {
@@ -64,11 +66,31 @@ void AddChartActions(QWidget* window) {
     auto* picture = new QAction(QObject::tr("Save &picture..."), file);
     picture->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     QObject::connect(picture, &QAction::triggered, feed, [feed] { feed->chooseAndSave(false); });
-    for (QAction* a : {record, span, picture}) {
+    // Anywhere in the panel, as the chart's own Ctrl+O is with the chart focused.
+    auto* open = new QAction(QObject::tr("&Open recording..."), file);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QObject::connect(open, &QAction::triggered, chart, [chart] { OpenRecordingFromDialog(chart); });
+    for (QAction* a : {record, span, picture, open}) {
         a->setObjectName("engineFile");
         file->insertAction(first, a);
     }
     if (first) file->insertSeparator(first);
+}
+
+void HideHoverUnderMenus(QWidget* window) {
+    auto* bar = window->findChild<QMenuBar*>();
+    if (!bar) return;
+    // A menu from the bar takes the pointer's attention as the chart's own menu does, but the
+    // window stays active: the chart hears that the pointer left, until it moves over it again.
+    for (QAction* a : bar->actions()) {
+        if (!a->menu()) continue;
+        QObject::connect(a->menu(), &QMenu::aboutToShow, window, [window] {
+            for (StripChart* chart : window->findChildren<StripChart*>()) {
+                QEvent left(QEvent::Leave);
+                QCoreApplication::sendEvent(chart, &left);
+            }
+        });
+    }
 }
 
 }  // namespace engine

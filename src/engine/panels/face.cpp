@@ -105,6 +105,14 @@ void ShowPortCeilings(QWidget* window) {
     }
 }
 
+void ShowPortSource(QWidget* window) {
+    const std::string source = ActiveBackendPortSource();
+    if (source.empty()) return;  // no back end to ask: the resource's own words stay
+    for (QLabel* heading : window->findChildren<QLabel*>())
+        if (heading->property("portSource").toBool())
+            heading->setText(QObject::tr("Parallel ports %1:").arg(QString::fromStdString(source)));
+}
+
 namespace {
 
 // Centres a window on its screen; before it is first shown, its size kept within the screen.

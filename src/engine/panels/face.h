@@ -17,6 +17,9 @@ void HoldChartPlots(QWidget* window);
 // Beside every entry the resource marks with portCeiling: "port allows up to N scans/s",
 // while the bound port back end knows its ceiling.
 void ShowPortCeilings(QWidget* window);
+// Every label the resource marks with portSource reads "Parallel ports listed by the BIOS:",
+// in the bound back end's words for where its port table came from (the status line's).
+void ShowPortSource(QWidget* window);
 // Before a window is first shown: its size no larger than its screen, centred on it.
 void PlaceOnScreen(QWidget* window);
 

@@ -239,9 +239,11 @@ int LoadPanel(int parent, const char* fileName, int panelResourceId) {
     window->installEventFilter(new CloseWatcher(handle, window.get()));
     LimitFrames(window.get());
     ShowPortCeilings(window.get());
+    ShowPortSource(window.get());
     HoldChartPlots(window.get());
     AddChartActions(window.get());
     AddViewMenu(window.get());
+    HideHoverUnderMenus(window.get());
     panel->window = std::move(window);
     return AddPanel(std::move(panel));
 }

@@ -35,7 +35,12 @@ ChartFeed::ChartFeed(StripChart* chart)
         RecordingFacts facts;
         facts.program = QCoreApplication::applicationName().toStdString() + " " + ZELMOR_VERSION;
         facts.portBase = LastPortWritten();
+        // The status line, and the ceiling the panel shows beside Requested: a recording's
+        // reader has neither in front of them.
         facts.backEnd = ActiveBackendDescription();
+        if (const double most = ActiveBackendScanCeiling(); most > 0)
+            facts.backEnd +=
+                " \u2014 at most " + std::to_string(static_cast<long>(most)) + " scans/s";
         return facts;
     });
 }

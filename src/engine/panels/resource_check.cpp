@@ -99,7 +99,7 @@ const struct {
     {"QWidget", ""},
     {"QFrame", ""},
     {"QGroupBox", "title:string"},
-    {"QLabel", "text:string buddy:cstring"},
+    {"QLabel", "text:string buddy:cstring portSource:bool"},
     {"QMenuBar", ""},
     {"QMenu", "title:string"},
 };

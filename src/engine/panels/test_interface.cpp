@@ -153,6 +153,12 @@ std::string StatusLine(int panel) {
     return p.statusLine ? p.statusLine->text().toStdString() : std::string();
 }
 
+std::string PortListHeading(int panel) {
+    for (QLabel* label : panelOf(panel).window->findChildren<QLabel*>())
+        if (label->property("portSource").toBool()) return label->text().toStdString();
+    return {};
+}
+
 std::string ToolTip(int panel, int control) {
     return widget(panel, control)->toolTip().toStdString();
 }

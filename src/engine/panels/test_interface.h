@@ -39,6 +39,8 @@ double MaxValue(int panel, int control);
 std::string Title(int panel);
 bool IsShown(int panel);
 std::string StatusLine(int panel);
+// The heading above the panel's port list (its label marked portSource); empty when none.
+std::string PortListHeading(int panel);
 // The entries of the panel's first menu (its File menu) as the operator reads them, "-" for
 // a separator.
 std::vector<std::string> FileMenu(int panel);

@@ -61,9 +61,7 @@ std::string DirectPorts::describe() const {
 }
 
 BackendStatus DirectPorts::status() const {
-    std::string s = "Port " + describe() + " through direct port access \u2014 addresses from " +
-                    table_.source + " \u2014 at most " +
-                    std::to_string(static_cast<long>(ceiling_)) + " scans/s";
+    std::string s = "Port " + describe() + " through direct port access \u2014 " + sourceWords();
     if (!notes_.empty()) s += " \u2014 " + notes_;
     return {s};
 }

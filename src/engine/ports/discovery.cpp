@@ -75,7 +75,7 @@ PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
             for (int i = 0; i < 3; ++i)
                 table.words[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
             if (table.words[0] || table.words[1] || table.words[2]) {
-                table.source = "the BIOS table";
+                table.source = kListedByBios;
                 return table;
             }
             why = "the BIOS table lists no port";
@@ -86,7 +86,8 @@ PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,
     table.words = {};
     for (std::size_t i = 0; i < kernelPorts.size() && i < 3; ++i)
         table.words[i] = kernelPorts[i].base;
-    table.source = "the kernel's parallel ports (" + why + ")";
+    table.source = kListedByKernel;
+    table.why = why;
     return table;
 }
 

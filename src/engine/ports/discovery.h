@@ -23,6 +23,11 @@ std::vector<KernelPort> ListKernelPorts(const std::string& procRoot = "/proc");
 // of procRoot/ioports); when it lists none, the three standard bases 0x3BC, 0x378, 0x278.
 std::vector<std::uint16_t> ParallelPortBases(const std::string& procRoot = "/proc");
 
+// Where a port table came from, as "Parallel ports ... :" on the port panel and after the
+// ports on the status line.
+inline constexpr const char* kListedByBios = "listed by the BIOS";
+inline constexpr const char* kListedByKernel = "listed by the kernel";
+
 // From physical memory when it can be read and lists a port; otherwise (no access, UEFI
 // firmware without the legacy table, PCI cards) the kernel's ports in order.
 PortTable ReadPortTable(SystemCalls& sys, const std::string& memoryPath,

@@ -40,6 +40,9 @@ std::string ActiveBackendDescription() {
 BackendStatus ActiveBackendStatus() {
     return current->status();
 }
+std::string ActiveBackendPortSource() {
+    return current->portSource();
+}
 double ActiveBackendScanCeiling() {
     return current->scanCeiling();
 }

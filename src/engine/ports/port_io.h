@@ -31,12 +31,15 @@ class PortBackend {
     // A pause between port accesses, in seconds.
     virtual void pause(double seconds) = 0;
 
-    // One line for every panel's status line: the port, the way it is reached, and the most
-    // it allows; or why the port stopped. A back end that says nothing leaves it empty.
+    // One line for every panel's status line: the port, the way it is reached, and where its
+    // address came from; or why the port stopped. A back end that says nothing leaves it empty.
     virtual BackendStatus status() const { return {}; }
     // What the operator can do about the port's state, one or more sentences; empty when all
     // is well or there is nothing to do.
     virtual std::string advice() const { return {}; }
+    // Where the port table's addresses come from, in the words the port panel's heading reads
+    // after "Parallel ports" ("listed by the BIOS"); empty when the back end does not say.
+    virtual std::string portSource() const { return {}; }
     // The most scans per second this way of access allows; 0 while unknown.
     virtual double scanCeiling() const { return 0; }
     // Called after status() changed by itself (a port claimed, a port lost); one listener,
@@ -59,6 +62,8 @@ std::string ActiveBackendDescription();
 BackendStatus ActiveBackendStatus();
 // The bound back end's scanCeiling(): the most scans a second it allows, 0 while unknown.
 double ActiveBackendScanCeiling();
+// The bound back end's portSource().
+std::string ActiveBackendPortSource();
 // How often any back end's status changed by itself since the run began: cheap to compare
 // scan by scan, where asking for the status itself would build its text.
 std::uint64_t BackendStatusChanges();

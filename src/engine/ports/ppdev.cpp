@@ -25,7 +25,8 @@ std::unique_ptr<PpdevPorts> PpdevPorts::Open(SystemCalls& sys, const std::string
         table.words = {};
         for (std::size_t i = 0; i < kernelPorts.size() && i < 3; ++i)
             table.words[i] = kernelPorts[i].base;
-        table.source = "the kernel's parallel ports (the BIOS table lists none the kernel drives)";
+        table.source = kListedByKernel;
+        table.why = "the BIOS table lists none the kernel drives";
     }
     std::unique_ptr<PpdevPorts> ports(new PpdevPorts(sys, table));
     for (auto& word : ports->table_.words) {
@@ -130,10 +131,7 @@ std::string PpdevPorts::describe() const {
 
 BackendStatus PpdevPorts::status() const {
     if (!lost_.empty()) return {lost_, BackendTone::alarm};
-    std::string s = "Port " + describe() + " through ppdev \u2014 addresses from " + table_.source;
-    if (ceiling_ > 0)
-        s += " \u2014 at most " + std::to_string(static_cast<long>(ceiling_)) + " scans/s";
-    return {s};
+    return {"Port " + describe() + " through ppdev \u2014 " + sourceWords()};
 }
 
 }  // namespace engine

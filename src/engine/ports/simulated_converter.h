@@ -65,6 +65,9 @@ class ManualClock final : public Clock {
 // What every panel's status line says while the simulated converter stands in for the board.
 inline constexpr const char* kSimulatedStatus =
     "Simulated converter \u2014 voltages generated, not measured";
+// Its ports as the port panel's heading names them, after "Parallel ports": the status line
+// above already begins with the same words.
+inline constexpr const char* kSimulatedSource = "of the simulated converter";
 
 struct PortAccess {
     std::uint16_t address;
@@ -89,6 +92,7 @@ class SimulatedConverter final : public PortBackend {
     void pause(double seconds) override { clock_.pause(seconds); }
     // Said on every panel, so that simulated voltages are never taken for measured ones.
     BackendStatus status() const override { return {kSimulatedStatus, BackendTone::notice}; }
+    std::string portSource() const override { return kSimulatedSource; }
 
     // The converter's inputs: volts as a function of the clock's time.
     using Signal = std::function<double(double seconds)>;

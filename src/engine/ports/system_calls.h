@@ -24,10 +24,13 @@ class SystemCalls {
 };
 SystemCalls& RealSystemCalls();
 
-// The three words of the BIOS port table (LPT1-LPT3) and where they came from.
+// The three words of the BIOS port table (LPT1-LPT3) and where they came from: source in the
+// words the port panel's heading and the status line both use (kListedByBios...), and why
+// the table is not the BIOS's when it is not.
 struct PortTable {
     std::array<std::uint16_t, 3> words{};
     std::string source;
+    std::string why;
 };
 class HardwarePorts : public PortBackend {
   public:
@@ -35,11 +38,16 @@ class HardwarePorts : public PortBackend {
     void pause(double seconds) override;
     std::uint64_t refused() const { return refused_; }
     const PortTable& table() const { return table_; }
+    std::string portSource() const override { return table_.source; }
     // The opened ports, as "0x378 (/dev/parport0)" or "0x378": the start of the status line.
     virtual std::string describe() const = 0;
 
   protected:
     explicit HardwarePorts(PortTable table) : table_(std::move(table)) {}
+    // Where the addresses came from, for the status line: "listed by the kernel (why)".
+    std::string sourceWords() const {
+        return table_.source + (table_.why.empty() ? "" : " (" + table_.why + ")");
+    }
     PortTable table_;
     std::uint64_t refused_ = 0;
 };

@@ -2,13 +2,18 @@
 // background in the light and the dark one.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "engine/chart/strip_chart.h"
+#include "engine/panels/chart_actions.h"
 #include "engine/panels/looks.h"
 
 namespace {
@@ -82,3 +87,27 @@ TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
 }
 
 }  // namespace
+
+TEST(Looks, EachMenuOfTheBarTakesTheChartsHoverBoxAway) {
+    QMainWindow window;
+    auto* chart = new StripChart;
+    chart->setHistory(100);
+    window.setCentralWidget(chart);
+    QMenu* menus[] = {window.menuBar()->addMenu("&File"), window.menuBar()->addMenu("&View")};
+    engine::HideHoverUnderMenus(&window);
+    window.resize(600, 300);
+    window.show();
+    const double scan[8] = {1};
+    for (int i = 0; i < 50; ++i) chart->appendScan(scan, 0.01 * i);
+    const QPoint over(static_cast<int>(chart->plotArea().right()) - 4,
+                      static_cast<int>(chart->plotArea().center().y()));
+    for (QMenu* menu : menus) {
+        const QImage before = chart->grab().toImage();
+        QMouseEvent move(QEvent::MouseMove, over, chart->mapToGlobal(over), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(chart, &move);
+        EXPECT_NE(chart->grab().toImage(), before);
+        emit menu->aboutToShow();
+        EXPECT_EQ(chart->grab().toImage(), before) << menu->title().toStdString();
+    }
+}

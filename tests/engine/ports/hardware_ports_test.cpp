@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "engine/ports/direct.h"
 #include "engine/ports/ppdev.h"
@@ -93,20 +94,23 @@ TEST(HardwarePorts, ThePortTableComesFromMemoryOrElseFromTheKernel) {
     const struct {
         std::string memory;
         Words words;
-        std::string source;
+        std::string source, why;
     } cases[] = {
-        {put(t, "mem", memoryWith({0x378, 0x278, 0})), {0x378, 0x278, 0}, "the BIOS table"},
+        {put(t, "mem", memoryWith({0x378, 0x278, 0})), {0x378, 0x278, 0}, "listed by the BIOS", ""},
         // No legacy table (UEFI, a PCI card), a short read, no access: the kernel's ports.
         {put(t, "zeros", memoryWith({0, 0, 0})),
          {0xEC00, 0x378, 0},
-         "the kernel's parallel ports (the BIOS table lists no port)"},
+         "listed by the kernel",
+         "the BIOS table lists no port"},
         {put(t, "short", memoryWith({0x378, 0, 0}, 0x409)),
          {0xEC00, 0x378, 0},
-         "the kernel's parallel ports (" + t.path + "/short: short read)"},
+         "listed by the kernel",
+         t.path + "/short: short read"},
     };
     for (const auto& c : cases) {
         const PortTable table = ReadPortTable(sys, c.memory, {{0, 0xEC00}, {1, 0x378}});
-        EXPECT_EQ(std::pair(table.words, table.source), std::pair(c.words, c.source));
+        EXPECT_EQ(std::tuple(table.words, table.source, table.why),
+                  std::tuple(c.words, c.source, c.why));
     }
 }
 
@@ -115,9 +119,9 @@ TEST(HardwarePorts, EachBackEndServesOnlyItsPortsDataAndStatusRegistersAndDescri
     sys.allowed = 0x378;
     std::string error;
     auto ppdev = PpdevPorts::Open(sys, "/dev", {{0, 0x378}, {1, 0x278}},
-                                  {{0x378, 0x3BC, 0x278}, "the BIOS table"}, error);
+                                  {{0x378, 0x3BC, 0x278}, kListedByBios, ""}, error);
     // Only ports the kernel knows as parallel ports get permission, and only two registers.
-    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0}, "the BIOS table"}, {0x378}, error);
+    auto direct = DirectPorts::Open(sys, {{0x20, 0x378, 0}, kListedByBios, ""}, {0x378}, error);
     ASSERT_TRUE(ppdev && direct) << error;
     EXPECT_EQ(sys.permitted, (std::vector<std::pair<unsigned long, unsigned long>>{{0x378, 2}}));
     const std::string dash = " \u2014 ";
@@ -153,13 +157,11 @@ TEST(HardwarePorts, EachBackEndServesOnlyItsPortsDataAndStatusRegistersAndDescri
         ASSERT_TRUE(c.ports->readPhysical(0x408, bios, 6));
         for (int i = 0; i < 3; ++i) EXPECT_EQ(bios[2 * i] | bios[2 * i + 1] << 8, c.table[i]);
         EXPECT_FALSE(c.ports->readPhysical(0xF0000, bios, 6));
-        const std::string text =
-            c.text + dash + "addresses from the BIOS table" + dash + "at most " +
-            std::to_string(static_cast<long>(c.ports->scanCeiling())) + " scans/s" +
-            (c.ports == direct.get() ? dash +
-                                           "0x20 is not a parallel port "
-                                           "the kernel knows, not used"
-                                     : "");
+        const std::string text = c.text + dash + "listed by the BIOS" +
+                                 (c.ports == direct.get() ? dash +
+                                                                "0x20 is not a parallel port "
+                                                                "the kernel knows, not used"
+                                                          : "");
         EXPECT_EQ(c.ports->status(), (BackendStatus{text}));
         UsePortBackend(c.ports);
         EXPECT_EQ(ActiveBackendDescription(), text);  // what a recording names
@@ -205,7 +207,7 @@ TEST(HardwarePorts, EachSetUpFailureSaysWhatToDo) {
               std::string::npos);
     FakeCalls refusing;  // direct's own: every ioperm refused
     std::string error;
-    EXPECT_FALSE(DirectPorts::Open(refusing, {{0x378, 0, 0}, ""}, {0x378}, error));
+    EXPECT_FALSE(DirectPorts::Open(refusing, {{0x378, 0, 0}, "", ""}, {0x378}, error));
     EXPECT_NE(error.find("setcap"), std::string::npos);
 }
 
@@ -220,7 +222,7 @@ TEST(HardwarePorts, RealPortNamedByTheEnvironment) {
     ASSERT_NE(k, kernel.end()) << "the kernel lists no " << device;
     std::string error;
     auto ports = PpdevPorts::Open(RealSystemCalls(), device.substr(0, device.rfind('/')), kernel,
-                                  {{k->base, 0, 0}, "test"}, error);
+                                  {{k->base, 0, 0}, "test", ""}, error);
     ASSERT_TRUE(ports) << error;
     ports->write(k->base, 0x1F);
     EXPECT_GT(ports->scanCeiling(), 0);
