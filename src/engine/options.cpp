@@ -167,8 +167,9 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             return std::string(name) + " acts once a port is chosen; give --port=LPTn too";
     // The viewer runs in place of the program: no port is chosen and nothing is scanned.
     if (!options.openFile.empty() && options.port != 0)
-        return std::string("--open shows a file in place of the program; it does not go with "
-                           "--port, --rate, --record or --seconds");
+        return std::string(
+            "--open shows a file in place of the program; it does not go with "
+            "--port, --rate, --record or --seconds");
     return std::nullopt;
 }
 
