@@ -13,15 +13,4 @@ if [ "${1:-}" = --list ]; then
     printf '%s\n' "${packages[@]}"
     exit 0
 fi
-scripts/setup.sh
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    echo "Installing for the tests: ${missing[*]}"
-    as_root=()
-    if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
-    "${as_root[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+exec scripts/setup.sh --also "${packages[@]}"

@@ -4,7 +4,7 @@
 # package. What only the test command needs on top (a screen server, the fuzzers' compiler, the
 # emulator of the real-kernel stage) is scripts/setup-tests.sh. Everything the build uses must be
 # named here or be a hard dependency of what is (scripts/check-packages.sh checks).
-# Runs apt-get as root, or through sudo for an ordinary user. --list prints the list only.
+# Runs apt-get as root, or through sudo for an ordinary user. --list prints this part's list only.
 set -euo pipefail
 # libqt6opengl6-dev: Qt's UiTools needs it at configure; qt6-tools-dev only recommends it.
 # dpkg-dev, file: the Debian package's dependencies are read off the binary.
@@ -15,6 +15,11 @@ packages=(build-essential cmake qt6-base-dev qt6-tools-dev libqt6opengl6-dev lib
 if [ "${1:-}" = --list ]; then
     printf '%s\n' "${packages[@]}"
     exit 0
+fi
+# --also P...: another part's packages (scripts/setup-tests.sh), installed in the same pass.
+if [ "${1:-}" = --also ]; then
+    shift
+    packages+=("$@")
 fi
 missing=()
 for p in "${packages[@]}"; do
