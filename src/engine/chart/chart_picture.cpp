@@ -24,28 +24,19 @@ QString portLine(QString line) {
 QStringList StripChart::pictureCaption() const {
     const TraceHistory& h = shown();
     const double from = shownEnd() - span_, to = shownEnd();
-    QString program, port, rate;
-    QDateTime zero;  // the wall clock at time 0 of the scans' clock
-    if (viewing_) {
-        for (const QString& c : viewed_header_) {
-            if (c.startsWith("program ")) program = c.mid(8);
-            if (c.startsWith("port ")) port = portLine(c);
-            if (c.startsWith("requested rate ")) rate = c;
-            if (c.startsWith("started ")) zero = QDateTime::fromString(c.mid(8), Qt::ISODate);
-        }
-    } else {
-        const engine::RecordingFacts facts = fileFacts();
-        program = QString::fromStdString(facts.program);
-        port = portLine(QString("port base address 0x%1, back end: %2")
-                            .arg(facts.portBase, 0, 16)
-                            .arg(facts.backEnd.empty() ? QString("hardware")
-                                                       : QString::fromStdString(facts.backEnd)));
-        if (facts.requestedRate) rate = tr("requested rate %1 scans/s").arg(*facts.requestedRate);
-        // The scans' clock runs with the wall clock: its newest scan is about now.
-        if (live_.size())
-            zero = QDateTime::currentDateTime().addMSecs(
-                -std::llround(live_.time(live_.size() - 1) * 1000));
-    }
+    const engine::RecordingFacts facts = fileFacts();
+    const QString program = QString::fromStdString(facts.program);
+    // A file that names no port leaves it unknown; a live chart always has one.
+    const QString port = viewing_ && facts.portBase == 0 && facts.backEnd.empty()
+                             ? QString()
+                             : portLine(QString::fromStdString(engine::PortLine(facts)));
+    const QString rate =
+        facts.requestedRate ? tr("requested rate %1 scans/s").arg(*facts.requestedRate) : QString();
+    QDateTime zero = viewed_start_;  // the wall clock at time 0 of the scans' clock
+    // Live, the scans' clock runs with the wall clock: its newest scan is about now.
+    if (!viewing_ && live_.size())
+        zero = QDateTime::currentDateTime().addMSecs(
+            -std::llround(live_.time(live_.size() - 1) * 1000));
     const QString when =
         zero.isValid() && h.size()
             ? tr("%1 to %2")

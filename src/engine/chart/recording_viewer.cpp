@@ -1,5 +1,6 @@
 #include "engine/chart/recording_viewer.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -30,25 +31,13 @@ QWidget* ShowRecordingWindow(RecordedHistory recording) {
     chart->setObjectName("viewerChart");
     if (!recording.header.unit.empty())
         chart->setUnit(QString::fromStdString(recording.header.unit));
-    QStringList header;
-    for (const std::string& c : recording.header.comments) header << QString::fromStdString(c);
-    chart->setViewedHeader(header);
     // Saved again from here, the file keeps what this one said of where its scans came from.
-    engine::RecordingFacts facts;
-    std::optional<double> rate;
-    for (const QString& c : header) {
-        if (c.startsWith("program ")) facts.program = c.mid(8).toStdString();
-        if (c.startsWith("port base address 0x")) {
-            facts.portBase = c.mid(20, c.indexOf(',') - 20).toUInt(nullptr, 16);
-            if (const int at = c.indexOf("back end: "); at >= 0)
-                facts.backEnd = c.mid(at + 10).toStdString();
-        }
-        bool number = false;
-        const double r = c.section(' ', 2, 2).toDouble(&number);
-        if (c.startsWith("requested rate ") && number) rate = r;
-    }
+    std::string started;
+    const engine::RecordingFacts facts =
+        engine::FactsFromHeader(recording.header.comments, &started);
+    chart->setViewedStart(QDateTime::fromString(QString::fromStdString(started), Qt::ISODate));
     chart->setFileFacts([facts] { return facts; });
-    if (rate) chart->bindRate([r = *rate] { return r; });
+    if (facts.requestedRate) chart->bindRate([r = *facts.requestedRate] { return r; });
     chart->viewHistory(std::move(recording.history));
     layout->addWidget(about);
     layout->addWidget(chart, 1);

@@ -16,6 +16,7 @@
 // chart_export.cpp.
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
@@ -161,8 +162,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // program and version, the port and back end, the date and time of the span, the rate.
     QImage picture(QSize size = {});
     QStringList pictureCaption() const;
-    // A recording's own header lines, for the caption of its pictures.
-    void setViewedHeader(const QStringList& comments) { viewed_header_ = comments; }
+    // When a recording viewed began, from its header, for the caption of its pictures.
+    void setViewedStart(const QDateTime& started) { viewed_start_ = started; }
 
     // The point under an x position of the plot (-1: none), and the hover readout there.
     int pointAt(double x) const;
@@ -311,7 +312,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     ChartView view_;
     CursorPair cursors_;
     bool picture_ = false;  // drawing a picture: no badges, no hover box, no overview
-    QStringList viewed_header_;
+    QDateTime viewed_start_;
     ViewBlocks view_blocks_;
     double live_span_ = 10, origin_ = std::numeric_limits<double>::quiet_NaN(), drag_x_ = -1;
     mutable double snapshot_end_ = 0, background_end_ = 0;

@@ -19,10 +19,7 @@ ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& f
     h.comments.push_back(
         "started " + now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString());
     h.comments.push_back("program " + facts.program);
-    char port[16];
-    std::snprintf(port, sizeof port, "0x%X", facts.portBase);
-    h.comments.push_back("port base address " + std::string(port) + ", back end: " +
-                         (facts.backEnd.empty() ? std::string("hardware") : facts.backEnd));
+    h.comments.push_back(PortLine(facts));
     if (facts.requestedRate) {
         char rate[64];
         std::snprintf(rate, sizeof rate, "requested rate %g scans/s", *facts.requestedRate);
@@ -37,6 +34,39 @@ ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& f
     h.traces = facts.traces;
     h.unit = facts.unit;
     return h;
+}
+
+std::string PortLine(const RecordingFacts& facts) {
+    char port[16];
+    std::snprintf(port, sizeof port, "0x%X", facts.portBase);
+    return "port base address " + std::string(port) +
+           ", back end: " + (facts.backEnd.empty() ? std::string("hardware") : facts.backEnd);
+}
+
+RecordingFacts FactsFromHeader(const std::vector<std::string>& comments, std::string* started) {
+    RecordingFacts facts;
+    if (started) started->clear();
+    auto after = [](const std::string& line,
+                    const std::string& start) -> std::optional<std::string> {
+        if (line.compare(0, start.size(), start) != 0) return std::nullopt;
+        return line.substr(start.size());
+    };
+    for (const std::string& c : comments) {
+        if (auto v = after(c, "program ")) facts.program = *v;
+        if (auto v = after(c, "started "); v && started) *started = *v;
+        if (auto v = after(c, "port base address 0x")) {
+            const QString line = QString::fromStdString(*v);
+            facts.portBase = line.left(line.indexOf(',')).toUInt(nullptr, 16);
+            if (const auto at = v->find("back end: "); at != std::string::npos)
+                facts.backEnd = v->substr(at + 10);
+        }
+        if (auto v = after(c, "requested rate ")) {
+            bool number = false;
+            const double rate = QString::fromStdString(*v).section(' ', 0, 0).toDouble(&number);
+            if (number) facts.requestedRate = rate;
+        }
+    }
+    return facts;
 }
 
 std::string GapComment(double length, double after, bool popupOpen) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/recording/scan_recorder.h"
 
@@ -28,6 +29,13 @@ struct RecordingFacts {
 // The header of a file of scans: `what` it holds first, then when it started, the program,
 // the port and its back end, the requested rate and the columns' meaning.
 ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& facts);
+// The header's port line: "port base address 0x378, back end: ...".
+std::string PortLine(const RecordingFacts& facts);
+// What the comments of a header FileHeader wrote say again: the program, the port and back end
+// (base 0 and no back end when the file names none), the requested rate; and in `started`, when
+// given, the time of its "started" line, empty when it has none.
+RecordingFacts FactsFromHeader(const std::vector<std::string>& comments,
+                               std::string* started = nullptr);
 
 // The line that marks a hole in the scans: no scan for `length` seconds after the one taken
 // at `after` (seconds of the file's times), and the cause when it is known:
