@@ -11,8 +11,8 @@
 namespace engine {
 
 struct ChannelSetup {
-    std::string name;       // "CH1"; 1 to kChannelNameLimit characters
-    std::string unit = "V"; // 0 to kChannelUnitLimit characters: "V", "°C", "kPa"
+    std::string name;        // "CH1"; 1 to kChannelNameLimit characters
+    std::string unit = "V";  // 0 to kChannelUnitLimit characters: "V", "°C", "kPa"
     double gain = 1, offset = 0;
     // Whether the value differs from the volts: then recordings add a column for it.
     bool calibrated() const { return gain != 1 || offset != 0; }
@@ -46,8 +46,8 @@ struct TwoPointResult {
     double gain = 1, offset = 0, residual = 0;
 };
 struct CalibrationPoint {
-    double known = 0;            // the value applied, in the channel's unit
-    std::vector<double> volts;   // the scans taken for it
+    double known = 0;           // the value applied, in the channel's unit
+    std::vector<double> volts;  // the scans taken for it
 };
 // Refused, with why, when a point has no scans, the two known values or the two means are the
 // same (within `resolution` volts: the converter cannot tell them apart), or the result is out

@@ -14,10 +14,10 @@ constexpr int kConverterBits = 12;
 constexpr int kConverterCodes = 1 << kConverterBits;
 
 struct CodeStatistics {
-    long count = 0;              // scans; nothing else is meaningful when 0
-    int low = 0, high = 0;       // codes
+    long count = 0;                  // scans; nothing else is meaningful when 0
+    int low = 0, high = 0;           // codes
     double mean = 0, deviation = 0;  // codes (population standard deviation)
-    long outOfRange = 0;         // values that are no converter code (below 0, above 4095)
+    long outOfRange = 0;             // values that are no converter code (below 0, above 4095)
     std::vector<std::uint32_t> histogram;  // kConverterCodes counts, code 0 first
     // Codes between low and high never seen: a missing code, or a signal that jumped.
     int missingCodes = 0;

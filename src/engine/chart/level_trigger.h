@@ -20,10 +20,10 @@ enum class TriggerMode { off, single, normal };
 
 // The trigger as the operator sets it: in the channel's unit.
 struct TriggerSetup {
-    int channel = 0;                 // 0-based
+    int channel = 0;  // 0-based
     TriggerEdge edge = TriggerEdge::rising;
-    double level = 1.25;             // in the channel's unit
-    double position = 0.5;           // where the firing lies in the view: 0 left, 1 right edge
+    double level = 1.25;    // in the channel's unit
+    double position = 0.5;  // where the firing lies in the view: 0 left, 1 right edge
     TriggerMode mode = TriggerMode::off;
     bool operator==(const TriggerSetup& o) const {
         return channel == o.channel && edge == o.edge && level == o.level &&
@@ -50,15 +50,20 @@ class LevelTrigger {
         if (!armed_) return false;
         const int c = codes[channel_];
         if (rising_) {
-            if (c < reset_) primed_ = true;
-            else if (primed_ && c >= level_) return fire();
+            if (c < reset_)
+                primed_ = true;
+            else if (primed_ && c >= level_)
+                return fire();
         } else {
-            if (c > reset_) primed_ = true;
-            else if (primed_ && c <= level_) return fire();
+            if (c > reset_)
+                primed_ = true;
+            else if (primed_ && c <= level_)
+                return fire();
         }
         return false;
     }
     std::int16_t levelCode() const { return static_cast<std::int16_t>(level_); }
+
   private:
     bool fire();
     TriggerSetup setup_;
