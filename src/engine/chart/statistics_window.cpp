@@ -56,6 +56,10 @@ QString HistogramSummary(const CodeStatistics& s) {
             text += QObject::tr(" and %1 more").arg(s.missingCodes - missing.size());
         text += '.';
     }
+    if (s.steady())
+        text += QObject::tr(" Steady: noise %1 steps, %2 effective bits.")
+                    .arg(s.noiseSteps(), 0, 'f', 2)
+                    .arg(s.effectiveBits(), 0, 'f', 1);
     if (s.stuckHigh | s.stuckLow) text += QObject::tr(" Stuck: %1.").arg(StuckBitsText(s));
     if (s.outOfRange > 0)
         text += QObject::tr(" %1 values out of the converter's range.").arg(s.outOfRange);
