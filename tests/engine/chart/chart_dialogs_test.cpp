@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +13,7 @@
 #include <QTimer>
 
 #include "engine/chart/channel_dialog.h"
+#include "engine/chart/trigger_dialog.h"
 
 using namespace engine;
 
@@ -108,4 +111,68 @@ TEST(ChannelDialog, TwoPointHelperFitsLiteralScansAndPutsTheLineInTheRow) {
     EXPECT_DOUBLE_EQ(fit->residual, 17.677669529663689);
     EXPECT_EQ(dialog.table()->item(2, ChannelDialog::kGain)->text(), "100");
     EXPECT_EQ(dialog.table()->item(2, ChannelDialog::kOffset)->text(), "-50");
+}
+
+TEST(RangeDialog, RefusesWhatTheChartCannotDrawAndReturnsTheRangeTyped) {
+    const struct {
+        const char *minimum, *maximum, *refusal;
+    } cases[] = {
+        {"1", "1", "The minimum must be below the maximum."},
+        {"2", "1.5", "The minimum must be below the maximum."},
+        {"nan", "1", "Minimum and maximum must be numbers."},
+        {"0", "", "Minimum and maximum must be numbers."},
+        {"-2e6", "0", "Minimum and maximum must be within -1e6 to 1e6."},
+        {"0", "0.002", "The range must span at least 0.00244."},
+    };
+    for (const auto& c : cases) {
+        RangeDialog dialog(nullptr, "Y axis", {0, 2.5}, "V");
+        dialog.minimum()->setText(c.minimum);
+        dialog.maximum()->setText(c.maximum);
+        dialog.accept();
+        EXPECT_EQ(dialog.refusal()->text(), c.refusal);
+        EXPECT_EQ(dialog.result(), QDialog::Rejected) << c.minimum;
+    }
+    RangeDialog dialog(nullptr, "Y axis", {0, 2.5}, "V");
+    dialog.minimum()->setText("-0.5");
+    dialog.maximum()->setText("3.25");
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.range(), std::make_pair(-0.5, 3.25));
+}
+
+TEST(TriggerDialog, ReturnsTheFieldsTypedWithTheChannelsUnit) {
+    std::vector<ChannelSetup> channels = Defaults(4);
+    channels[2] = {"Pressure", "kPa", 40, -10};
+    TriggerDialog dialog(nullptr, TriggerSetup{}, channels);
+    EXPECT_EQ(dialog.unit()->text(), "V");
+    dialog.channel()->setCurrentIndex(2);
+    dialog.edge()->setCurrentIndex(1);
+    dialog.level()->setText("x");
+    dialog.position()->setValue(25);
+    dialog.mode()->setCurrentIndex(2);
+    dialog.accept();
+    EXPECT_EQ(dialog.refusal()->text(), "The level must be a number.");
+    dialog.level()->setText("12.5");
+    dialog.accept();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.unit()->text(), "kPa");
+    EXPECT_EQ(dialog.channel()->currentText(), "Pressure");
+    const TriggerSetup expected{2, TriggerEdge::falling, 12.5, 0.25, TriggerMode::normal};
+    EXPECT_EQ(dialog.setup(), expected);
+}
+
+// Pasted text goes through the same gate as typed text: a line break or a terminal's escape
+// would split or steer the recording's comment line.
+TEST(NoteDialog, TakesOneLineOfAtMost200PlainCharacters) {
+    NoteDialog dialog(nullptr);
+    dialog.accept();
+    EXPECT_EQ(dialog.refusal()->text(), "Type a note first.");
+    for (const char* refused : {"a\nb", "\x1b[31m", "tab\there", "\u202Eright to left"})
+        dialog.line()->insert(QString::fromUtf8(refused));
+    EXPECT_EQ(dialog.line()->text(), "");
+    dialog.line()->insert(" Valve opened, 2°C " + QString(300, 'x'));
+    EXPECT_EQ(dialog.line()->text().size(), 200);
+    dialog.accept();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.note(), "Valve opened, 2°C " + QString(181, 'x'));
 }
