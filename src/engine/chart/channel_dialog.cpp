@@ -68,8 +68,11 @@ CalibrationDialog::CalibrationDialog(QWidget* parent, const QString& name, const
         point.take = new QPushButton("Take", this);
         point.take->setEnabled(static_cast<bool>(lastScans_));
         point.taken = new QLabel("Not taken", this);
+        point.taken->setMinimumWidth(
+            fontMetrics().horizontalAdvance("-0.123456 V, mean of 10000 scans"));
         const int row = 1 + p;
-        grid->addWidget(new QLabel(QString("Point %1: known value (%2)").arg(p + 1).arg(unit)), row,
+        const QString inUnit = unit.isEmpty() ? QString() : " (" + unit + ")";
+        grid->addWidget(new QLabel(QString("Point %1: known value%2").arg(p + 1).arg(inUnit)), row,
                         0);
         grid->addWidget(point.known, row, 1);
         grid->addWidget(point.take, row, 2);
@@ -150,9 +153,17 @@ ChannelDialog::ChannelDialog(QWidget* parent, std::vector<ChannelSetup> current,
         connect(calibrate, &QPushButton::clicked, this, [this, row] { this->calibrate(row); });
         table_->setCellWidget(row, kCalibrate, calibrate);
     }
+    // Room for every row, a long name and a number of a dozen digits without scrolling.
     table_->resizeColumnsToContents();
-    table_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
-    table_->setMinimumWidth(table_->horizontalHeader()->length() + 200);
+    const int digits = fontMetrics().horizontalAdvance("-1.23456789e+12");
+    table_->setColumnWidth(kName, fontMetrics().horizontalAdvance(QString(16, 'M')));
+    table_->setColumnWidth(kUnit, fontMetrics().horizontalAdvance("MMMMMM"));
+    table_->setColumnWidth(kGain, digits);
+    table_->setColumnWidth(kOffset, digits);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setMinimumSize(
+        table_->horizontalHeader()->length() + table_->verticalHeader()->width() + 4,
+        table_->verticalHeader()->length() + table_->horizontalHeader()->height() + 4);
     refusal_ = RefusalLine(this);
     connect(table_, &QTableWidget::itemChanged, refusal_, &QLabel::clear);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -23,6 +23,7 @@ QFormLayout* Frame(QDialog* dialog, QLabel* refusal) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    dialog->setMinimumWidth(dialog->fontMetrics().horizontalAdvance(QString(40, 'x')));
     auto* layout = new QVBoxLayout(dialog);
     layout->addLayout(form);
     layout->addWidget(refusal);
