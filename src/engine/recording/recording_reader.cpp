@@ -116,8 +116,8 @@ class Lines {
         }
         if (traces == 0) return refuse("the column line names no channel");
         if (static_cast<std::size_t>(traces) < described)
-            return refuse("the column line names " + std::to_string(traces) +
-                          " channels where the header describes " + std::to_string(described));
+            return refuse("the header describes " + std::to_string(described) +
+                          " channels, the column line only " + std::to_string(traces));
         if (extras < extra.size())
             return refuse("the column line ends before the column " + Printable(extra[extras]));
         header_.traces = traces;
