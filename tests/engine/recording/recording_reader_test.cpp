@@ -50,9 +50,7 @@ TEST(RecordingReader, ReadsBackWhatTheRecorderWroteScanForScanGapsIncluded) {
     // The comments among the scans, each with the time of the scan before it.
     std::vector<std::pair<std::string, double>> comments;
     engine::RecordingSink sink;
-    sink.comment = [&](std::string_view text, std::optional<double> after) {
-        comments.emplace_back(text, after.value_or(-1));
-    };
+    sink.comment = [&](auto text, auto after) { comments.emplace_back(text, after.value_or(-1)); };
     ASSERT_EQ(engine::ReadRecording(file, sink), std::nullopt);
     EXPECT_EQ(comments, (std::vector<std::pair<std::string, double>>{
                             {"gap of 0.250 s after 0.039000 s", 0.039},
@@ -86,7 +84,6 @@ TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
         {head + "0.5,1,1", "line 3: the last line is cut short"},
         {head + "0.5,1," + std::string(20000, '7') + "\n", "line 3: a line longer than 16384"},
         {"time_s" + std::string(70, ',') + "\n", "line 1: column 2 is \"\""},
-        // With channel lines: the calibrated channels' columns follow the traces', in order.
         {cal + "time_s,ch0_V,ch1_V,Heat_C\n", "line 3: column 4 is \"Heat_C\", not Heat_°C."},
         {cal + "time_s,ch0_V,ch1_V\n", "line 3: the column line ends before the column Heat_°C."},
         {cal + "time_s,ch0_V,ch1_V,Heat_°C,x\n", "line 3: column 5 is \"x\", past the"},
@@ -98,12 +95,6 @@ TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
          "line 1: channel 2 where channel 1"},
         {"# channel 1: name \"a\", unit \"V\", gain 0, offset 0\n",
          "channel 1 cannot be used: Gain must not be 0."},
-        {"# channel 1: name \"a,b\", unit \"V\", gain 1, offset 0\n",
-         "cannot be used: The name must not"},
-        {"# channel 1: name \"\x1b\", unit \"V\", gain 1, offset 0\n",
-         "cannot be used: The name must be plain"},
-        {"# channel 1: name \"a\", unit \"V\", gain 1, offset nan\n",
-         "Gain and offset must be numbers."},
         {"# channel 1: name \"a\", gain 1, offset 0\n", "channel 1 does not read name"},
         {"# channel one: name\n", "line 1: expected channel N: name"},
     };
@@ -136,37 +127,27 @@ TEST(RecordingReader, RefusesWhatIsNoPlainFileWithoutWaitingOnIt) {
 }
 
 TEST(RecordingReader, NotesAndTriggerFiringsAreOneLineAndReadBackWithTheirTimes) {
-    const std::string longNote(300 * 2, 'x');  // 600 characters
+    const std::string x600(600, 'x');
     const struct {
         std::string line;  // as written, or a comment read
         std::optional<double> seconds;
         std::string text;
-        bool trigger;
     } lines[] = {
-        {engine::NoteComment(12.3456784, "heater on"), 12.345678, "heater on", false},
-        {engine::NoteComment(0,
-                             "a\nb\tc\x1b[0m\xe2\x80\xa8"
-                             "d\xff\xc3"),
-         0, "a b c [0m d  ", false},
-        {engine::NoteComment(1, longNote), 1, std::string(200, 'x'), false},
-        {engine::NoteComment(2, "\xc3\xa9" + longNote), 2, "\xc3\xa9" + std::string(199, 'x'),
-         false},
-        {engine::TriggerComment(3.5, "CH1 rising through 1.25 V"), 3.5, "CH1 rising through 1.25 V",
-         true},
-        {"note at 1.5 s:", std::nullopt, "", false},
-        {"note at nan s: x", std::nullopt, "", false},
-        {"note at 1,5 s: x", std::nullopt, "", false},
-        {"trigger fired at 2 s x", std::nullopt, "", true},
+        {engine::NoteComment(0, "a\nb\tc\x1b[0m\u2028d\xff\xc3"), 0, "a b c [0m d  "},
+        {engine::NoteComment(1, x600), 1, std::string(200, 'x')},
+        {engine::NoteComment(2, "\xc3\xa9" + x600), 2, "\xc3\xa9" + std::string(199, 'x')},
+        {engine::TriggerComment(3.5, "CH1 rising through 1.25 V"), 3.5,
+         "CH1 rising through 1.25 V"},
+        {"note at 1.5 s:", std::nullopt, ""},
+        {"note at nan s: x", std::nullopt, ""},
+        {"trigger fired at 1,5 s: x", std::nullopt, ""},
     };
     for (const auto& l : lines) {
-        const auto note = engine::ParseNoteComment(l.line);
-        const auto fired = engine::ParseTriggerComment(l.line);
-        EXPECT_FALSE(l.trigger ? note : fired) << l.line;
-        const auto& read = l.trigger ? fired : note;
+        auto read = engine::ParseNoteComment(l.line);
+        if (!read) read = engine::ParseTriggerComment(l.line);
         ASSERT_EQ(read.has_value(), l.seconds.has_value()) << l.line;
         if (!read) continue;
-        EXPECT_EQ(read->seconds, *l.seconds) << l.line;
-        EXPECT_EQ(read->text, l.text) << l.line;
+        EXPECT_EQ(std::make_pair(read->seconds, read->text), std::make_pair(*l.seconds, l.text));
     }
     EXPECT_EQ(engine::NoteComment(12.3456784, "x"), "note at 12.345678 s: x");
 }
