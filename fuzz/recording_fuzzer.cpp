@@ -1,13 +1,15 @@
 // A file of scans as the recording reader takes it, the first byte choosing the size of the
 // blocks it arrives in: the reader never crashes or hangs, its refusal is one line safe to print
 // that names the file, every scan it hands on has the column line's values and a time no
-// earlier than the one before, and how the bytes were cut into blocks changes nothing.
+// earlier than the one before, every channel it reads from the header can be used (one a trace,
+// each passing CheckChannel), and how the bytes were cut into blocks changes nothing.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "engine/channels.h"
 #include "engine/recording/recording_reader.h"
 #include "utf8_check.h"
 
@@ -20,7 +22,7 @@ void fail(const char* what) {
 
 struct Outcome {
     std::optional<std::string> refusal;
-    long scans = 0;
+    long scans = 0, comments = 0;
     double lastTime = 0, sum = 0;
 };
 
@@ -32,6 +34,10 @@ Outcome read(std::string_view text, std::size_t block) {
     sink.header = [&](const engine::RecordingHeader& h) -> std::optional<std::string> {
         if (traces) fail("a second header");
         if (h.traces < 1 || h.traces > engine::kRecordingTraceLimit) fail("a header out of bounds");
+        if (!h.channels.empty() && static_cast<int>(h.channels.size()) != h.traces)
+            fail("channels that are not one a trace");
+        for (const engine::ChannelSetup& c : h.channels)
+            if (engine::CheckChannel(c)) fail("a channel that cannot be used");
         traces = h.traces;
         room = h.scansAtMost;
         return std::nullopt;
@@ -42,6 +48,12 @@ Outcome read(std::string_view text, std::size_t block) {
         if (++o.scans > room) fail("more scans than the lines counted");
         o.lastTime = seconds;
         for (int t = 0; t < traces; ++t) o.sum += std::isfinite(values[t]) ? values[t] : 0;
+    };
+    sink.comment = [&](std::string_view, std::optional<double> after) {
+        if (!traces) fail("a comment among the scans before the header");
+        if (after.has_value() != (o.scans > 0) || (after && *after != o.lastTime))
+            fail("a comment with the wrong scan before it");
+        ++o.comments;
     };
     o.refusal = engine::ReadRecordingText("fuzz.csv", text, sink, block);
     return o;
@@ -54,6 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
     const Outcome whole = read(text, 0), cut = read(text, 1 + data[0] % 64);
     if (whole.refusal != cut.refusal || whole.scans != cut.scans ||
+        whole.comments != cut.comments ||
         !(whole.sum == cut.sum || (std::isnan(whole.sum) && std::isnan(cut.sum))))
         fail("the blocks changed what was read");
     if (whole.refusal) {

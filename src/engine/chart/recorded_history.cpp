@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "engine/recording/recording_lines.h"
+
 std::optional<std::string> LoadRecordedHistory(const std::string& path, double resolution,
                                                RecordedHistory& into) {
     RecordedHistory read;
@@ -22,6 +24,12 @@ std::optional<std::string> LoadRecordedHistory(const std::string& path, double r
                             : before == engine::ScanBefore::gap
                                 ? TraceHistory::Before::gap
                                 : TraceHistory::Before::gapDuringPopup);
+    };
+    sink.comment = [&](std::string_view text, std::optional<double>) {
+        if (auto note = engine::ParseNoteComment(text))
+            read.notes.push_back({note->seconds, std::move(note->text)});
+        else if (auto fired = engine::ParseTriggerComment(text))
+            read.triggers.push_back({fired->seconds, std::move(fired->text)});
     };
     if (auto refused = engine::ReadRecording(path, sink)) return refused;
     into = std::move(read);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "engine/escape.h"
+#include "engine/recording/recording_lines.h"
 
 namespace engine {
 namespace {
@@ -29,10 +30,12 @@ class Lines {
         if (!line.empty() && line[0] == '#') {
             std::string_view text = line.substr(1);
             if (!text.empty() && text[0] == ' ') text.remove_prefix(1);
-            if (header_.traces == 0)
+            if (header_.traces == 0) {
                 header_.comments.emplace_back(text);
-            else
-                gapLine(text);
+                return channelLine(text);
+            }
+            gapLine(text);
+            if (sink_.comment) sink_.comment(text, any_ ? std::optional(last_) : std::nullopt);
             return std::nullopt;
         }
         if (header_.traces == 0) return columns(line, scansAtMost);
@@ -55,20 +58,53 @@ class Lines {
         return "\"" + Printable(field.substr(0, 40)) + (field.size() > 40 ? "...\"" : "\"");
     }
 
+    // "channel 2: name ...": the header's channels, 1, 2, ... in order.
+    std::optional<std::string> channelLine(std::string_view text) {
+        ChannelLineRead read = ReadChannelLine(text);
+        if (read.refusal) return refuse(*read.refusal);
+        if (!read.channel) return std::nullopt;
+        const int expected = static_cast<int>(header_.channels.size()) + 1;
+        if (expected > kRecordingTraceLimit)
+            return refuse("more than " + std::to_string(kRecordingTraceLimit) + " channels");
+        if (read.number != expected)
+            return refuse("channel " + std::to_string(read.number) + " where channel " +
+                          std::to_string(expected) + " was expected");
+        header_.channels.push_back(std::move(*read.channel));
+        return std::nullopt;
+    }
+
+    // The traces' columns "ch0_V", ...: as many as the header's channel lines, or with none,
+    // every column. Then each calibrated channel's column, in order.
     std::optional<std::string> columns(std::string_view line, long scansAtMost) {
         std::size_t comma = line.find(',');
         if (line.substr(0, comma) != "time_s")
             return refuse("expected the column line time_s,ch0,... but found " + quoted(line));
+        const std::size_t described = header_.channels.size();
+        std::vector<std::string> extra;
+        for (const ChannelSetup& c : header_.channels)
+            if (c.calibrated()) extra.push_back(CalibratedColumn(c));
         int traces = 0;
+        std::size_t extras = 0;
         while (comma != std::string_view::npos) {
             const std::size_t next = line.find(',', comma + 1);
             const std::string_view field =
                 line.substr(comma + 1, next == std::string_view::npos ? next : next - comma - 1);
+            const std::string column = std::to_string(traces + 2 + static_cast<int>(extras));
+            comma = next;
+            if (described > 0 && static_cast<std::size_t>(traces) == described) {
+                if (extras == extra.size())
+                    return refuse("column " + column + " is " + quoted(field) +
+                                  ", past the calibrated channels' columns");
+                if (field != extra[extras])
+                    return refuse("column " + column + " is " + quoted(field) + ", not " +
+                                  Printable(extra[extras]));
+                ++extras;
+                continue;
+            }
             const std::string name = "ch" + std::to_string(traces);
             if (field.substr(0, name.size()) != name ||
                 (field.size() > name.size() && field[name.size()] != '_'))
-                return refuse("column " + std::to_string(traces + 2) + " is " + quoted(field) +
-                              ", not " + name);
+                return refuse("column " + column + " is " + quoted(field) + ", not " + name);
             const std::string_view unit =
                 field.size() > name.size() ? field.substr(name.size() + 1) : std::string_view();
             if (traces > 0 && unit != header_.unit)
@@ -77,19 +113,25 @@ class Lines {
             header_.unit = std::string(unit);
             if (++traces > kRecordingTraceLimit)
                 return refuse("more than " + std::to_string(kRecordingTraceLimit) + " channels");
-            comma = next;
         }
         if (traces == 0) return refuse("the column line names no channel");
+        if (static_cast<std::size_t>(traces) < described)
+            return refuse("the header describes " + std::to_string(described) +
+                          " channels, the column line only " + std::to_string(traces));
+        if (extras < extra.size())
+            return refuse("the column line ends before the column " + Printable(extra[extras]));
         header_.traces = traces;
         header_.scansAtMost = scansAtMost;
         values_.assign(static_cast<std::size_t>(traces), 0);
+        extras_ = extras;
         if (sink_.header)
             if (auto refused = sink_.header(header_)) return refuse(*refused);
         return std::nullopt;
     }
 
     std::optional<std::string> scan(std::string_view line) {
-        const auto expected = static_cast<std::size_t>(header_.traces) + 1;
+        const auto traces = static_cast<std::size_t>(header_.traces);
+        const std::size_t expected = traces + 1 + extras_;
         std::size_t fields = 0, start = 0;
         double seconds = 0;
         while (true) {
@@ -106,7 +148,7 @@ class Lines {
                     return refuse("the time " + quoted(field) +
                                   " s goes back before the line above's");
                 seconds = *v;
-            } else {
+            } else if (fields - 2 < traces) {
                 values_[fields - 2] = *v;
             }
             if (comma == std::string_view::npos) break;
@@ -125,7 +167,7 @@ class Lines {
     }
 
     // "gap of 3.180 s after 17.990000 s", perhaps with " (a popup was open)": the next scan
-    // follows a hole. Other comments among the scans (a rate changed) are notes only.
+    // follows a hole. Other comments among the scans only reach the sink.
     void gapLine(std::string_view text) {
         static constexpr std::string_view kGap = "gap of ", kPopup = " (a popup was open)";
         if (text.substr(0, kGap.size()) != kGap || text.find(" s after ") == text.npos) return;
@@ -138,6 +180,7 @@ class Lines {
     const RecordingSink& sink_;
     RecordingHeader header_;
     std::vector<double> values_;
+    std::size_t extras_ = 0;  // the calibrated channels' columns, after the traces'
     long number_ = 0, scans_ = 0;
     double last_ = 0;
     bool any_ = false;

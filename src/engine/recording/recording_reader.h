@@ -1,6 +1,7 @@
 // Reading a file of scans back: a recording, or a span the chart saved. It takes exactly what
-// ScanRecorder writes ("# " comment lines anywhere, the column line "time_s,ch0_V,...", one
-// line a scan, and the "gap of S s after T s" comments before the scan that followed a hole)
+// ScanRecorder writes ("# " comment lines anywhere, the channel lines in the header, the column
+// line "time_s,ch0_V,..." and the calibrated channels' columns after them, one line a scan,
+// and the "gap of S s after T s" comments before the scan that followed a hole)
 // and refuses anything else with one line naming the file, the line and what is wrong. The
 // file is opened read-only and read twice in blocks (once to count its lines, so that the
 // scans' room is set aside once, then to parse), never held whole in memory.
@@ -13,12 +14,18 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/channels.h"
+
 namespace engine {
 
 struct RecordingHeader {
     std::vector<std::string> comments;  // the "# " lines before the column line, without "# "
     int traces = 0;
-    std::string unit;      // from the column names; empty when they name none
+    std::string unit;  // from the column names; empty when they name none
+    // From the header's channel lines, one a trace, each passing CheckChannel; none when the
+    // file has none (the traces' defaults). Each calibrated one has a column after the traces,
+    // whose values are checked as numbers and not handed on: they follow from the traces'.
+    std::vector<ChannelSetup> channels;
     long scansAtMost = 0;  // the file's lines: no more scans than these follow
 };
 
@@ -30,6 +37,9 @@ struct RecordingSink {
     std::function<std::optional<std::string>(const RecordingHeader&)> header;
     // Every scan: seconds as written, header.traces values.
     std::function<void(double seconds, const double* values, ScanBefore before)> scan;
+    // Every comment line after the column line (a gap, a rate change, a note, a trigger's
+    // firing), without "# ", and the time of the scan before it: none before the first scan.
+    std::function<void(std::string_view text, std::optional<double> after)> comment;
 };
 
 // Limits: a longer line, or more columns, is refused.

@@ -28,6 +28,18 @@ ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& f
     h.comments.push_back("time_s: seconds since the start; values in " +
                          (facts.unit.empty() ? std::string("the chart's unit") : facts.unit) +
                          ", in full");
+    if (!facts.channels.empty()) {
+        for (int t = 0; t < facts.traces; ++t) {
+            const auto i = static_cast<std::size_t>(t);
+            ChannelSetup c = i < facts.channels.size() ? facts.channels[i] : DefaultChannel(t);
+            if (CheckChannel(c)) c = DefaultChannel(t);
+            h.comments.push_back(ChannelLine(t, c));
+            h.channels.push_back(std::move(c));
+        }
+        h.comments.push_back(
+            "a calibrated channel (gain not 1 or offset not 0) adds a column name_unit after the "
+            "voltages: gain * volts + offset, in full");
+    }
     h.comments.push_back(
         "a hole in the scans (none for over 1.5 periods) is marked before the first scan after "
         "it: gap of S s after T s, with (a popup was open) when one was");
@@ -65,6 +77,9 @@ RecordingFacts FactsFromHeader(const std::vector<std::string>& comments, std::st
             const double rate = QString::fromStdString(*v).section(' ', 0, 0).toDouble(&number);
             if (number) facts.requestedRate = rate;
         }
+        if (const ChannelLineRead read = ReadChannelLine(c);
+            read.channel && read.number == static_cast<int>(facts.channels.size()) + 1)
+            facts.channels.push_back(*read.channel);
     }
     return facts;
 }
@@ -141,6 +156,16 @@ void RecordingSession::noteAt(const std::string& text, double seconds) {
     std::string line = text + " at ";
     ScanRecorder::formatTime(line, seconds - recorder_.begin());
     recorder_.comment(line + " s");
+}
+
+void RecordingSession::note(double seconds, const std::string& text) {
+    if (running() && seconds >= recorder_.begin())
+        recorder_.comment(NoteComment(seconds - recorder_.begin(), text));
+}
+
+void RecordingSession::triggerFired(double seconds, const std::string& what) {
+    if (running() && seconds >= recorder_.begin())
+        recorder_.comment(TriggerComment(seconds - recorder_.begin(), what));
 }
 
 QString RecordingSession::badge() const {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/channels.h"
+#include "engine/recording/recording_lines.h"  // ParseNoteComment, ParseTriggerComment
 #include "engine/recording/scan_recorder.h"
 
 namespace engine {
@@ -24,16 +26,23 @@ struct RecordingFacts {
     std::optional<double> requestedRate;  // scans a second; none when no timer paces the scans
     int traces = 8;
     std::string unit = "V";  // empty: values in the chart's own unit
+    // The traces' names, units and calibrations; empty: the traces' defaults, and no channel
+    // lines in the header.
+    std::vector<ChannelSetup> channels;
 };
 
 // The header of a file of scans: `what` it holds first, then when it started, the program,
-// the port and its back end, the requested rate and the columns' meaning.
+// the port and its back end, the requested rate and the columns' meaning; with channels, a
+// ChannelLine for each trace (a channel that fails CheckChannel, or one missing, as its default,
+// so that the file always reads back) and the calibrated channels' columns.
 ScanRecorder::Header FileHeader(const std::string& what, const RecordingFacts& facts);
 // The header's port line: "port base address 0x378, back end: ...".
 std::string PortLine(const RecordingFacts& facts);
 // What the comments of a header FileHeader wrote say again: the program, the port and back end
 // (base 0 and no back end when the file names none), the requested rate; and in `started`, when
-// given, the time of its "started" line, empty when it has none.
+// given, the time of its "started" line, empty when it has none; the channels of its channel
+// lines (the reader refuses a file whose lines are not channel 1, 2, ... each passing
+// CheckChannel; here such lines are left out).
 RecordingFacts FactsFromHeader(const std::vector<std::string>& comments,
                                std::string* started = nullptr);
 
@@ -72,6 +81,12 @@ class RecordingSession {
     void rateChanged(double scansPerSecond);
     // A comment line "<text> at <t> s", t the scans' clock `seconds` since the start.
     void noteAt(const std::string& text, double seconds);
+    // The operator's note, "note at 12.345678 s: <text>" (NoteComment), and a trigger's firing,
+    // "trigger fired at 12.345678 s: <what>" (TriggerComment): `seconds` of the scans' clock,
+    // written as the recording's time. Nothing when not recording, or for a time before the
+    // recording began.
+    void note(double seconds, const std::string& text);
+    void triggerFired(double seconds, const std::string& what);
     // "● REC name  0:01:23  83,000 scans" while running; empty otherwise.
     QString badge() const;
 

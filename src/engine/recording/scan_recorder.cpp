@@ -108,6 +108,10 @@ bool ScanRecorder::open(const std::string& path, bool overwrite, double begin,
     written_ = 0;
     begin_ = begin;
     traces_ = header.traces;
+    calibrated_.clear();
+    for (int t = 0; t < traces_ && t < static_cast<int>(header.channels.size()); ++t)
+        if (const ChannelSetup& c = header.channels[static_cast<std::size_t>(t)]; c.calibrated())
+            calibrated_.push_back({t, c.gain, c.offset});
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
     fd_ = ::open(path.c_str(), flags, 0644);
     if (fd_ < 0) {
@@ -119,6 +123,8 @@ bool ScanRecorder::open(const std::string& path, bool overwrite, double begin,
     pending_ += "time_s";
     for (int t = 0; t < header.traces; ++t)
         pending_ += ",ch" + std::to_string(t) + (header.unit.empty() ? "" : "_" + header.unit);
+    for (const Calibrated& c : calibrated_)
+        pending_ += "," + CalibratedColumn(header.channels[static_cast<std::size_t>(c.trace)]);
     pending_ += "\n";
     return flush();
 }
@@ -129,6 +135,10 @@ void ScanRecorder::append(double seconds, const double* values) {
     for (int t = 0; t < traces_; ++t) {
         pending_ += ',';
         formatValue(pending_, values[t]);
+    }
+    for (const Calibrated& c : calibrated_) {
+        pending_ += ',';
+        formatValue(pending_, c.gain * values[c.trace] + c.offset);
     }
     pending_ += '\n';
     ++scans_;

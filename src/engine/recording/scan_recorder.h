@@ -6,16 +6,19 @@
 //
 // The format:
 //   # comment lines: what was recorded, when, where, at what rate
-//   time_s,ch0_V,...,ch7_V
+//   time_s,ch0_V,...,ch7_V[,a column for each calibrated channel]
 //   0.000000,1.25,0.0006103515625,...
 // Times are seconds since the recording began, to the microsecond; values are written in
 // full (the shortest decimal that reads back as the same number, which for a converter's
-// codes is the exact value), so that every code can be recovered.
+// codes is the exact value), so that every code can be recovered. A calibrated channel's column
+// ("Supply_rail_V") follows the exact values and holds gain * value + offset, also in full.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "engine/channels.h"
 
 namespace engine {
 
@@ -25,6 +28,9 @@ class ScanRecorder {
         std::vector<std::string> comments;  // each becomes a "# " line
         int traces = 8;
         std::string unit = "V";
+        // The traces' channels, in order; none, or fewer than the traces: the rest are not
+        // calibrated. Each calibrated one adds its CalibratedColumn.
+        std::vector<ChannelSetup> channels = {};
     };
     ScanRecorder();
     ~ScanRecorder();
@@ -36,7 +42,8 @@ class ScanRecorder {
     // set, when the file cannot be made or the header cannot be written.
     bool open(const std::string& path, bool overwrite, double begin, const Header& header);
     bool isOpen() const { return fd_ >= 0; }
-    // One scan, stamped with `seconds` of the scans' clock: header.traces values.
+    // One scan, stamped with `seconds` of the scans' clock: header.traces values (then the
+    // calibrated channels' values, worked out here).
     void append(double seconds, const double* values);
     // A "# " line among the scans.
     void comment(const std::string& text);
@@ -63,6 +70,11 @@ class ScanRecorder {
     long long written_ = 0;              // bytes in the file, all whole lines
     double begin_ = 0;
     int traces_ = 0;
+    struct Calibrated {
+        int trace;
+        double gain, offset;
+    };
+    std::vector<Calibrated> calibrated_;  // set at open(): append() only multiplies and adds
 };
 
 }  // namespace engine

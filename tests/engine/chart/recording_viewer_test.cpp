@@ -5,6 +5,7 @@
 
 #include "engine/chart/recording_viewer.h"
 #include "engine/chart/strip_chart.h"
+#include "support/recorded_file.h"
 #include "support/temp_folder.h"
 
 TEST(RecordingViewer, ASavedSpanOpensAgainScanForScanInAChartFrozenForGood) {
@@ -62,4 +63,43 @@ TEST(RecordingViewer, ASavedSpanOpensAgainScanForScanInAChartFrozenForGood) {
               std::vector(said.begin() + 2, said.end()));
     EXPECT_EQ(said[2], "program zelmor 9.9");
     delete window;
+}
+
+TEST(RecordingViewer, ARecordingsChannelsCalibratedColumnsNotesAndTriggersComeBack) {
+    TempFolder dir;
+    const std::string file = dir.path + "/run.csv";
+    double now = 100;
+    engine::RecordingSession session([&] { return now; }, nullptr);
+    engine::RecordingFacts facts;
+    facts.channels = {{"Supply rail", "V", 2, 0.5},
+                      {"Heat", "°C", 100, -50},
+                      {"Probe", "", 1, 0},
+                      {"Bad", "V", 0, 1}};  // gain 0: written as the default
+    ASSERT_TRUE(session.start(QString::fromStdString(file), false, facts));
+    const double scans[2][8] = {{0.0006103515625, 0.5}, {1.25, 0.625}};
+    session.append(100.001, scans[0]);
+    session.note(99, "before the start: not written");
+    session.note(100.0015, "heater on");
+    session.triggerFired(100.002, "CH2 rising through 0.6 V");
+    session.append(100.002, scans[1]);
+    session.stop();
+
+    const RecordedFile f(file);
+    EXPECT_TRUE(f.mentions("channel 1: name \"Supply rail\", unit \"V\", gain 2, offset 0.5"));
+    EXPECT_EQ(f.columns,
+              "time_s,ch0_V,ch1_V,ch2_V,ch3_V,ch4_V,ch5_V,ch6_V,ch7_V,Supply_rail_V,Heat_°C");
+    ASSERT_EQ(f.rows.size(), 2U);
+    EXPECT_EQ(std::vector(f.rows[0].begin() + 9, f.rows[0].end()),
+              (std::vector<std::string>{"0.501220703125", "0"}));
+    EXPECT_EQ(std::vector(f.rows[1].begin() + 9, f.rows[1].end()),
+              (std::vector<std::string>{"3", "12.5"}));
+
+    std::vector<engine::ChannelSetup> expected(facts.channels.begin(), facts.channels.end() - 1);
+    for (int t = 3; t < 8; ++t) expected.push_back(engine::DefaultChannel(t));
+    RecordedHistory read;
+    ASSERT_EQ(LoadRecordedHistory(file, kViewerResolution, read), std::nullopt);
+    EXPECT_EQ(read.header.channels, expected);
+    EXPECT_EQ(engine::FactsFromHeader(read.header.comments).channels, expected);
+    EXPECT_EQ(read.notes, (std::vector<RecordedMark>{{0.0015, "heater on"}}));
+    EXPECT_EQ(read.triggers, (std::vector<RecordedMark>{{0.002, "CH2 rising through 0.6 V"}}));
 }

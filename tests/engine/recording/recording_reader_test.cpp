@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "engine/chart/recorded_history.h"
+#include "engine/recording/recording_lines.h"
 #include "engine/recording/scan_recorder.h"
 #include "support/temp_folder.h"
 
@@ -35,6 +36,7 @@ TEST(RecordingReader, ReadsBackWhatTheRecorderWroteScanForScanGapsIncluded) {
     EXPECT_EQ(read.header.comments,
               (std::vector<std::string>{"Zelmor recording", "program zelmor 1.0"}));
     EXPECT_EQ(read.header.unit, "V");
+    EXPECT_TRUE(read.header.channels.empty() && read.notes.empty() && read.triggers.empty());
     ASSERT_EQ(read.history.traces(), 3);
     ASSERT_EQ(read.history.size(), 130);
     for (int i = 0; i < 130; ++i) {
@@ -45,10 +47,22 @@ TEST(RecordingReader, ReadsBackWhatTheRecorderWroteScanForScanGapsIncluded) {
                                                     : TraceHistory::Before::scans)
             << i;
     }
+    // The comments among the scans, each with the time of the scan before it.
+    std::vector<std::pair<std::string, double>> comments;
+    engine::RecordingSink sink;
+    sink.comment = [&](auto text, auto after) { comments.emplace_back(text, after.value_or(-1)); };
+    ASSERT_EQ(engine::ReadRecording(file, sink), std::nullopt);
+    EXPECT_EQ(comments, (std::vector<std::pair<std::string, double>>{
+                            {"gap of 0.250 s after 0.039000 s", 0.039},
+                            {"rate changed to 500 scans/s at 0.310 s", 0.309},
+                            {"gap of 1.500 s after 0.339000 s (a popup was open)", 0.339}}));
 }
 
 TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
     const std::string head = "# Zelmor recording\ntime_s,ch0_V,ch1_V\n";
+    const std::string cal =
+        "# channel 1: name \"a\", unit \"V\", gain 1, offset 0\n"
+        "# channel 2: name \"Heat\", unit \"°C\", gain 100, offset -50\n";
     const struct {
         std::string text;
         const char* refusal;
@@ -70,6 +84,19 @@ TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
         {head + "0.5,1,1", "line 3: the last line is cut short"},
         {head + "0.5,1," + std::string(20000, '7') + "\n", "line 3: a line longer than 16384"},
         {"time_s" + std::string(70, ',') + "\n", "line 1: column 2 is \"\""},
+        {cal + "time_s,ch0_V,ch1_V,Heat_C\n", "line 3: column 4 is \"Heat_C\", not Heat_°C."},
+        {cal + "time_s,ch0_V,ch1_V\n", "line 3: the column line ends before the column Heat_°C."},
+        {cal + "time_s,ch0_V,ch1_V,Heat_°C,x\n", "line 3: column 5 is \"x\", past the"},
+        {cal + "time_s,ch0_V\n",
+         "line 3: the header describes 2 channels, the column line only 1."},
+        {cal + "time_s,ch0_V,ch1_V,Heat_°C\n0.5,1,1,y\n", "line 4: \"y\" is not a number"},
+        {cal + "time_s,ch0_V,ch1_V,Heat_°C\n0.5,1,1\n", "line 4: 3 fields where the column"},
+        {"# channel 2: name \"a\", unit \"\", gain 1, offset 0\n",
+         "line 1: channel 2 where channel 1"},
+        {"# channel 1: name \"a\", unit \"V\", gain 0, offset 0\n",
+         "channel 1 cannot be used: Gain must not be 0."},
+        {"# channel 1: name \"a\", gain 1, offset 0\n", "channel 1 does not read name"},
+        {"# channel one: name\n", "line 1: expected channel N: name"},
     };
     for (const auto& f : files) {
         const auto refused = engine::ReadRecordingText("bad.csv", f.text, {});
@@ -97,4 +124,30 @@ TEST(RecordingReader, RefusesWhatIsNoPlainFileWithoutWaitingOnIt) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(engine::ReadRecording(c.path, {}), "Cannot open " + c.path + ": " + c.refusal);
+}
+
+TEST(RecordingReader, NotesAndTriggerFiringsAreOneLineAndReadBackWithTheirTimes) {
+    const std::string x600(600, 'x');
+    const struct {
+        std::string line;  // as written, or a comment read
+        std::optional<double> seconds;
+        std::string text;
+    } lines[] = {
+        {engine::NoteComment(0, "a\nb\tc\x1b[0m\u2028d\xff\xc3"), 0, "a b c [0m d  "},
+        {engine::NoteComment(1, x600), 1, std::string(200, 'x')},
+        {engine::NoteComment(2, "\xc3\xa9" + x600), 2, "\xc3\xa9" + std::string(199, 'x')},
+        {engine::TriggerComment(3.5, "CH1 rising through 1.25 V"), 3.5,
+         "CH1 rising through 1.25 V"},
+        {"note at 1.5 s:", std::nullopt, ""},
+        {"note at nan s: x", std::nullopt, ""},
+        {"trigger fired at 1,5 s: x", std::nullopt, ""},
+    };
+    for (const auto& l : lines) {
+        auto read = engine::ParseNoteComment(l.line);
+        if (!read) read = engine::ParseTriggerComment(l.line);
+        ASSERT_EQ(read.has_value(), l.seconds.has_value()) << l.line;
+        if (!read) continue;
+        EXPECT_EQ(std::make_pair(read->seconds, read->text), std::make_pair(*l.seconds, l.text));
+    }
+    EXPECT_EQ(engine::NoteComment(12.3456784, "x"), "note at 12.345678 s: x");
 }
