@@ -6,14 +6,6 @@
 
 using engine::ChannelSetup;
 
-TEST(Channels, CalibrationTurnsVoltsIntoTheUnitAndBack) {
-    const ChannelSetup oven{"Oven", "°C", 40, -10};  // 40 °C per volt, -10 °C at 0 V
-    EXPECT_DOUBLE_EQ(oven.value(1.25), 40);
-    EXPECT_DOUBLE_EQ(oven.volts(90), 2.5);
-    EXPECT_EQ(engine::CalibratedColumn({"Supply rail", "V", 2, 0}), "Supply_rail_V");
-    EXPECT_EQ(engine::CalibratedColumn({"Supply rail", "", 2, 0}), "Supply_rail");
-}
-
 TEST(Channels, OnlyUsableNamesUnitsAndFiniteNonZeroGainsAreTaken) {
     const ChannelSetup usable[] = {
         {"Supply rail", "V", 1, 0},
@@ -32,7 +24,12 @@ TEST(Channels, OnlyUsableNamesUnitsAndFiniteNonZeroGainsAreTaken) {
     EXPECT_EQ(engine::CheckChannel({"CH1", "V", 0, 0}), "Gain must not be 0.");
 }
 
-TEST(Channels, TwoPointFitGivesTheLineThroughBothMeansAndItsResidual) {
+TEST(Channels, CalibrationAndTheTwoPointFitWithItsResidual) {
+    const ChannelSetup oven{"Oven", "°C", 40, -10};  // 40 °C per volt, -10 °C at 0 V
+    EXPECT_DOUBLE_EQ(oven.value(1.25), 40);
+    EXPECT_DOUBLE_EQ(oven.volts(90), 2.5);
+    EXPECT_EQ(engine::CalibratedColumn({"Supply rail", "V", 2, 0}), "Supply_rail_V");
+    EXPECT_EQ(engine::CalibratedColumn({"Supply rail", "", 2, 0}), "Supply_rail");
     // Means 0.5 V and 1.5 V for 0 and 100 kPa: 100 kPa per volt, -50 kPa; every scan 0.01 V
     // (1 kPa) off its mean.
     const auto fit =

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "engine/chart/level_trigger.h"
@@ -27,43 +28,34 @@ const std::vector<int> kFalls = {80, 104, 105, 100, 110, 99, 97, 103};
 }  // namespace
 
 TEST(LevelTrigger, FiresAtTheExactScansOfAFedWaveform) {
-    const struct {
-        TriggerEdge edge;
-        TriggerMode mode;
-        engine::ChannelSetup channel;
-        double level, resolution;
-        const std::vector<int>& wave;
-        std::vector<int> fired;
-    } cases[] = {
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 1, 0}, 100, 1, kRises, {3, 8}},
-        {TriggerEdge::rising, TriggerMode::single, {"A", "V", 1, 0}, 100, 1, kRises, {3}},
-        {TriggerEdge::rising, TriggerMode::off, {"A", "V", 1, 0}, 100, 1, kRises, {}},
-        {TriggerEdge::falling, TriggerMode::normal, {"A", "V", 1, 0}, 100, 1, kFalls, {3, 5}},
-        // Level in the unit: 210 °C is 100 V at 2 °C/V + 10, 50 V is code 100 at 0.5 V/step.
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "°C", 2, 10}, 210, 1, kRises, {3, 8}},
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 1, 0}, 50, 0.5, kRises, {3, 8}},
-        // A negative gain: the value rises as the codes fall.
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "V", -1, 0}, -100, 1, kFalls, {3, 5}},
-        {TriggerEdge::falling, TriggerMode::normal, {"A", "V", -1, 0}, -100, 1, kRises, {3, 8}},
-        // A level beyond the history's codes, or nowhere (gain 0), is never crossed.
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 1, 0}, 1e9, 1, kRises, {}},
-        {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 0, 0}, 100, 1, kRises, {}},
-    };
-    for (const auto& c : cases) {
+    // Edge, mode, channel, level (in its unit), volts per code, wave, the scans that fire.
+    const std::tuple<TriggerEdge, TriggerMode, engine::ChannelSetup, double, double,
+                     const std::vector<int>&, std::vector<int>>
+        cases[] = {
+            {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 1, 0}, 100, 1, kRises, {3, 8}},
+            {TriggerEdge::rising, TriggerMode::single, {"A", "V", 1, 0}, 100, 1, kRises, {3}},
+            {TriggerEdge::rising, TriggerMode::off, {"A", "V", 1, 0}, 100, 1, kRises, {}},
+            {TriggerEdge::falling, TriggerMode::normal, {"A", "V", 1, 0}, 100, 1, kFalls, {3, 5}},
+            // Level in the unit: 210 °C is 100 V at 2 °C/V + 10, 50 V is code 100 at 0.5 V/step.
+            {TriggerEdge::rising, TriggerMode::normal, {"A", "°C", 2, 10}, 210, 1, kRises, {3, 8}},
+            {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 1, 0}, 50, 0.5, kRises, {3, 8}},
+            // A negative gain: the value rises as the codes fall.
+            {TriggerEdge::rising, TriggerMode::normal, {"A", "V", -1, 0}, -100, 1, kFalls, {3, 5}},
+            {TriggerEdge::falling, TriggerMode::normal, {"A", "V", -1, 0}, -100, 1, kRises, {3, 8}},
+            // A level that lies nowhere (gain 0) is never crossed.
+            {TriggerEdge::rising, TriggerMode::normal, {"A", "V", 0, 0}, 100, 1, kRises, {}},
+        };
+    for (const auto& [edge, mode, channel, level, resolution, wave, fired] : cases) {
         LevelTrigger trigger;
-        trigger.configure({1, c.edge, c.level, 0.5, c.mode}, c.channel, c.resolution);
-        EXPECT_EQ(Firings(trigger, c.wave), c.fired) << c.level << " " << c.channel.gain;
+        trigger.configure({1, edge, level, 0.5, mode}, channel, resolution);
+        EXPECT_EQ(Firings(trigger, wave), fired) << level << " " << channel.gain;
     }
-}
-
-TEST(LevelTrigger, SingleHoldsUntilArmedAndThenWaitsForTheSignalToComeBack) {
-    LevelTrigger trigger;
-    trigger.configure({1, TriggerEdge::rising, 100, 0.5, TriggerMode::single}, {"A"}, 1);
-    EXPECT_EQ(Firings(trigger, kRises), std::vector<int>{3});
-    EXPECT_FALSE(trigger.armed());
-    trigger.arm();
-    EXPECT_EQ(Firings(trigger, {130, 100, 96, 95, 100}), std::vector<int>{4});
-    EXPECT_EQ(trigger.levelCode(), 100);
+    // Single, armed again: the signal must first come back below the level.
+    LevelTrigger single;
+    single.configure({1, TriggerEdge::rising, 100, 0.5, TriggerMode::single}, {"A"}, 1);
+    Firings(single, kRises);
+    single.arm();
+    EXPECT_EQ(Firings(single, {130, 100, 96, 95, 100}), std::vector<int>{4});
 }
 
 TEST(LevelTrigger, ASetupFromOutsideIsCheckedFirst) {
