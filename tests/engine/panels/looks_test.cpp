@@ -31,7 +31,7 @@ double contrast(const QColor& a, const QColor& b) {
 
 TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
     // In the temporary folder qt_test_main gives XDG_CONFIG_HOME.
-    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.ini";
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.conf";
     QDir().mkpath(QFileInfo(file).path());
     const struct {
         const char* content;  // nullptr: no file
@@ -55,9 +55,20 @@ TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
         EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
         EXPECT_EQ(problem.empty(), !*c.problem) << problem;
     }
+    // The look's old file beside it is read while the new one names no look, and never written.
+    QFile::remove(file);
+    const QString old = QFileInfo(file).path() + "/zelmor.ini";
+    QFile oldFile(old);
+    ASSERT_TRUE(oldFile.open(QIODevice::WriteOnly) && oldFile.write("[General]\nlook=light\n") > 0);
+    oldFile.close();
+    std::string problem;
+    EXPECT_EQ(engine::SavedLook(problem), engine::Look::light);
     ASSERT_TRUE(engine::SaveLook(engine::Look::dark));
-    QFile saved(file);
-    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == "[General]\nlook=dark\n");
+    EXPECT_EQ(engine::SavedLook(problem), engine::Look::dark);
+    QFile saved(file), kept(old);
+    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll().contains("\nlook=dark\n"));
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "[General]\nlook=light\n");
+    QFile::remove(old);
 }
 
 TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
