@@ -39,10 +39,7 @@ void checkUsable(const engine::StoredSettings& s) {
     require(c.hidden.size() <= 16 && c.laneRanges.size() <= 16, "more than 16 traces");
     for (const auto& r : c.laneRanges) require(usable(r), "a lane's range the chart cannot draw");
     const int traces = c.hidden.empty() ? 16 : static_cast<int>(c.hidden.size());
-    const engine::TriggerSetup& t = s.trigger;
-    require(t.channel >= 0 && t.channel < traces && std::isfinite(t.level) && t.position >= 0 &&
-                t.position <= 1,
-            "a trigger out of bounds");
+    require(!engine::CheckTrigger(s.trigger, traces), "a trigger refused");
     require(s.channels.size() <= 64, "more than 64 boards");
     for (const auto& [base, channels] : s.channels) {
         require(base <= 0xFFFF && !channels.empty() && channels.size() <= 16, "a board's channels");

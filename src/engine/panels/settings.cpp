@@ -63,11 +63,6 @@ bool usableRange(std::pair<double, double> r) {
            r.second - r.first >= kMinChartRange;
 }
 
-bool usableTrigger(const TriggerSetup& t, int traces) {
-    return t.channel >= 0 && t.channel < traces && std::isfinite(t.level) &&
-           std::isfinite(t.position) && t.position >= 0 && t.position <= 1;
-}
-
 // Reads values from the file, each checked; the keys of those that cannot be used are kept
 // for the notice.
 class Reader {
@@ -288,7 +283,7 @@ SettingsRead ReadSettings(const QString& path, const QString& oldLooks) {
     readChart(file, in, s.chart);
     readTrigger(file, in, s.trigger);
     const int traces = s.chart.hidden.empty() ? kMaxChartTraces : int(s.chart.hidden.size());
-    if (!usableTrigger(s.trigger, traces)) {
+    if (CheckTrigger(s.trigger, traces)) {
         in.bad.push_back("trigger");
         s.trigger = TriggerSetup{};
     }
