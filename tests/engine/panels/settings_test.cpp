@@ -28,12 +28,8 @@ TEST(Settings, AFullSetOfSettingsReadsBackAsWritten) {
     TempFolder tmp;
     const QString folder = QString::fromStdString(tmp.path);
     StoredSettings s;
-    s.chart = {60,
-               engine::ChartRange::manual,
-               {-0.5, 1e-3},
-               {{0, 2.5}, {-20, 150}},
-               {false, true, false, false, true, false, false, false},
-               true};
+    s.chart = {60, engine::ChartRange::manual, {-0.5, 1e-3}, {{0, 2.5}, {-20, 150}}, {}, true};
+    s.chart.hidden = {false, true, false, false, true, false, false, false};
     s.trigger = {2, engine::TriggerEdge::falling, -0.125, 0.25, engine::TriggerMode::normal};
     s.channels[0x378] = {{"Oven", "\u00b0C", 100, -10.5}, {"Supply rail", "V", 2, 0}};
     s.channels[0x278] = {{"P=1;#x [a]", "kPa", -1e-7, 1e11}};
@@ -132,10 +128,9 @@ TEST(Settings, AFolderThatCannotBeWrittenLeavesTheFileAsItWasAndSaysWhereAndWhy)
     if (geteuid() == 0)
         GTEST_SKIP() << "running as root, which reads and writes whatever the permissions say";
     TempFolder tmp;
-    const QString path = QString::fromStdString(tmp.path) + "/zelmor.conf";
+    const QString dir = QString::fromStdString(tmp.path), path = dir + "/zelmor.conf";
     put(path, "[General]\nversion=1\nlook=dark\n");
-    ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(tmp.path),
-                                      QFile::ReadOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
     std::string error;
     EXPECT_FALSE(engine::WriteSettings(path, StoredSettings{}, error));
     EXPECT_EQ(error.rfind("Settings could not be saved to \"" + path.toStdString() + "\": ", 0), 0u)
@@ -145,8 +140,7 @@ TEST(Settings, AFolderThatCannotBeWrittenLeavesTheFileAsItWasAndSaysWhereAndWhy)
     const engine::SettingsRead read = engine::ReadSettings(path);
     EXPECT_FALSE(read.writable);
     EXPECT_NE(read.notice.find("cannot be read: the defaults are used"), std::string::npos);
-    QFile::setPermissions(QString::fromStdString(tmp.path),
-                          QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(dir, QFile::WriteOwner | QFile::ReadOwner | QFile::ExeOwner);
 }
 
 }  // namespace
