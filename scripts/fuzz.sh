@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 harnesses=("$@")
-((${#harnesses[@]})) || harnesses=(panel options fmt printable recording looks)
+((${#harnesses[@]})) || harnesses=(panel options fmt printable recording looks settings)
 build=build-fuzz
 
 targets=()

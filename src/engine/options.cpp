@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 
 namespace engine {
@@ -98,7 +99,7 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
                                               EngineOptions& options) {
     options = EngineOptions{};
     bool seenIo = false, seenFault = false, seenResources = false, seenHelp = false;
-    bool seenOverwrite = false, seenOpen = false;
+    bool seenOverwrite = false, seenOpen = false, seenSettings = false, seenNoSettings = false;
     bool seenRun[std::size(kRunOptions)] = {};
     auto once = [](bool& seen, const char* name) -> std::optional<std::string> {
         if (seen) return std::string(name) + " is given twice";
@@ -147,6 +148,16 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
             if (auto e = once(seenOpen, "--open")) return e;
             if (v->empty()) return "--open needs a file: --open=FILE";
             options.openFile = *v;
+        } else if (auto v = valueOf(arg, "--settings")) {
+            if (auto e = once(seenSettings, "--settings")) return e;
+            if (v->empty()) return "--settings needs a file: --settings=FILE";
+            std::error_code error;
+            if (std::filesystem::is_directory(*v, error))
+                return "--settings needs a file, not a folder (got \"" + Printable(*v) + "\")";
+            options.settingsFile = *v;
+        } else if (arg == "--no-settings") {
+            if (auto e = once(seenNoSettings, "--no-settings")) return e;
+            options.noSettings = true;
         } else {
             // A misspelt engine option must not quietly start the simulated converter in
             // place of the port that was meant, nor Qt's own options reach Qt.
@@ -156,6 +167,8 @@ std::optional<std::string> ParseEngineOptions(int argc, const char* const* argv,
     if (options.io != EngineOptions::Io::simulated && seenFault)
         return "--sim-fault is a fault of the simulated converter; it does not go with --io=ppdev "
                "or --io=direct";
+    if (seenSettings && seenNoSettings)
+        return std::string("--no-settings uses no settings file; it does not go with --settings");
     if (options.overwrite && options.recordFile.empty())
         return std::string("--overwrite is for the file of --record; give --record=FILE too");
     // They act on the main panel, which opens only once a port is chosen: without --port a
@@ -199,6 +212,10 @@ const std::string& EngineOptionsHelp() {
                "                     ended\n"
                "  --open=FILE        show a recording or a saved span in a viewer, in place of\n"
                "                     the program\n"
+               "  --settings=FILE    keep the settings (chart, channels, trigger, look) in FILE\n"
+               "                     in place of ~/.config/zelmor/zelmor.conf\n"
+               "  --no-settings      read and write no settings: every run starts from the\n"
+               "                     defaults\n"
                "  --help             print this and exit\n"
                "Each option at most once; there are no others. Arguments that do not begin with -\n"
                "are the program's own.\n";

@@ -38,6 +38,8 @@ struct EngineOptions {
     std::string resourceDir;  // empty: next to the executable, then the installed data folder
     std::string openFile;     // --open: a recording shown in a viewer in place of the program
     bool help = false;
+    std::string settingsFile;                   // --settings: in place of the user's zelmor.conf
+    bool noSettings = false;                    // --no-settings: none read or written
     std::vector<std::string> programArguments;  // in the order given
 
     // A run without an operator: each acts as the operator would at the panels.

@@ -80,9 +80,12 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
     ASSERT_FALSE(engine::ParseEngineOptions(5, ppdev, o));
     EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(Io::ppdev, SimFault::none));
     EXPECT_EQ(o.programArguments, (std::vector<std::string>{"foo", "", "bar"}));
-    const char* stuck[] = {"zelmor", "--sim-fault=strobe-stuck", "--resources=/tmp/r"};
-    ASSERT_FALSE(engine::ParseEngineOptions(3, stuck, o));
+    const char* stuck[] = {"zelmor", "--sim-fault=strobe-stuck", "--resources=/tmp/r",
+                           "--settings=/tmp/no such.conf"};
+    ASSERT_FALSE(engine::ParseEngineOptions(4, stuck, o));
     EXPECT_EQ(std::pair(o.io, o.simFault), std::pair(Io::simulated, SimFault::strobeStuck));
+    EXPECT_EQ(std::pair(o.settingsFile, o.noSettings),
+              std::pair(std::string("/tmp/no such.conf"), false));
     EXPECT_TRUE(o.programArguments.empty());
     const char* run[] = {"zelmor",           "--seconds=0.001", "--overwrite",
                          "--record=a b.csv", "--rate=1000000",  "--port=LPT3"};
@@ -110,6 +113,10 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
          "--overwrite is for the file of --record; give --record=FILE too"},
         {{"--record=x.csv"}, "--record acts once a port is chosen; give --port=LPTn too"},
         {{"--port=LPT1", "--port=LPT2"}, "--port is given twice"},
+        {{"--settings=/tmp"}, "--settings needs a file, not a folder (got \"/tmp\")"},
+        {{"--no-settings", "--settings=a.conf"},
+         "--no-settings uses no settings file; it does not go with --settings"},
+        {{"--no-settings", "--no-settings"}, "--no-settings is given twice"},
         {{"--open=run.csv", "--port=LPT1"},
          "--open shows a file in place of the program; it does not go with --port, --rate, "
          "--record or --seconds"},
@@ -128,7 +135,8 @@ TEST(EngineOptions, TakesEachEngineOptionOnceAndHandsTheRestToTheProgram) {
                                     "--sim-fault=", "--sim-fault=Noisy", "-",
                                     "--",           "-platform",         "--help=1",
                                     "--port",       "--Port=LPT1",       "--overwrite=yes",
-                                    "--seconds=5",  "--rate=5",          "--port=LPT4"};
+                                    "--seconds=5",  "--rate=5",          "--port=LPT4",
+                                    "--settings=",  "--settings",        "--no-settings=1"};
     for (const char* bad : misspelt) {
         const char* argv[] = {"zelmor", "word", bad};
         EXPECT_TRUE(engine::ParseEngineOptions(3, argv, o)) << bad;

@@ -2,29 +2,26 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
-#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 #include <optional>
 
-#include "engine/escape.h"
 #include "engine/panels/recordings.h"
+#include "engine/panels/settings.h"
 
 namespace engine {
 namespace {
 
 const struct {
     Look look;
-    const char* word;  // in the settings file
     const char* menuText;
 } kLooks[] = {
-    {Look::light, "light", "&Light"},
-    {Look::dark, "dark", "&Dark"},
-    {Look::desktop, "desktop", "D&esktop"},
+    {Look::light, "&Light"},
+    {Look::dark, "&Dark"},
+    {Look::desktop, "D&esktop"},
 };
 
 Look applied = Look::desktop;
@@ -33,46 +30,16 @@ bool savedApplied = false;
 std::optional<QPalette> desktopPalette;
 QString desktopStyle;
 
-QSettings settings() {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "zelmor", "zelmor");
-}
-
 }  // namespace
 
 Look SavedLook(std::string& problem) {
-    problem.clear();
-    QSettings s = settings();
-    const QFileInfo file(s.fileName());
-    const std::string where = Printable(QFile::encodeName(s.fileName()).toStdString());
-    if (file.exists() && !file.isReadable()) {
-        problem = "Settings file \"" + where + "\" cannot be read: the desktop's look is used";
-        return Look::desktop;
-    }
-    if (s.status() != QSettings::NoError) {
-        problem = "Settings file \"" + where + "\" is damaged: the desktop's look is used";
-        return Look::desktop;
-    }
-    if (!s.contains("look")) {
-        // Written by us, a file holds the look; one that holds something else is damaged.
-        if (file.size() > 0)
-            problem = "Settings file \"" + where + "\" is damaged: the desktop's look is used";
-        return Look::desktop;
-    }
-    const QString word = s.value("look").toString();
-    for (const auto& l : kLooks)
-        if (word == QLatin1String(l.word)) return l.look;
-    // At most a line's worth of what the file says, quoted safely.
-    problem = "Settings file \"" + where + "\" names no look \"" +
-              Printable(word.left(40).toStdString()) + "\": the desktop's look is used";
-    return Look::desktop;
+    SettingsRead read = ReadPlacedSettings();
+    problem = read.notice;
+    return read.settings.look.value_or(Look::desktop);
 }
 
 bool SaveLook(Look look) {
-    QSettings s = settings();
-    for (const auto& l : kLooks)
-        if (l.look == look) s.setValue("look", l.word);
-    s.sync();  // written whole to a new file, then renamed over the old one
-    return s.status() == QSettings::NoError;
+    return ChangeSettings([look](StoredSettings& s) { s.look = look; });
 }
 
 QPalette LookPalette(Look look) {
@@ -130,10 +97,10 @@ void AddViewMenu(QWidget* window) {
     if (!bar) return;
     if (!savedApplied) {
         savedApplied = true;
-        std::string problem;
-        const Look saved = SavedLook(problem);
+        const Look saved = CurrentSettings().look.value_or(Look::desktop);
         if (saved != Look::desktop) ApplyLook(saved);
-        if (!problem.empty()) ChartFeed::sayBriefly(QString::fromStdString(problem));
+        if (const QString notice = TakeSettingsNotice(); !notice.isEmpty())
+            ChartFeed::sayBriefly(notice);
     }
     // Before the last menu (Help), as desktops place it.
     const QList<QAction*> menus = bar->actions();
@@ -143,16 +110,18 @@ void AddViewMenu(QWidget* window) {
     for (const auto& l : kLooks) {
         QAction* a = view->addAction(QObject::tr(l.menuText));
         a->setCheckable(true);
-        a->setObjectName(QString("engineLook_") + l.word);
+        a->setObjectName(QString("engineLook_") + LookWord(l.look));
         group->addAction(a);
         QObject::connect(a, &QAction::triggered, a, [look = l.look] {
             ApplyLook(look);
-            if (!SaveLook(look)) ChartFeed::sayBriefly(QObject::tr("The look could not be saved"));
+            if (SaveLook(look)) return;
+            const QString why = TakeSettingsNotice();  // where and why, the first time
+            ChartFeed::sayBriefly(why.isEmpty() ? QObject::tr("The look could not be saved") : why);
         });
     }
     QObject::connect(view, &QMenu::aboutToShow, view, [view] {
         for (const auto& l : kLooks)
-            if (auto* a = view->findChild<QAction*>(QString("engineLook_") + l.word))
+            if (auto* a = view->findChild<QAction*>(QString("engineLook_") + LookWord(l.look)))
                 a->setChecked(l.look == applied);
     });
 }

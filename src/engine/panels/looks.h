@@ -1,21 +1,21 @@
 // The panels' look: the desktop's own, or a light or dark one of ours (Fusion style), chosen
-// from the View menu the engine adds to every main window and remembered in the user's config
-// folder ($XDG_CONFIG_HOME/zelmor/zelmor.ini, key look = light, dark or desktop).
+// from the View menu the engine adds to every main window and remembered with the other settings
+// (settings.h: key look = light, dark or desktop).
 #pragma once
 
 #include <QPalette>
 #include <string>
 
+#include "engine/panels/settings.h"  // Look
+
 class QWidget;
 
 namespace engine {
 
-enum class Look { desktop, light, dark };
-
 // The look the settings file names; the desktop's when it names none. When the file cannot be
 // read or names something else, the desktop's, and `problem` says why in one line.
 Look SavedLook(std::string& problem);
-// Remembers the look; false when the settings file cannot be written.
+// Remembers the look with the other settings; false when the settings file cannot be written.
 bool SaveLook(Look look);
 // Our palettes (the desktop's for Look::desktop, as it was before any other was applied).
 QPalette LookPalette(Look look);

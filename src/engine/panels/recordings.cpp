@@ -11,6 +11,7 @@
 
 #include "engine/escape.h"
 #include "engine/panels/dispatch.h"
+#include "engine/panels/settings.h"
 #include "engine/ports/port_io.h"
 
 namespace engine {
@@ -19,6 +20,21 @@ namespace {
 constexpr double kGapPeriods = 1.5;
 // How long a passing word stays on the status line.
 constexpr int kSayingSeconds = 6;
+
+// Where a file dialog starts: `name` in the folder the last recording or save went to, while
+// it is still there; else `otherwise`.
+QString startingPath(const QString& name, const QString& otherwise) {
+    const QString folder = CurrentSettings().recordingFolder;
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? QDir(folder).filePath(name) : otherwise;
+}
+
+// The folder of the file chosen, for the next dialog (and the next run).
+void rememberFolder(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder == CurrentSettings().recordingFolder) return;
+    if (!ChangeSettings([&](StoredSettings& s) { s.recordingFolder = folder; }))
+        if (const QString why = TakeSettingsNotice(); !why.isEmpty()) ChartFeed::sayBriefly(why);
+}
 }  // namespace
 
 ChartFeed::ChartFeed(StripChart* chart)
@@ -66,9 +82,13 @@ void ChartFeed::chooseAndRecord() {
         return;
     }
     // The dialog asks before an existing file is replaced.
+    const QString offered = DefaultRecordingPath();
     const QString path = QFileDialog::getSaveFileName(
-        chart_, tr("Record every scan to"), DefaultRecordingPath(), tr("CSV files (*.csv)"));
-    if (!path.isEmpty()) startRecording(path, QFileInfo::exists(path));
+        chart_, tr("Record every scan to"), startingPath(QFileInfo(offered).fileName(), offered),
+        tr("CSV files (*.csv)"));
+    if (path.isEmpty()) return;
+    rememberFolder(path);
+    startRecording(path, QFileInfo::exists(path));
 }
 
 bool ChartFeed::startRecording(const QString& path, bool overwrite) {
@@ -95,12 +115,13 @@ void ChartFeed::stopRecording() {
 }
 
 void ChartFeed::chooseAndSave(bool csv) {
-    const QString path =
-        csv ? QFileDialog::getSaveFileName(chart_, tr("Save the shown span as"), QString(),
-                                           tr("CSV files (*.csv)"))
-            : QFileDialog::getSaveFileName(chart_, tr("Save the picture as"), QString(),
-                                           tr("Pictures (*.png *.svg)"));
+    const QString start = startingPath(QString(), QString());
+    const QString path = csv ? QFileDialog::getSaveFileName(chart_, tr("Save the shown span as"),
+                                                            start, tr("CSV files (*.csv)"))
+                             : QFileDialog::getSaveFileName(chart_, tr("Save the picture as"),
+                                                            start, tr("Pictures (*.png *.svg)"));
     if (path.isEmpty()) return;
+    rememberFolder(path);
     QString error;
     if (!(csv ? chart_->exportShown(path, error) : chart_->savePicture(path, error))) {
         showWarning(tr("Not saved"), error);

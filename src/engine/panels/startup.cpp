@@ -20,6 +20,7 @@
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/settings.h"
 #include "engine/panels/unattended.h"
 #include "engine/panels/viewer.h"
 #include "engine/ports/direct.h"
@@ -321,6 +322,7 @@ int RunProgram(int argc, char* argv[], ProgramMain programMain, const CallbackTa
     const QString platform = QGuiApplication::platformName();
     PlanUnattendedRun(options, options.seconds > 0 || (ownApplication && (platform == "offscreen" ||
                                                                           platform == "minimal")));
+    PlaceSettings(options.settingsFile, options.noSettings);
     if (!options.openFile.empty()) {  // the viewer in place of the program
         const int result = RunViewer(std::move(viewed));
         InstallDialogFront(nullptr);

@@ -31,7 +31,7 @@ double contrast(const QColor& a, const QColor& b) {
 
 TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
     // In the temporary folder qt_test_main gives XDG_CONFIG_HOME.
-    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.ini";
+    const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.conf";
     QDir().mkpath(QFileInfo(file).path());
     const struct {
         const char* content;  // nullptr: no file
@@ -55,9 +55,17 @@ TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
         EXPECT_NE(problem.find(c.problem), std::string::npos) << problem;
         EXPECT_EQ(problem.empty(), !*c.problem) << problem;
     }
-    ASSERT_TRUE(engine::SaveLook(engine::Look::dark));
-    QFile saved(file);
-    EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll() == "[General]\nlook=dark\n");
+    // The look's old file beside it is read while the new one names no look, and never written.
+    QFile::remove(file);
+    QFile old(QFileInfo(file).path() + "/zelmor.ini");
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite) && old.write("[General]\nlook=light\n") > 0);
+    old.flush();
+    std::string problem;
+    EXPECT_EQ(engine::SavedLook(problem), engine::Look::light);
+    ASSERT_TRUE(engine::SaveLook(engine::Look::dark) &&
+                engine::SavedLook(problem) == engine::Look::dark);
+    EXPECT_TRUE(old.seek(0) && old.readAll() == "[General]\nlook=light\n");
+    old.remove();
 }
 
 TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
