@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/channels.h"
 #include "engine/recording/scan_recorder.h"
 
 namespace engine {
@@ -24,6 +25,7 @@ struct RecordingFacts {
     std::optional<double> requestedRate;  // scans a second; none when no timer paces the scans
     int traces = 8;
     std::string unit = "V";  // empty: values in the chart's own unit
+    std::vector<ChannelSetup> channels;
 };
 
 // The header of a file of scans: `what` it holds first, then when it started, the program,
