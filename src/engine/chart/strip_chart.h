@@ -12,6 +12,10 @@
 // asks for a recording with recordRequested(), and shows the one the engine keeps beside it
 // (the button's state and the REC badge).
 //
+// Each trace is a channel in the operator's terms: a name, a unit and a calibration from the
+// volts the history keeps (chart_channels.cpp). The traces share one axis or lie in a lane
+// each, on the fixed range, autoscaled or a range set by hand (chart_lanes.cpp).
+//
 // Painting is in chart_painting.cpp, the operator's input in chart_input.cpp, saving in
 // chart_export.cpp.
 #pragma once
@@ -26,6 +30,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/channels.h"
+#include "engine/chart/chart_setup.h"
 #include "engine/chart/chart_view.h"
 #include "engine/chart/column_summary.h"
 #include "engine/chart/cursors.h"
@@ -117,8 +123,31 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const CursorPair& cursors() const { return cursors_; }
     void placeCursor(double seconds);
     QStringList cursorLines() const;
-    bool autoscale() const { return autoscale_; }
+    bool autoscale() const { return range_mode_ == engine::ChartRange::autoscale; }
     void setAutoscale(bool on);
+
+    // One channel per trace, in trace order; a missing or refused one (CheckChannel) is the
+    // trace's name in volts, gain 1, offset 0. The history keeps volts: only what is shown
+    // and saved goes through the calibration.
+    void setChannels(const std::vector<engine::ChannelSetup>& channels);
+    std::vector<engine::ChannelSetup> channels() const { return channels_; }
+    const engine::ChannelSetup& channel(int trace) const;
+    QString traceUnit(int trace) const;
+    // The span, the range, the lanes and the hidden traces, as a settings file keeps them.
+    engine::ChartSetup setup() const;
+    void applySetup(const engine::ChartSetup& setup);
+    engine::ChartRange rangeMode() const { return range_mode_; }
+    void setRangeMode(engine::ChartRange mode);
+    // Ranges by hand, in the traces' unit: finite, low below high, within kMaxChartValue and
+    // at least kMinChartRange wide; any other is ignored. Chosen, the range is set by hand.
+    void setManualRange(std::pair<double, double> range);
+    void setLaneRange(int trace, std::pair<double, double> range);
+    bool lanes() const { return lanes_; }
+    void setLanes(bool on);
+    // Each trace's vertical range drawn now (all the same on one axis), and the part of the
+    // plot it is drawn in: its lane, or the whole plot.
+    std::vector<std::pair<double, double>> shownRanges() const;
+    QRectF laneArea(int trace) const;
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
     // "CH1  min 0.2500  max 2.2500  mean 1.2500  p-p 2.0000 V".
     bool statisticsShown() const { return statistics_shown_; }
@@ -126,7 +155,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     std::vector<std::pair<int, QString>> statisticsLines() const;
     // What pointing at a legend entry tells: that trace's statistics of the span.
     QString legendToolTip(int trace) const;
-    // The vertical range drawn now.
+    // The vertical range drawn now: the one axis's, in lanes the first shown lane's.
     std::pair<double, double> shownRange() const;
 
     // Where things are, for the operator's clicks and for tests.
@@ -183,6 +212,11 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void recordRequested();
     // The pacing timer's rate changed, in scans a second.
     void rateChanged(double scansPerSecond);
+    // The operator chose "Set range by hand..." in the menu: a dialog asks for the range
+    // (setManualRange, setLaneRange).
+    void rangeByHandRequested();
+    // The setup, the channels or the trigger changed, by the operator's hand or a setter.
+    void setupChanged();
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -202,9 +236,25 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
   private:
     // Painting, in layers: what changes only with the size and range, the legend, the traces,
     // and what lies over them.
-    void paintBackground(const std::pair<double, double>& range);
+    // What the background and the traces are drawn to: each trace's range, and its lane
+    // (0 on one axis; -1 hidden in lanes) of `bands`.
+    struct Scales {
+        std::vector<std::pair<double, double>> ranges;
+        std::vector<int> lane;
+        int bands = 1;
+        QString unit;  // the one axis's, when the traces shown share it
+        bool operator==(const Scales& o) const {
+            return ranges == o.ranges && lane == o.lane && bands == o.bands && unit == o.unit;
+        }
+        bool operator!=(const Scales& o) const { return !(*this == o); }
+    };
+    Scales scales() const;
+    QRectF band(const Scales& scales, int trace) const;
+    void paintValueAxis(QPainter& p, const std::pair<double, double>& range, const QRectF& area,
+                        const QString& unit, bool sparse);
+    void paintBackground(const Scales& scales);
     void paintLegend(QPainter& p);
-    void paintTraces(QPainter& p, const std::pair<double, double>& range);
+    void paintTraces(QPainter& p, const Scales& scales);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
     // Frozen: the time axis counting from timeOrigin(), and the overview strip
@@ -261,7 +311,21 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false, viewing_ = false;
+    bool frozen_ = false, statistics_shown_ = false, viewing_ = false, lanes_ = false;
+    engine::ChartRange range_mode_ = engine::ChartRange::fixed;
+    std::pair<double, double> manual_{0, 2.5};
+    std::vector<std::pair<double, double>> lane_ranges_;
+    // As given (nothing: the trace's default), and as used, one per trace.
+    std::vector<std::optional<engine::ChannelSetup>> given_channels_;
+    std::vector<engine::ChannelSetup> channels_;
+    QStringList channel_names_, channel_units_;
+    void resolveChannels();
+    // A trace's value in its unit from the volts kept, and the lowest and highest of two.
+    double valueOf(int trace, double volts) const { return channel(trace).value(volts); }
+    std::pair<double, double> valuesOf(int trace, double a, double b) const;
+    // The fixed range of a trace: the resource's, through its calibration.
+    std::pair<double, double> fixedRange(int trace) const;
+    void changedSetup(const engine::ChartSetup& before);
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
     long paints_ = 0;
@@ -273,7 +337,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     std::function<QString()> badge_;
     std::function<engine::RecordingFacts()> facts_;
     QImage background_;
-    std::pair<double, double> background_range_{0, 0};
+    Scales background_scales_;
     double background_span_ = 0;
     QRect background_plot_;  // the plot's pixels it was drawn around
     long backgrounds_ = 0;   // backgrounds drawn: the traces over an older one are drawn anew
@@ -296,7 +360,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
         long origin = 0, first = LONG_MIN, newest = LONG_MIN;
         bool joined = false;  // lines join columns: they may cross columns without points
         // What its pixels were drawn for: when any of it changes, all are drawn afresh.
-        std::pair<double, double> range{0, 0};
+        Scales scales;
         const ColumnSummary* summary = nullptr;
         long refits = -1, backgrounds = -1;
         std::vector<QRgb> colors;  // each trace's, 0 when hidden
@@ -324,7 +388,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // Fills bars_ and joins_ with columns `from` to `to` of the summary; false when a join
     // (a line over columns without points) reaches into them.
     bool collectBars(const ColumnSummary& summary, long from, long to, long first,
-                     const std::pair<double, double>& range, const std::vector<QRgb>& colors);
+                     const Scales& scales, const std::vector<QRgb>& colors);
     void paintAroundPlot(QPainter& p, const QRegion& asked);
     void findTimeColumns();
 };

@@ -1,0 +1,112 @@
+// The strip chart in the operator's terms: channels with names, units and calibrations,
+// lanes, ranges by hand, notes and the level trigger.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QSignalSpy>
+#include <cmath>
+
+#include "engine/chart/strip_chart.h"
+
+namespace {
+
+struct Channels : ::testing::Test {
+    void SetUp() override {
+        chart.setTraceCount(2);
+        chart.setHistory(1000);
+        chart.setResolution(0.0001);  // the values fed, exactly
+        chart.resize(600, 300);
+    }
+    // `scans` scans 0.01 s apart, each trace at `volts[t]`.
+    void feed(int scans, double v0, double v1) {
+        for (int i = 0; i < scans; ++i) {
+            const double scan[2] = {v0, v1};
+            chart.appendScan(scan, 0.01 * taken++);
+        }
+    }
+    // The rows of the plot's column `x` painted in trace t's colour.
+    std::vector<int> rowsOf(const QImage& image, int x, int t) const {
+        std::vector<int> rows;
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) == chart.traceColor(t)) rows.push_back(y);
+        return rows;
+    }
+    int taken = 0;
+    StripChart chart;
+};
+
+}  // namespace
+
+TEST_F(Channels, EveryValueReadIsInTheChannelsUnitThroughItsCalibration) {
+    QSignalSpy changed(&chart, &StripChart::setupChanged);
+    // Trace 1's channel is refused (a gain of 0): its default takes its place.
+    chart.setChannels({{"Rail", "V", 2, 0.5}, {"Temp", "degC", 0, 0}});
+    EXPECT_EQ(changed.count(), 1);
+    chart.setChannels(chart.channels());  // the same: nothing changed
+    EXPECT_EQ(changed.count(), 1);
+    feed(10, 1.0, 0.75);
+    feed(10, 1.5, 0.25);
+    const auto readout = chart.readoutAt(chart.plotArea().right() - 0.5).values;
+    ASSERT_EQ(readout.size(), 2u);
+    EXPECT_EQ(readout[0].second.toStdString(), "Rail  3.5000 V");
+    EXPECT_EQ(readout[1].second.toStdString(), "CH1  0.2500 V");
+    const auto lines = chart.statisticsLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].second.toStdString(),
+              "Rail  min 2.5000  max 3.5000  mean 3.0000  p-p 1.0000 V");
+    // A negative gain turns the lowest volts into the highest value.
+    chart.setChannels({{"Depth", "m", -4, 10}});
+    const auto depth = chart.statisticsLines();
+    EXPECT_EQ(depth[0].second.toStdString(),
+              "Depth  min 4.0000  max 6.0000  mean 5.0000  p-p 2.0000 m");
+    EXPECT_EQ(depth[1].second.toStdString(),
+              "CH1  min 0.2500  max 0.7500  mean 0.5000  p-p 0.5000 V");
+    const auto facts = chart.fileFacts().channels;
+    ASSERT_EQ(facts.size(), 2u);
+    EXPECT_EQ(facts[0], (engine::ChannelSetup{"Depth", "m", -4, 10}));
+    EXPECT_EQ(facts[1].name, "CH1");
+    chart.setFrozen(true);
+    chart.placeCursor(0.05);
+    chart.placeCursor(0.15);
+    const QStringList cursors = chart.cursorLines();
+    ASSERT_EQ(cursors.size(), 3);
+    EXPECT_EQ(cursors[1].toStdString(), "Depth  6.0000 m  4.0000 m  dV -2.0000 m");
+}
+
+TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
+    const std::pair<double, double> refused[] = {{2, 1},        {1, 1},    {NAN, 1},
+                                                 {0, INFINITY}, {-2e6, 0}, {1, 1.0001}};
+    for (const auto& r : refused) chart.setManualRange(r);
+    EXPECT_EQ(chart.rangeMode(), engine::ChartRange::fixed);
+    chart.setManualRange({1, 2});
+    chart.setRangeMode(engine::ChartRange::manual);
+    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{1, 2}));
+    // Lanes: trace 0 (kPa, 0 to 250 fixed) in the top half, trace 1 in the bottom half.
+    chart.setChannels({{"Pressure", "kPa", 100, 0}});
+    chart.setLaneRange(1, {0, 1});
+    chart.setLanes(true);
+    const auto ranges = chart.shownRanges();
+    EXPECT_EQ(ranges[0], (std::pair<double, double>{0, 250}));  // not set: its fixed one
+    EXPECT_EQ(ranges[1], (std::pair<double, double>{0, 1}));
+    feed(200, 1.25, 0.25);  // 125 kPa: the middle of lane 0; a quarter up lane 1
+    QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    chart.render(&image);
+    const QRectF plot = chart.plotArea();
+    const int x = static_cast<int>(plot.right()) - 3;
+    const double half = plot.height() / 2;
+    const struct {
+        int trace;
+        double expected;  // the row, from the plot's top and height
+    } lanes[] = {{0, plot.top() + half / 2}, {1, plot.bottom() - half / 4}};
+    for (const auto& [t, expected] : lanes) {
+        const auto rows = rowsOf(image, x, t);
+        ASSERT_FALSE(rows.empty()) << t;
+        EXPECT_NEAR(rows.front(), expected, 2.5) << t;
+        EXPECT_NEAR(rows.back(), expected, 2.5) << t;
+    }
+    const engine::ChartSetup kept = chart.setup();
+    StripChart other;
+    other.setTraceCount(2);
+    other.applySetup(kept);
+    EXPECT_EQ(other.setup(), kept);
+}
