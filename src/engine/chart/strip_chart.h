@@ -95,6 +95,21 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const std::vector<std::pair<double, double>>& suspectSpans() const { return suspect_; }
     static constexpr std::size_t kSuspectMarks = 64;
 
+    // A note the operator wrote at `seconds` (the chart's clock): a small flag at the top of
+    // the plot there, live, frozen and in pictures, its text beside it where there is room
+    // (pointing at the flag shows it whole). The newest kNotes are kept, in time order, each
+    // at most kNoteLength characters.
+    struct Note {
+        double seconds;
+        QString text;
+    };
+    void addNote(double seconds, const QString& text);
+    const std::vector<Note>& notes() const { return notes_; }
+    static constexpr std::size_t kNotes = 1000;
+    static constexpr int kNoteLength = 200;
+    // The note whose flag lies under an x position of the plot; none: nullptr.
+    const Note* noteAt(double x) const;
+
     // Each trace's colour: the resource's, else one of 16 distinct defaults.
     QColor traceColor(int trace) const;
     QString traceName(int trace) const;
@@ -257,6 +272,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintTraces(QPainter& p, const Scales& scales);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
+    void paintNotes(QPainter& p, const QRectF& plot);
+    double xOfTime(double seconds) const;
     // Frozen: the time axis counting from timeOrigin(), and the overview strip
     // (chart_view_painting.cpp).
     void paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QColor& grid);
@@ -328,6 +345,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void changedSetup(const engine::ChartSetup& before);
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
+    std::vector<Note> notes_;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
     QToolButton* record_ = nullptr;

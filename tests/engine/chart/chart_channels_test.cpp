@@ -110,3 +110,29 @@ TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
     other.applySetup(kept);
     EXPECT_EQ(other.setup(), kept);
 }
+
+TEST_F(Channels, ANoteIsAFlagAtItsTimeLiveFrozenAndInAPicture) {
+    feed(500, 1, 1);  // 0 to 4.99 s; the span shows 10 s ending there
+    chart.addNote(2.49, "valve opened");
+    for (int i = 0; i < 1000; ++i) chart.addNote(-100 - i, "older");  // let go first
+    ASSERT_EQ(chart.notes().size(), 1000u);
+    EXPECT_EQ(chart.notes().back().text, "valve opened");
+    const QRectF plot = chart.plotArea();
+    const double x = plot.right() - 0.25 * plot.width();  // 2.5 s before the newest scan
+    const QColor flag = chart.palette().link().color();
+    auto flagAt = [&](const QImage& image) {
+        int n = 0;
+        for (int dx = -2; dx <= 8; ++dx)
+            n += image.pixelColor(static_cast<int>(x) + dx, static_cast<int>(plot.top()) + 3) ==
+                 flag;
+        return n;
+    };
+    QImage live(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    chart.render(&live);
+    EXPECT_GE(flagAt(live), 5);
+    chart.setFrozen(true);
+    EXPECT_GE(flagAt(chart.picture()), 5);
+    ASSERT_NE(chart.noteAt(x + 2), nullptr);
+    EXPECT_EQ(chart.noteAt(x + 2)->text, "valve opened");
+    EXPECT_EQ(chart.noteAt(x - 40), nullptr);
+}
