@@ -13,7 +13,9 @@ void StripChart::setChannels(const std::vector<engine::ChannelSetup>& channels) 
                                       ? std::nullopt
                                       : std::optional<engine::ChannelSetup>(channels[t]));
     resolveChannels();
-    if (channels_ != before) emit setupChanged();
+    if (channels_ == before) return;
+    configureTrigger(trigger_.setup());  // its level is in the channel's unit
+    emit setupChanged();
 }
 
 void StripChart::resolveChannels() {

@@ -80,6 +80,9 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* lanes = menu.addAction(tr("One lane per channel"));
     lanes->setCheckable(true);
     lanes->setChecked(lanes_);
+    QAction* arm = menu.addAction(tr("Arm trigger"));
+    arm->setVisible(trigger_.setup().mode == engine::TriggerMode::single && !viewing_);
+    arm->setEnabled(!trigger_.armed());
     QAction* statistics = menu.addAction(tr("&Statistics of the span\tS"));
     statistics->setCheckable(true);
     statistics->setChecked(statistics_shown_);
@@ -121,6 +124,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == byHand) setRangeMode(engine::ChartRange::manual);
     if (chosen == setByHand) emit rangeByHandRequested();
     if (chosen == lanes) setLanes(!lanes_);
+    if (chosen == arm) rearmTrigger();
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
     if (chosen == record) requestRecording();
     if (chosen == exportCsv || chosen == picture) saveFromMenu(chosen == exportCsv);

@@ -68,6 +68,7 @@ void StripChart::paintOverlays(QPainter& p) {
     const QColor tipBase = palette().toolTipBase().color();
     paintSuspect(p, plot);
     paintNotes(p, plot);
+    paintTrigger(p, plot);
 
     // Statistics of the span, on demand, in the top left corner.
     if (statistics_shown_) {

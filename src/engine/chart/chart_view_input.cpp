@@ -89,7 +89,7 @@ double StripChart::timeOrigin() const {
 
 int StripChart::legendPoint() const {
     const TraceHistory& h = shown();
-    if (!frozen_) return h.size() - 1;
+    if (!frozen_ && !held_) return h.size() - 1;
     return PointAtOrBefore(h, cursors_.latest().value_or(shownEnd()));
 }
 

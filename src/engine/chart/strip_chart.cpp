@@ -49,7 +49,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
 void StripChart::setTraceCount(int n) {
     n = std::clamp(n, 1, engine::kMaxChartTraces);
     live_.reset(n, live_.capacity());
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
     snapshot_.reset(n, 1);
     hidden_.assign(static_cast<std::size_t>(n), false);
     resolveChannels();
@@ -58,7 +58,7 @@ void StripChart::setTraceCount(int n) {
 void StripChart::setHistory(int points) {
     points = std::clamp(points, engine::kMinChartHistory, engine::kMaxChartHistory);
     live_.reset(live_.traces(), points);
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
     snapshot_.reset(live_.traces(), 1);
     update();
 }
@@ -67,7 +67,8 @@ void StripChart::setResolution(double r) {
     if (std::isnan(r)) return;
     r = std::clamp(r, engine::kMinChartResolution, engine::kMaxChartResolution);
     live_.reset(live_.traces(), live_.capacity(), r);
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
+    configureTrigger(trigger_.setup());
     update();
 }
 
@@ -115,6 +116,7 @@ QString StripChart::legendToolTip(int trace) const {
 
 double StripChart::shownEnd() const {
     if (frozen_) return view_.end();
+    if (held_) return held_end_;
     const TraceHistory& h = shown();
     return h.size() ? h.time(h.size() - 1) : 0;
 }
@@ -153,6 +155,7 @@ void StripChart::appendScan(const double* values, double seconds, TraceHistory::
     if (live_fitted_)
         live_columns_.add(live_.codes(live_.size() - 1), seconds,
                           before != TraceHistory::Before::scans);
+    if (triggering_) feedTrigger(seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
     if (!frozen_) askForFrame();
@@ -224,6 +227,10 @@ const ColumnSummary& StripChart::shownColumns() const {
     const int count = columns();
     const double width = span_ / count;
     const TraceHistory& h = shown();
+    if (held_ && !frozen_) {
+        if (held_columns_.count() == count && held_columns_.width() == width) return held_columns_;
+        held_ = false;  // the window no longer fits the plot: live until the next firing
+    }
     ColumnSummary& c = frozen_ ? snapshot_columns_ : live_columns_;
     bool& fitted = frozen_ ? snapshot_fitted_ : live_fitted_;
     if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces() ||

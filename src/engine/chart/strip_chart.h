@@ -33,8 +33,10 @@
 #include "engine/channels.h"
 #include "engine/chart/chart_setup.h"
 #include "engine/chart/chart_view.h"
+#include "engine/chart/code_statistics.h"
 #include "engine/chart/column_summary.h"
 #include "engine/chart/cursors.h"
+#include "engine/chart/level_trigger.h"
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
@@ -173,6 +175,25 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // The vertical range drawn now: the one axis's, in lanes the first shown lane's.
     std::pair<double, double> shownRange() const;
 
+    // The level trigger on one channel (chart_trigger.cpp); a setup CheckTrigger refuses is
+    // ignored. Each scan feeds it, unless it is off. A firing at tf is shown once the scans
+    // reach tf + (1 - position) * span, with the firing at `position` of the width: single
+    // freezes the picture there and disarms (rearmTrigger() resumes and arms again); normal
+    // holds that window until the next firing's is complete (firings meanwhile are ignored),
+    // while the data and any recording go on.
+    void setTrigger(const engine::TriggerSetup& setup);
+    engine::TriggerSetup trigger() const { return trigger_.setup(); }
+    void rearmTrigger();
+    bool triggerArmed() const { return trigger_.armed(); }
+    // The firing whose window is shown; none before the first.
+    std::optional<double> shownFiring() const { return shown_firing_; }
+    // The badge near the FROZEN banner: "TRIG armed", "TRIG single", "TRIG normal"; empty
+    // when off.
+    QString triggerBadge() const;
+    // The code statistics of each trace over the statistics' span (the window, or between the
+    // cursors), for the statistics window; worked out when asked.
+    std::vector<engine::CodeStatistics> spanCodeStatistics() const;
+
     // Where things are, for the operator's clicks and for tests.
     QRectF plotArea() const;
     QRect legendEntry(int trace) const;
@@ -230,6 +251,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // The operator chose "Set range by hand..." in the menu: a dialog asks for the range
     // (setManualRange, setLaneRange).
     void rangeByHandRequested();
+    // The trigger fired at `seconds` (the chart's clock): "CH1 rising through 1.25 V".
+    void triggerFired(double seconds, QString what);
     // The setup, the channels or the trigger changed, by the operator's hand or a setter.
     void setupChanged();
 
@@ -273,6 +296,10 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
     void paintNotes(QPainter& p, const QRectF& plot);
+    void paintTrigger(QPainter& p, const QRectF& plot);
+    void feedTrigger(double seconds);
+    void triggerWindowComplete();
+    void configureTrigger(const engine::TriggerSetup& setup);
     double xOfTime(double seconds) const;
     // Frozen: the time axis counting from timeOrigin(), and the overview strip
     // (chart_view_painting.cpp).
@@ -346,6 +373,16 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
     std::vector<Note> notes_;
+    engine::LevelTrigger trigger_;
+    bool triggering_ = false;  // not off: each scan feeds the trigger
+    // A firing at trigger_at_ waits for the scans to reach trigger_wait_ (NaN: none waits).
+    double trigger_at_ = 0, trigger_wait_ = std::numeric_limits<double>::quiet_NaN();
+    std::optional<double> shown_firing_;
+    // Normal mode: the window of the last firing, held while the live data goes on (the live
+    // columns as they stood then); let go when the plot's columns change.
+    mutable bool held_ = false;
+    double held_end_ = 0;
+    ColumnSummary held_columns_;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
     QToolButton* record_ = nullptr;

@@ -136,3 +136,57 @@ TEST_F(Channels, ANoteIsAFlagAtItsTimeLiveFrozenAndInAPicture) {
     EXPECT_EQ(chart.noteAt(x + 2)->text, "valve opened");
     EXPECT_EQ(chart.noteAt(x - 40), nullptr);
 }
+
+TEST_F(Channels, TheTriggerHoldsTheWindowOfAFiringAtItsPosition) {
+    chart.setSpan(1);
+    QSignalSpy fired(&chart, &StripChart::triggerFired);
+    // Single, a quarter in: a step up through 1.25 V at scan 300 (3.00 s) freezes the picture
+    // at scan 375, the window's end 0.75 s after the firing.
+    chart.setTrigger({0, engine::TriggerEdge::rising, 1.25, 0.25, engine::TriggerMode::single});
+    EXPECT_EQ(chart.triggerBadge(), "TRIG armed");
+    feed(300, 0.5, 0);
+    feed(75, 2, 0);
+    EXPECT_FALSE(chart.frozen());
+    feed(1, 2, 0);
+    EXPECT_TRUE(chart.frozen());
+    EXPECT_EQ(chart.shown().size(), 376);
+    EXPECT_NEAR(chart.shownEnd(), 3.75, 1e-9);
+    const QRectF plot = chart.plotArea();
+    EXPECT_EQ(chart.readoutAt(plot.left() + 0.25 * plot.width() + 1).time, "3.000 s");
+    ASSERT_EQ(fired.count(), 1);
+    EXPECT_NEAR(fired[0][0].toDouble(), 3.0, 1e-9);
+    EXPECT_EQ(fired[0][1].toString().toStdString(), "CH0 rising through 1.25 V");
+    EXPECT_EQ(chart.triggerBadge(), "TRIG single");
+    feed(100, 0.5, 0);  // disarmed: the next step does not fire
+    feed(100, 2, 0);
+    EXPECT_EQ(fired.count(), 1);
+
+    // Normal, in the middle: a square wave rising every 0.4 s from 5.96 s. A firing shows
+    // 0.5 s later and holds until the next one taken shows; the one during a wait is not.
+    chart.rearmTrigger();
+    EXPECT_FALSE(chart.frozen());
+    chart.setTrigger({0, engine::TriggerEdge::rising, 1.25, 0.5, engine::TriggerMode::normal});
+    const struct {
+        int scans;  // fed after the last row
+        double end;
+        double firing;  // NAN: none shown yet, the chart rolls
+    } rows[] = {
+        {70, 6.45, NAN}, {1, 6.46, 5.96}, {70, 6.46, 5.96}, {10, 7.26, 6.76}, {80, 8.06, 7.56}};
+    int scan = 0;
+    QImage held, image(chart.size(), QImage::Format_ARGB32_Premultiplied);
+    for (const auto& row : rows) {
+        for (int i = 0; i < row.scans; ++i, ++scan) feed(1, (scan / 20) % 2 ? 2 : 0.5, 0);
+        EXPECT_NEAR(chart.shownEnd(), row.end, 1e-9) << scan;
+        EXPECT_EQ(chart.shownFiring().has_value(), !std::isnan(row.firing)) << scan;
+        if (chart.shownFiring()) {
+            EXPECT_NEAR(*chart.shownFiring(), row.firing, 1e-9) << scan;
+        }
+        EXPECT_FALSE(chart.frozen());
+        chart.render(&image);  // the picture held while the scans go on
+        if (row.end != 6.46) continue;
+        if (!held.isNull()) {
+            EXPECT_EQ(image, held);
+        }
+        held = image.copy();
+    }
+}
