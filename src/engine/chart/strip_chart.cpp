@@ -97,11 +97,12 @@ std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
         const auto& st = stats[static_cast<std::size_t>(t)];
         if (!traceVisible(t) || st.count == 0) continue;
         const auto [low, high] = valuesOf(t, st.low, st.high);
-        lines.push_back({t, QString("%1  min %2  max %3  mean %4  p-p %5 %6")
+        lines.push_back({t, QString("%1  min %2  max %3  mean %4  sd %5  p-p %6 %7")
                                 .arg(traceName(t))
                                 .arg(low, 0, 'f', 4)
                                 .arg(high, 0, 'f', 4)
                                 .arg(valueOf(t, st.mean), 0, 'f', 4)
+                                .arg(st.deviation * std::fabs(channel(t).gain), 0, 'f', 4)
                                 .arg(high - low, 0, 'f', 4)
                                 .arg(traceUnit(t))});
     }

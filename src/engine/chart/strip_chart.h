@@ -166,7 +166,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     std::vector<std::pair<double, double>> shownRanges() const;
     QRectF laneArea(int trace) const;
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
-    // "CH1  min 0.2500  max 2.2500  mean 1.2500  p-p 2.0000 V".
+    // "CH1  min 0.2500  max 2.2500  mean 1.2500  sd 0.0100  p-p 2.0000 V", in each trace's
+    // unit (sd: the standard deviation).
     bool statisticsShown() const { return statistics_shown_; }
     void setStatisticsShown(bool on);
     std::vector<std::pair<int, QString>> statisticsLines() const;

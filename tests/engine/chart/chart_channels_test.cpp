@@ -53,14 +53,14 @@ TEST_F(Channels, EveryValueReadIsInTheChannelsUnitThroughItsCalibration) {
     const auto lines = chart.statisticsLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].second.toStdString(),
-              "Rail  min 2.5000  max 3.5000  mean 3.0000  p-p 1.0000 V");
+              "Rail  min 2.5000  max 3.5000  mean 3.0000  sd 0.5000  p-p 1.0000 V");
     // A negative gain turns the lowest volts into the highest value.
     chart.setChannels({{"Depth", "m", -4, 10}});
     const auto depth = chart.statisticsLines();
     EXPECT_EQ(depth[0].second.toStdString(),
-              "Depth  min 4.0000  max 6.0000  mean 5.0000  p-p 2.0000 m");
+              "Depth  min 4.0000  max 6.0000  mean 5.0000  sd 1.0000  p-p 2.0000 m");
     EXPECT_EQ(depth[1].second.toStdString(),
-              "CH1  min 0.2500  max 0.7500  mean 0.5000  p-p 0.5000 V");
+              "CH1  min 0.2500  max 0.7500  mean 0.5000  sd 0.2500  p-p 0.5000 V");
     const auto facts = chart.fileFacts().channels;
     ASSERT_EQ(facts.size(), 2u);
     EXPECT_EQ(facts[0], (engine::ChannelSetup{"Depth", "m", -4, 10}));
@@ -157,6 +157,11 @@ TEST_F(Channels, TheTriggerHoldsTheWindowOfAFiringAtItsPosition) {
     EXPECT_NEAR(fired[0][0].toDouble(), 3.0, 1e-9);
     EXPECT_EQ(fired[0][1].toString().toStdString(), "CH0 rising through 1.25 V");
     EXPECT_EQ(chart.triggerBadge(), "TRIG single");
+    const auto codes = chart.spanCodeStatistics();  // 2.75 s to 3.75 s: scans 275 to 375
+    ASSERT_EQ(codes.size(), 2u);
+    EXPECT_EQ(codes[0].count, 101);
+    EXPECT_EQ(codes[0].low, 5000);
+    EXPECT_EQ(codes[0].high, 20000);
     feed(100, 0.5, 0);  // disarmed: the next step does not fire
     feed(100, 2, 0);
     EXPECT_EQ(fired.count(), 1);

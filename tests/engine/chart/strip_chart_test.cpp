@@ -109,7 +109,7 @@ TEST_F(Chart, FrozenThePictureKeepsItsDataAndRefitsItToANewSpanOrSize) {
     EXPECT_EQ(chart.pointAt(plot.left() - 2), -1);
     const auto lines = chart.statisticsLines();  // over 10 s: every frozen point
     ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3190  mean 0.3095  p-p 0.0190 V");
+    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3190  mean 0.3095  sd 0.0058  p-p 0.0190 V");
     EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
     chart.setSpan(0.1);  // a quarter of the way in, 0.075 s before the newest: point 11
     EXPECT_EQ(chart.readoutAt(plot.left() + 0.25 * plot.width() + 1).time, "0.110 s");
