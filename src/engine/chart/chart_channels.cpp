@@ -73,7 +73,7 @@ void StripChart::applySetup(const engine::ChartSetup& setup) {
         setManualRange(setup.manual);
         for (std::size_t t = 0; t < setup.laneRanges.size(); ++t)
             setLaneRange(static_cast<int>(t), setup.laneRanges[t]);
-        range_mode_ = setup.range;
+        setRangeMode(setup.range);
         lanes_ = setup.lanes;
         for (int t = 0; t < traceCount(); ++t)
             hidden_[static_cast<std::size_t>(t)] =

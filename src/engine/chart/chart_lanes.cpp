@@ -25,6 +25,9 @@ void StripChart::setAutoscale(bool on) {
 }
 
 void StripChart::setRangeMode(engine::ChartRange mode) {
+    if (mode != engine::ChartRange::fixed && mode != engine::ChartRange::autoscale &&
+        mode != engine::ChartRange::manual)
+        return;  // no range the chart knows (a settings file's number)
     const engine::ChartSetup before = setup();
     range_mode_ = mode;
     changedSetup(before);

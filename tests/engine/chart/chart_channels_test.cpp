@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QSignalSpy>
+#include <array>
 #include <cmath>
 
 #include "engine/chart/strip_chart.h"
@@ -24,13 +25,6 @@ struct Channels : ::testing::Test {
             chart.appendScan(scan, 0.01 * taken++);
         }
     }
-    // The rows of the plot's column `x` painted in trace t's colour.
-    std::vector<int> rowsOf(const QImage& image, int x, int t) const {
-        std::vector<int> rows;
-        for (int y = 0; y < image.height(); ++y)
-            if (image.pixelColor(x, y) == chart.traceColor(t)) rows.push_back(y);
-        return rows;
-    }
     int taken = 0;
     StripChart chart;
 };
@@ -39,38 +33,32 @@ struct Channels : ::testing::Test {
 
 TEST_F(Channels, EveryValueReadIsInTheChannelsUnitThroughItsCalibration) {
     QSignalSpy changed(&chart, &StripChart::setupChanged);
-    // Trace 1's channel is refused (a gain of 0): its default takes its place.
-    chart.setChannels({{"Rail", "V", 2, 0.5}, {"Temp", "degC", 0, 0}});
-    EXPECT_EQ(changed.count(), 1);
+    // Trace 1's channel is refused (a gain of 0): its default takes its place. A negative
+    // gain turns the lowest volts into the highest value.
+    chart.setChannels({{"Depth", "m", -4, 10}, {"Temp", "degC", 0, 0}});
     chart.setChannels(chart.channels());  // the same: nothing changed
     EXPECT_EQ(changed.count(), 1);
     feed(10, 1.0, 0.75);
     feed(10, 1.5, 0.25);
     const auto readout = chart.readoutAt(chart.plotArea().right() - 0.5).values;
-    ASSERT_EQ(readout.size(), 2u);
-    EXPECT_EQ(readout[0].second.toStdString(), "Rail  3.5000 V");
-    EXPECT_EQ(readout[1].second.toStdString(), "CH1  0.2500 V");
-    const auto lines = chart.statisticsLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].second.toStdString(),
-              "Rail  min 2.5000  max 3.5000  mean 3.0000  sd 0.5000  p-p 1.0000 V");
-    // A negative gain turns the lowest volts into the highest value.
-    chart.setChannels({{"Depth", "m", -4, 10}});
-    const auto depth = chart.statisticsLines();
-    EXPECT_EQ(depth[0].second.toStdString(),
-              "Depth  min 4.0000  max 6.0000  mean 5.0000  sd 1.0000  p-p 2.0000 m");
-    EXPECT_EQ(depth[1].second.toStdString(),
-              "CH1  min 0.2500  max 0.7500  mean 0.5000  sd 0.2500  p-p 0.5000 V");
+    const auto statistics = chart.statisticsLines();
+    chart.setFrozen(true);
+    chart.placeCursor(0.05);
+    chart.placeCursor(0.15);
+    const std::pair<QString, const char*> read[] = {
+        {readout.at(0).second, "Depth  4.0000 m"},
+        {readout.at(1).second, "CH1  0.2500 V"},
+        {statistics.at(0).second,
+         "Depth  min 4.0000  max 6.0000  mean 5.0000  sd 1.0000  p-p 2.0000 m"},
+        {statistics.at(1).second,
+         "CH1  min 0.2500  max 0.7500  mean 0.5000  sd 0.2500  p-p 0.5000 V"},
+        {chart.cursorLines().value(1), "Depth  6.0000 m  4.0000 m  dV -2.0000 m"},
+    };
+    for (const auto& [got, want] : read) EXPECT_EQ(got.toStdString(), want);
     const auto facts = chart.fileFacts().channels;
     ASSERT_EQ(facts.size(), 2u);
     EXPECT_EQ(facts[0], (engine::ChannelSetup{"Depth", "m", -4, 10}));
     EXPECT_EQ(facts[1].name, "CH1");
-    chart.setFrozen(true);
-    chart.placeCursor(0.05);
-    chart.placeCursor(0.15);
-    const QStringList cursors = chart.cursorLines();
-    ASSERT_EQ(cursors.size(), 3);
-    EXPECT_EQ(cursors[1].toStdString(), "Depth  6.0000 m  4.0000 m  dV -2.0000 m");
 }
 
 TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
@@ -85,9 +73,8 @@ TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
     chart.setChannels({{"Pressure", "kPa", 100, 0}});
     chart.setLaneRange(1, {0, 1});
     chart.setLanes(true);
-    const auto ranges = chart.shownRanges();
-    EXPECT_EQ(ranges[0], (std::pair<double, double>{0, 250}));  // not set: its fixed one
-    EXPECT_EQ(ranges[1], (std::pair<double, double>{0, 1}));
+    // Lane 0's range not set: its fixed one.
+    EXPECT_EQ(chart.shownRanges(), (std::vector<std::pair<double, double>>{{0, 250}, {0, 1}}));
     feed(200, 1.25, 0.25);  // 125 kPa: the middle of lane 0; a quarter up lane 1
     QImage image(chart.size(), QImage::Format_ARGB32_Premultiplied);
     chart.render(&image);
@@ -99,7 +86,9 @@ TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
         double expected;  // the row, from the plot's top and height
     } lanes[] = {{0, plot.top() + half / 2}, {1, plot.bottom() - half / 4}};
     for (const auto& [t, expected] : lanes) {
-        const auto rows = rowsOf(image, x, t);
+        std::vector<int> rows;  // those of column x in the trace's colour
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) == chart.traceColor(t)) rows.push_back(y);
         ASSERT_FALSE(rows.empty()) << t;
         EXPECT_NEAR(rows.front(), expected, 2.5) << t;
         EXPECT_NEAR(rows.back(), expected, 2.5) << t;
@@ -159,9 +148,8 @@ TEST_F(Channels, TheTriggerHoldsTheWindowOfAFiringAtItsPosition) {
     EXPECT_EQ(chart.triggerBadge(), "TRIG single");
     const auto codes = chart.spanCodeStatistics();  // 2.75 s to 3.75 s: scans 275 to 375
     ASSERT_EQ(codes.size(), 2u);
-    EXPECT_EQ(codes[0].count, 101);
-    EXPECT_EQ(codes[0].low, 5000);
-    EXPECT_EQ(codes[0].high, 20000);
+    EXPECT_EQ((std::array<long, 3>{codes[0].count, codes[0].low, codes[0].high}),
+              (std::array<long, 3>{101, 5000, 20000}));
     feed(100, 0.5, 0);  // disarmed: the next step does not fire
     feed(100, 2, 0);
     EXPECT_EQ(fired.count(), 1);
