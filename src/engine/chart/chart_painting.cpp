@@ -132,7 +132,8 @@ void StripChart::paintBackground(const Scales& scales) {
 
 // A grid line and a label on every 1-2-5 step inside the range, on `area`. The lines are
 // counted, not summed up: a step lost in the rounding of the range's ends would add nothing,
-// for ever. `sparse` (a lane): only as many as leave a line of text between labels.
+// for ever. `sparse` (a lane): only as many lines as leave a line of text between them, each
+// label held within the lane and left out where it would touch the one below.
 void StripChart::paintValueAxis(QPainter& p, const std::pair<double, double>& range,
                                 const QRectF& area, const QString& unit, bool sparse) {
     const QFontMetrics fm(font());
@@ -144,11 +145,17 @@ void StripChart::paintValueAxis(QPainter& p, const std::pair<double, double>& ra
     const double apart = (area.height() - 2 * kInset) * scale.step / (range.second - range.first);
     const int every =
         sparse && apart > 0 ? std::max(1, static_cast<int>(std::ceil(fm.height() / apart))) : 1;
+    double below = INFINITY;  // the middle of the label drawn last
     for (int line = 0; line < valueLines; line += every) {
         const double v = bottomLine + line * scale.step;
-        const double y = yOf(v, range, area);
+        double y = yOf(v, range, area);
         p.setPen(QPen(grid, 1));
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        if (sparse) {
+            y = std::clamp(y, area.top() + fm.height() / 2.0, area.bottom() - fm.height() / 2.0);
+            if (below - y < fm.height()) continue;
+            below = y;
+        }
         p.setPen(palette().windowText().color());
         const double shown = std::fabs(v) < scale.step * 1e-6 ? 0.0 : v;  // no "-0.0"
         p.drawText(

@@ -95,7 +95,7 @@ void StripChart::paintTrigger(QPainter& p, const QRectF& plot) {
         const QRectF lane = band(background_scales_, s.channel);
         const double y = yOf(s.level, background_scales_.ranges[std::size_t(s.channel)], lane);
         p.setPen(QPen(traceColor(s.channel), 2));
-        p.drawLine(QPointF(x - 6, y), QPointF(x + 6, y));
+        if (traceVisible(s.channel)) p.drawLine(QPointF(x - 6, y), QPointF(x + 6, y));
     }
     if (picture_) return;
     QColor back = palette().toolTipBase().color();

@@ -53,6 +53,7 @@ void StripChart::setTraceCount(int n) {
     snapshot_.reset(n, 1);
     hidden_.assign(static_cast<std::size_t>(n), false);
     resolveChannels();
+    configureTrigger(trigger_.setup());  // off when its channel is gone
 }
 
 void StripChart::setHistory(int points) {
