@@ -150,7 +150,8 @@ BENCHMARK(BM_ProgramTicksInRealTime)->Iterations(1)->Unit(benchmark::kMillisecon
 // (10,000), and ten minutes at 1000 scans/s (600,000), each over its whole time, on 1000x400
 // and on 1600x900 pixels. Each frame first takes the scans of a sixtieth of a second, as a
 // chart that goes on scanning does (a few microseconds of the figure). Also the memory of the
-// history.
+// history. The fourth figure: 1, a lane per trace; 2, each lane autoscaled; 3, one axis
+// autoscaled.
 void BM_ChartPaint(benchmark::State& state) {
     const int points = static_cast<int>(state.range(0));
     const double rate = points <= 1000 ? 100 : 1000;
@@ -159,6 +160,8 @@ void BM_ChartPaint(benchmark::State& state) {
     chart.setHistory(points);
     chart.setSpan(points / rate);
     chart.resize(static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    chart.setLanes(state.range(3) == 1 || state.range(3) == 2);
+    chart.setAutoscale(state.range(3) > 1);
     double scan[8];
     long i = 0;
     auto append = [&](long n) {
@@ -177,10 +180,14 @@ void BM_ChartPaint(benchmark::State& state) {
     state.counters["history_MB"] = chart.data().bytes() / 1e6;
 }
 BENCHMARK(BM_ChartPaint)
-    ->Args({1000, 1000, 400})
-    ->Args({10000, 1000, 400})
-    ->Args({600000, 1000, 400})
-    ->Args({600000, 1600, 900})
+    ->Args({1000, 1000, 400, 0})
+    ->Args({10000, 1000, 400, 0})
+    ->Args({600000, 1000, 400, 0})
+    ->Args({600000, 1600, 900, 0})
+    ->Args({10000, 1000, 400, 1})
+    ->Args({600000, 1600, 900, 1})
+    ->Args({600000, 1600, 900, 2})
+    ->Args({600000, 1600, 900, 3})
     ->Unit(benchmark::kMicrosecond);
 
 // What checking the main panel's resource adds to loading it: the check alone, on the bytes

@@ -62,13 +62,27 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     hover_x_ = -1;
     update();
     QMenu menu(this);
-    QAction* fixed =
-        menu.addAction(tr("&Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
+    // The range: three exclusive choices, then the lanes and the dialog for a range by hand.
+    QAction* fixed = menu.addAction(
+        lanes_ ? tr("&Fixed range (each lane %1 to %2 V through its calibration)")
+                     .arg(y_min_)
+                     .arg(y_max_)
+               : tr("&Fixed range (%1 to %2 %3)").arg(y_min_).arg(y_max_).arg(unit_));
     QAction* automatic = menu.addAction(tr("&Autoscale\tA"));
-    fixed->setCheckable(true);
-    automatic->setCheckable(true);
-    fixed->setChecked(!autoscale_);
-    automatic->setChecked(autoscale_);
+    QAction* byHand = menu.addAction(tr("&By hand"));
+    for (auto [action, mode] : {std::pair{fixed, engine::ChartRange::fixed},
+                                {automatic, engine::ChartRange::autoscale},
+                                {byHand, engine::ChartRange::manual}}) {
+        action->setCheckable(true);
+        action->setChecked(range_mode_ == mode);
+    }
+    QAction* setByHand = menu.addAction(tr("Set range by hand..."));
+    QAction* lanes = menu.addAction(tr("One lane per channel"));
+    lanes->setCheckable(true);
+    lanes->setChecked(lanes_);
+    QAction* arm = menu.addAction(tr("Arm trigger"));
+    arm->setVisible(trigger_.setup().mode == engine::TriggerMode::single && !viewing_);
+    arm->setEnabled(!trigger_.armed());
     QAction* statistics = menu.addAction(tr("&Statistics of the span\tS"));
     statistics->setCheckable(true);
     statistics->setChecked(statistics_shown_);
@@ -107,6 +121,10 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* chosen = menu.exec(at);
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
+    if (chosen == byHand) setRangeMode(engine::ChartRange::manual);
+    if (chosen == setByHand) emit rangeByHandRequested();
+    if (chosen == lanes) setLanes(!lanes_);
+    if (chosen == arm) rearmTrigger();
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
     if (chosen == record) requestRecording();
     if (chosen == exportCsv || chosen == picture) saveFromMenu(chosen == exportCsv);
@@ -128,7 +146,7 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_A) {
-        setAutoscale(!autoscale_);
+        setAutoscale(!autoscale());
         return;
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {

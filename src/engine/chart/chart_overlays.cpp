@@ -67,6 +67,8 @@ void StripChart::paintOverlays(QPainter& p) {
     };
     const QColor tipBase = palette().toolTipBase().color();
     paintSuspect(p, plot);
+    paintNotes(p, plot);
+    paintTrigger(p, plot);
 
     // Statistics of the span, on demand, in the top left corner.
     if (statistics_shown_) {
@@ -99,6 +101,8 @@ void StripChart::paintOverlays(QPainter& p) {
     const Readout readout = readoutAt(hover_x_);
     std::vector<OverlayLine> lines{{readout.time, palette().toolTipText().color()}};
     for (const auto& [t, text] : readout.values) lines.push_back({text, traceColor(t)});
+    if (const Note* note = noteAt(hover_x_))
+        lines.push_back({tr("Note: %1").arg(note->text), palette().toolTipText().color()});
     paintOverlayBox(p, lines, translucent(tipBase, 0.92), {6, 4}, [&](QSizeF size) {
         const bool rightSide = hover_x_ + size.width() + 12 < plot.right();
         return QPointF(rightSide ? hover_x_ + 8 : hover_x_ - size.width() - 8, plot.top() + 8);

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "engine/chart/chart_limits.h"
@@ -24,19 +25,19 @@ int gridLines(double steps) {
 
 void StripChart::paintEvent(QPaintEvent* event) {
     ++paints_;
-    const auto range = shownRange();
-    if (background_.isNull() || background_range_ != range || background_span_ != span_ ||
+    const Scales scales = this->scales();
+    if (background_.isNull() || background_scales_ != scales || background_span_ != span_ ||
         (frozen_ && background_end_ != shownEnd()) ||
         background_.devicePixelRatio() != devicePixelRatioF() ||
         background_.size() != size() * devicePixelRatioF() ||  // resized while hidden
         background_plot_ != plotPixels())  // the legend or the overview moved the plot
-        paintBackground(range);
+        paintBackground(scales);
     QPainter p(this);
     paintAroundPlot(p, event->region());
     // The legend before the traces: drawn after them, a paint of ten minutes' data was
     // measured a quarter slower.
     paintLegend(p);
-    paintTraces(p, range);
+    paintTraces(p, scales);
     paintOverlays(p);
     paintOverview(p);
 }
@@ -71,12 +72,12 @@ void StripChart::paintAroundPlot(QPainter& p, const QRegion& asked) {
 
 // Everything that changes only with the size, the palette or the range: drawn once into an
 // image at the screen's pixel density; each frame shows its parts.
-void StripChart::paintBackground(const std::pair<double, double>& range) {
+void StripChart::paintBackground(const Scales& scales) {
     const qreal dpr = devicePixelRatioF();
     // Opaque, so that the traces' columns can start as copies of its plot area.
     background_ = QImage(size() * dpr, QImage::Format_RGB32);
     background_.setDevicePixelRatio(dpr);
-    background_range_ = range;
+    background_scales_ = scales;
     background_span_ = span_;
     background_plot_ = plotPixels();
     ++backgrounds_;
@@ -88,22 +89,17 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     const QColor text = palette().text().color();
     QColor grid = text;
     grid.setAlphaF(0.18);
-    // A grid line and a label on every 1-2-5 step inside the range. The lines are counted, not
-    // summed up: a step lost in the rounding of the range's ends would add nothing, for ever.
-    const engine::ChartScale scale = engine::NiceScale(range.first, range.second);
-    const double bottomLine = std::ceil(range.first / scale.step - 1e-9) * scale.step;
-    const int valueLines = gridLines((range.second - bottomLine) / scale.step);
-    for (int line = 0; line < valueLines; ++line) {
-        const double v = bottomLine + line * scale.step;
-        const double y = yOf(v, range, plot);
-        p.setPen(QPen(grid, 1));
-        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.setPen(palette().windowText().color());
-        const double shown = std::fabs(v) < scale.step * 1e-6 ? 0.0 : v;  // no "-0.0"
-        p.drawText(
-            QRectF(0, y - fm.height() / 2.0, plot.left() - kMargin, fm.height()),
-            Qt::AlignRight | Qt::AlignVCenter,
-            QString::number(shown, 'f', scale.decimals) + (unit_.isEmpty() ? "" : " " + unit_));
+    if (scales.bands <= 1) {
+        paintValueAxis(p, scales.ranges.front(), plot, scales.unit, false);
+    } else {  // each lane its scale, in its unit, and a line between lanes
+        for (int t = 0; t < traceCount(); ++t) {
+            if (scales.lane[static_cast<std::size_t>(t)] < 0) continue;
+            const QRectF area = band(scales, t);
+            paintValueAxis(p, scales.ranges[static_cast<std::size_t>(t)], area, traceUnit(t), true);
+            p.setPen(QPen(text, 1));
+            if (area.top() > plot.top())
+                p.drawLine(QPointF(plot.left(), area.top()), QPointF(plot.right(), area.top()));
+        }
     }
     background_end_ = shownEnd();
     if (frozen_) {
@@ -132,6 +128,41 @@ void StripChart::paintBackground(const std::pair<double, double>& range) {
     p.drawRect(plot);
     p.end();
     findTimeColumns();
+}
+
+// A grid line and a label on every 1-2-5 step inside the range, on `area`. The lines are
+// counted, not summed up: a step lost in the rounding of the range's ends would add nothing,
+// for ever. `sparse` (a lane): only as many lines as leave a line of text between them, each
+// label held within the lane and left out where it would touch the one below.
+void StripChart::paintValueAxis(QPainter& p, const std::pair<double, double>& range,
+                                const QRectF& area, const QString& unit, bool sparse) {
+    const QFontMetrics fm(font());
+    QColor grid = palette().text().color();
+    grid.setAlphaF(0.18);
+    const engine::ChartScale scale = engine::NiceScale(range.first, range.second);
+    const double bottomLine = std::ceil(range.first / scale.step - 1e-9) * scale.step;
+    const int valueLines = gridLines((range.second - bottomLine) / scale.step);
+    const double apart = (area.height() - 2 * kInset) * scale.step / (range.second - range.first);
+    const int every =
+        sparse && apart > 0 ? std::max(1, static_cast<int>(std::ceil(fm.height() / apart))) : 1;
+    double below = INFINITY;  // the middle of the label drawn last
+    for (int line = 0; line < valueLines; line += every) {
+        const double v = bottomLine + line * scale.step;
+        double y = yOf(v, range, area);
+        p.setPen(QPen(grid, 1));
+        p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        if (sparse) {
+            y = std::clamp(y, area.top() + fm.height() / 2.0, area.bottom() - fm.height() / 2.0);
+            if (below - y < fm.height()) continue;
+            below = y;
+        }
+        p.setPen(palette().windowText().color());
+        const double shown = std::fabs(v) < scale.step * 1e-6 ? 0.0 : v;  // no "-0.0"
+        p.drawText(
+            QRectF(0, y - fm.height() / 2.0, area.left() - kMargin, fm.height()),
+            Qt::AlignRight | Qt::AlignVCenter,
+            QString::number(shown, 'f', scale.decimals) + (unit.isEmpty() ? "" : " " + unit));
+    }
 }
 
 void StripChart::findTimeColumns() {
@@ -167,18 +198,15 @@ void StripChart::findTimeColumns() {
 }
 
 bool StripChart::collectBars(const ColumnSummary& summary, long from, long to, long first,
-                             const std::pair<double, double>& range,
-                             const std::vector<QRgb>& colors) {
+                             const Scales& scales, const std::vector<QRgb>& colors) {
     const QRectF plot = plotArea();
     const qreal dpr = devicePixelRatioF();
     const int rows = ring_.image.height();
-    // A value's pixel row in the image: yOf, in device pixels from the plot's top, worked out
-    // once for the frame.
-    const double valueSpan = range.second > range.first ? range.second - range.first : 1;
-    const double bottomRow = (plot.height() - kInset) * dpr + 0.5;
-    const double rowsPerValue = (plot.height() - 2 * kInset) * dpr / valueSpan;
+    // A value's pixel row in the image: yOf on the trace's lane, in device pixels from the
+    // plot's top, worked out once per trace for the frame.
+    double rangeLow = 0, valueSpan = 1, bottomRow = 0, rowsPerValue = 0, gain = 1, offset = 0;
     auto row = [&](double v) {
-        const double f = std::clamp(v - range.first, 0.0, valueSpan);
+        const double f = std::clamp(v - rangeLow, 0.0, valueSpan);
         return static_cast<int>(bottomRow - f * rowsPerValue);
     };
     // The nearest column before `from` with points: the first bar stretches to it.
@@ -191,16 +219,28 @@ bool StripChart::collectBars(const ColumnSummary& summary, long from, long to, l
     for (int t = 0; t < static_cast<int>(colors.size()); ++t) {
         const QRgb color = colors[static_cast<std::size_t>(t)];
         if (!color) continue;
+        const auto& range = scales.ranges[static_cast<std::size_t>(t)];
+        const QRectF lane = band(scales, t);
+        rangeLow = range.first;
+        valueSpan = range.second > range.first ? range.second - range.first : 1;
+        bottomRow = (lane.bottom() - plot.top() - kInset) * dpr + 0.5;
+        rowsPerValue = (lane.height() - 2 * kInset) * dpr / valueSpan;
+        gain = channel(t).gain * step;
+        offset = channel(t).offset;
+        // A column's lowest and highest value from its codes (a negative gain swaps them).
+        auto values = [&](std::int16_t a, std::int16_t b) {
+            const double va = gain * a + offset, vb = gain * b + offset;
+            return va <= vb ? std::pair{va, vb} : std::pair{vb, va};
+        };
         std::vector<QLineF> joins;
         long beforeColumn = before >= first ? before : LONG_MIN;
         double beforeLow = 0, beforeHigh = 0;
-        if (beforeColumn != LONG_MIN) {
-            beforeLow = summary.low(beforeColumn, t) * step;
-            beforeHigh = summary.high(beforeColumn, t) * step;
-        }
+        if (beforeColumn != LONG_MIN)
+            std::tie(beforeLow, beforeHigh) =
+                values(summary.low(beforeColumn, t), summary.high(beforeColumn, t));
         for (long k = from; k <= to; ++k) {
             if (!summary.has(k)) continue;
-            const double low = summary.low(k, t) * step, high = summary.high(k, t) * step;
+            const auto [low, high] = values(summary.low(k, t), summary.high(k, t));
             int top = row(high), bottom = row(low);
             if (summary.afterGap(k)) {
                 // Nothing joins it to the column before: the trace breaks.
@@ -224,7 +264,7 @@ bool StripChart::collectBars(const ColumnSummary& summary, long from, long to, l
     return !joined;
 }
 
-void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range) {
+void StripChart::paintTraces(QPainter& p, const Scales& scales) {
     // Each column a bar from its lowest to its highest point, stretched to meet the column
     // before it, written straight into the ring's pixels: however dense the data, that is one
     // store per pixel. Where columns lie apart (fewer scans than columns), a line joins them;
@@ -239,7 +279,7 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
     std::vector<QRgb> colors(static_cast<std::size_t>(shown().traces()));
     for (int t = 0; t < shown().traces(); ++t)
         colors[static_cast<std::size_t>(t)] = traceVisible(t) ? traceColor(t).rgba() : 0;
-    bool whole = ring_.image.size() != QSize(cols, rows) || ring_.range != range ||
+    bool whole = ring_.image.size() != QSize(cols, rows) || ring_.scales != scales ||
                  ring_.summary != &summary || ring_.refits != refits_ ||
                  ring_.backgrounds != backgrounds_ || ring_.colors != colors ||
                  ring_.newest == LONG_MIN || newest < ring_.newest || newest - ring_.newest >= cols;
@@ -272,18 +312,18 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
             // Columns without points hold nothing to clear, unless a line crossed them.
             clear(ring_.joined ? first : lead, std::min(lead, ring_.newest - 1));
             if (lead < ring_.newest) {
-                collectBars(summary, lead, lead, lead, range, colors);
+                collectBars(summary, lead, lead, lead, scales, colors);
                 put();
             }
         }
     }
     if (whole) ring_.origin = first;
     // A join across the columns to draw reaches back into columns drawn before: draw all.
-    if (!collectBars(summary, whole ? first : ring_.newest, newest, first, range, colors) &&
+    if (!collectBars(summary, whole ? first : ring_.newest, newest, first, scales, colors) &&
         !whole) {
         whole = true;
         ring_.origin = first;
-        collectBars(summary, first, newest, first, range, colors);
+        collectBars(summary, first, newest, first, scales, colors);
     }
     if (whole) {
         for (int y = 0; y < rows; ++y)
@@ -323,7 +363,7 @@ void StripChart::paintTraces(QPainter& p, const std::pair<double, double>& range
     if (whole) ring_.joined = !joins_.empty();
     ring_.first = first;
     ring_.newest = newest;
-    ring_.range = range;
+    ring_.scales = scales;
     ring_.summary = &summary;
     ring_.refits = refits_;
     ring_.backgrounds = backgrounds_;
@@ -377,7 +417,8 @@ void StripChart::paintLegend(QPainter& p) {
         }
         QString label = traceName(t);
         if (const int i = legendPoint(); i >= 0)
-            label += QString(" %1 %2").arg(shown().at(t, i), 0, 'f', 4).arg(unit_);
+            label +=
+                QString(" %1 %2").arg(valueOf(t, shown().at(t, i)), 0, 'f', 4).arg(traceUnit(t));
         p.setPen(textColor);
         legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, label);

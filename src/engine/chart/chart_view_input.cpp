@@ -59,12 +59,13 @@ QStringList StripChart::cursorLines() const {
     for (int t = 0; t < traceCount(); ++t) {
         if (!traceVisible(t)) continue;
         const CursorReading::Trace& v = r->traces[static_cast<std::size_t>(t)];
+        const double v1 = valueOf(t, v.v1), v2 = valueOf(t, v.v2);
         lines << QString("%1  %2 %5  %3 %5  dV %4 %5")
                      .arg(traceName(t))
-                     .arg(v.v1, 0, 'f', 4)
-                     .arg(v.v2, 0, 'f', 4)
-                     .arg(v.dv, 0, 'f', 4)
-                     .arg(unit_);
+                     .arg(v1, 0, 'f', 4)
+                     .arg(v2, 0, 'f', 4)
+                     .arg(v.dv * channel(t).gain, 0, 'f', 4)
+                     .arg(traceUnit(t));
     }
     return lines;
 }
@@ -88,7 +89,7 @@ double StripChart::timeOrigin() const {
 
 int StripChart::legendPoint() const {
     const TraceHistory& h = shown();
-    if (!frozen_) return h.size() - 1;
+    if (!frozen_ && !held_) return h.size() - 1;
     return PointAtOrBefore(h, cursors_.latest().value_or(shownEnd()));
 }
 

@@ -49,16 +49,17 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
 void StripChart::setTraceCount(int n) {
     n = std::clamp(n, 1, engine::kMaxChartTraces);
     live_.reset(n, live_.capacity());
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
     snapshot_.reset(n, 1);
     hidden_.assign(static_cast<std::size_t>(n), false);
-    layoutChanged();
+    resolveChannels();
+    configureTrigger(trigger_.setup());  // off when its channel is gone
 }
 
 void StripChart::setHistory(int points) {
     points = std::clamp(points, engine::kMinChartHistory, engine::kMaxChartHistory);
     live_.reset(live_.traces(), points);
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
     snapshot_.reset(live_.traces(), 1);
     update();
 }
@@ -67,19 +68,21 @@ void StripChart::setResolution(double r) {
     if (std::isnan(r)) return;
     r = std::clamp(r, engine::kMinChartResolution, engine::kMaxChartResolution);
     live_.reset(live_.traces(), live_.capacity(), r);
-    live_fitted_ = false;
+    live_fitted_ = held_ = false;
+    configureTrigger(trigger_.setup());
     update();
 }
 
 void StripChart::setSpan(double seconds) {
     if (std::isnan(seconds)) return;
+    const engine::ChartSetup before = setup();
     span_ = std::clamp(seconds, engine::kMinChartSpan, engine::kMaxChartSpan);
     if (frozen_) {  // the window, at its right edge; live again, the same span
         live_span_ = span_;
         view_.zoom(view_.span() / span_, view_.end());
         span_ = view_.span();
     }
-    layoutChanged();
+    changedSetup(before);
 }
 
 void StripChart::setStatisticsShown(bool on) {
@@ -94,13 +97,15 @@ std::vector<std::pair<int, QString>> StripChart::statisticsLines() const {
     for (int t = 0; t < traceCount(); ++t) {
         const auto& st = stats[static_cast<std::size_t>(t)];
         if (!traceVisible(t) || st.count == 0) continue;
-        lines.push_back({t, QString("%1  min %2  max %3  mean %4  p-p %5 %6")
+        const auto [low, high] = valuesOf(t, st.low, st.high);
+        lines.push_back({t, QString("%1  min %2  max %3  mean %4  sd %5  p-p %6 %7")
                                 .arg(traceName(t))
-                                .arg(st.low, 0, 'f', 4)
-                                .arg(st.high, 0, 'f', 4)
-                                .arg(st.mean, 0, 'f', 4)
-                                .arg(st.high - st.low, 0, 'f', 4)
-                                .arg(unit_)});
+                                .arg(low, 0, 'f', 4)
+                                .arg(high, 0, 'f', 4)
+                                .arg(valueOf(t, st.mean), 0, 'f', 4)
+                                .arg(st.deviation * std::fabs(channel(t).gain), 0, 'f', 4)
+                                .arg(high - low, 0, 'f', 4)
+                                .arg(traceUnit(t))});
     }
     return lines;
 }
@@ -113,6 +118,7 @@ QString StripChart::legendToolTip(int trace) const {
 
 double StripChart::shownEnd() const {
     if (frozen_) return view_.end();
+    if (held_) return held_end_;
     const TraceHistory& h = shown();
     return h.size() ? h.time(h.size() - 1) : 0;
 }
@@ -137,12 +143,12 @@ void StripChart::setTraceColors(const QStringList& c) {
 
 void StripChart::setTraceNames(const QStringList& n) {
     names_ = n;
-    layoutChanged();
+    resolveChannels();
 }
 
 void StripChart::setUnit(const QString& u) {
     unit_ = u;
-    layoutChanged();
+    resolveChannels();
 }
 
 void StripChart::appendScan(const double* values, double seconds, TraceHistory::Before before) {
@@ -151,6 +157,7 @@ void StripChart::appendScan(const double* values, double seconds, TraceHistory::
     if (live_fitted_)
         live_columns_.add(live_.codes(live_.size() - 1), seconds,
                           before != TraceHistory::Before::scans);
+    if (triggering_) feedTrigger(seconds);
     // Painted with the rest of the window, in the window's next display frame: the chart and
     // the indicators beside it always show the same scan.
     if (!frozen_) askForFrame();
@@ -174,6 +181,7 @@ QColor StripChart::traceColor(int trace) const {
 }
 
 QString StripChart::traceName(int trace) const {
+    if (trace >= 0 && trace < channel_names_.size()) return channel_names_[trace];
     return trace < names_.size() ? names_[trace] : QString("CH%1").arg(trace);
 }
 
@@ -182,9 +190,10 @@ bool StripChart::traceVisible(int trace) const {
 }
 
 void StripChart::setTraceVisible(int trace, bool visible) {
-    if (trace < 0 || trace >= traceCount()) return;
+    if (trace < 0 || trace >= traceCount() || traceVisible(trace) == visible) return;
+    const engine::ChartSetup before = setup();
     hidden_[static_cast<std::size_t>(trace)] = !visible;
-    update();
+    changedSetup(before);
 }
 
 void StripChart::setFrozen(bool on) {
@@ -216,34 +225,14 @@ void StripChart::viewHistory(TraceHistory history) {
     record_->hide();
 }
 
-void StripChart::setAutoscale(bool on) {
-    autoscale_ = on;
-    update();
-}
-
-std::pair<double, double> StripChart::shownRange() const {
-    if (!autoscale_) return engine::HeldRange(y_min_, y_max_);
-    const ColumnSummary& columns = shownColumns();
-    const long first = firstColumn();
-    int low = INT_MAX, high = INT_MIN;
-    for (long k = first; k < first + columns.count(); ++k) {
-        if (!columns.has(k)) continue;
-        for (int t = 0; t < traceCount(); ++t) {
-            if (!traceVisible(t)) continue;
-            low = std::min<int>(low, columns.low(k, t));
-            high = std::max<int>(high, columns.high(k, t));
-        }
-    }
-    if (low > high) return engine::HeldRange(y_min_, y_max_);  // nothing to scale to
-    const engine::ChartScale scale =
-        engine::NiceScale(low * shown().resolution(), high * shown().resolution());
-    return engine::HeldRange(scale.low, scale.high);
-}
-
 const ColumnSummary& StripChart::shownColumns() const {
     const int count = columns();
     const double width = span_ / count;
     const TraceHistory& h = shown();
+    if (held_ && !frozen_) {
+        if (held_columns_.count() == count && held_columns_.width() == width) return held_columns_;
+        held_ = false;  // the window no longer fits the plot: live until the next firing
+    }
     ColumnSummary& c = frozen_ ? snapshot_columns_ : live_columns_;
     bool& fitted = frozen_ ? snapshot_fitted_ : live_fitted_;
     if (!fitted || c.count() != count || c.width() != width || c.traces() != h.traces() ||
@@ -276,10 +265,22 @@ QRect StripChart::legendEntry(int trace) const {
     if (trace < 0 || trace >= traceCount()) return {};
     if (legend_.size() != static_cast<std::size_t>(traceCount())) {
         const QFontMetrics fm(font());
-        const int left = fm.horizontalAdvance("-0.00 " + unit_) + 2 * kMargin;
+        // Room for the value labels and for each entry's name and value (the values do not
+        // jiggle): as much as the plain volts need, more for longer names, units or numbers.
+        int label = fm.horizontalAdvance("-0.00 " + unit_);
+        int entry = fm.horizontalAdvance("WWWW 0.0000 " + unit_);
+        for (int t = 0; t < traceCount(); ++t) {
+            const engine::ChannelSetup& c = channel(t);
+            if (!c.calibrated() && traceUnit(t) == unit_) continue;
+            label = std::max(label, fm.horizontalAdvance("-000.00 " + traceUnit(t)));
+            entry =
+                std::max(entry, fm.horizontalAdvance(traceName(t) + " -000.0000 " + traceUnit(t)));
+        }
+        for (int t = 0; t < traceCount(); ++t)
+            entry = std::max(entry, fm.horizontalAdvance(traceName(t) + " 0.0000 " + traceUnit(t)));
+        const int left = label + 2 * kMargin;
         const int right = record_->geometry().left() - kMargin;
-        const int entryWidth =
-            14 + fm.horizontalAdvance("WWWW 0.0000 " + unit_) + 2 * kMargin;  // values don't jiggle
+        const int entryWidth = 14 + entry + 2 * kMargin;
         const int perRow = std::max(1, (right - left) / entryWidth);
         legend_.clear();
         for (int t = 0; t < traceCount(); ++t) {
@@ -327,8 +328,10 @@ StripChart::Readout StripChart::readoutAt(double x) const {
     r.time = QString::number(h.time(i) - (frozen_ ? timeOrigin() : shownEnd()), 'f', 3) + " s";
     for (int t = 0; t < h.traces(); ++t)
         if (traceVisible(t))
-            r.values.push_back(
-                {t, QString("%1  %2 %3").arg(traceName(t)).arg(h.at(t, i), 0, 'f', 4).arg(unit_)});
+            r.values.push_back({t, QString("%1  %2 %3")
+                                       .arg(traceName(t))
+                                       .arg(valueOf(t, h.at(t, i)), 0, 'f', 4)
+                                       .arg(traceUnit(t))});
     return r;
 }
 
@@ -369,6 +372,7 @@ engine::RecordingFacts StripChart::fileFacts() const {
     facts.requestedRate = requestedRate();
     facts.traces = traceCount();
     facts.unit = unit_.toStdString();
+    facts.channels = channels_;
     return facts;
 }
 

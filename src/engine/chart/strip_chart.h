@@ -12,6 +12,10 @@
 // asks for a recording with recordRequested(), and shows the one the engine keeps beside it
 // (the button's state and the REC badge).
 //
+// Each trace is a channel in the operator's terms: a name, a unit and a calibration from the
+// volts the history keeps (chart_channels.cpp). The traces share one axis or lie in a lane
+// each, on the fixed range, autoscaled or a range set by hand (chart_lanes.cpp).
+//
 // Painting is in chart_painting.cpp, the operator's input in chart_input.cpp, saving in
 // chart_export.cpp.
 #pragma once
@@ -26,9 +30,13 @@
 #include <utility>
 #include <vector>
 
+#include "engine/channels.h"
+#include "engine/chart/chart_setup.h"
 #include "engine/chart/chart_view.h"
+#include "engine/chart/code_statistics.h"
 #include "engine/chart/column_summary.h"
 #include "engine/chart/cursors.h"
+#include "engine/chart/level_trigger.h"
 #include "engine/chart/trace_history.h"
 #include "engine/display/number_text.h"
 #include "engine/display/shown_per_frame.h"
@@ -89,6 +97,21 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const std::vector<std::pair<double, double>>& suspectSpans() const { return suspect_; }
     static constexpr std::size_t kSuspectMarks = 64;
 
+    // A note the operator wrote at `seconds` (the chart's clock): a small flag at the top of
+    // the plot there, live, frozen and in pictures, its text beside it where there is room
+    // (pointing at the flag shows it whole). The newest kNotes are kept, in time order, each
+    // at most kNoteLength characters.
+    struct Note {
+        double seconds;
+        QString text;
+    };
+    void addNote(double seconds, const QString& text);
+    const std::vector<Note>& notes() const { return notes_; }
+    static constexpr std::size_t kNotes = 1000;
+    static constexpr int kNoteLength = 200;
+    // The note whose flag lies under an x position of the plot; none: nullptr.
+    const Note* noteAt(double x) const;
+
     // Each trace's colour: the resource's, else one of 16 distinct defaults.
     QColor traceColor(int trace) const;
     QString traceName(int trace) const;
@@ -117,17 +140,60 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     const CursorPair& cursors() const { return cursors_; }
     void placeCursor(double seconds);
     QStringList cursorLines() const;
-    bool autoscale() const { return autoscale_; }
+    bool autoscale() const { return range_mode_ == engine::ChartRange::autoscale; }
     void setAutoscale(bool on);
+
+    // One channel per trace, in trace order; a missing or refused one (CheckChannel) is the
+    // trace's name in volts, gain 1, offset 0. The history keeps volts: only what is shown
+    // and saved goes through the calibration.
+    void setChannels(const std::vector<engine::ChannelSetup>& channels);
+    std::vector<engine::ChannelSetup> channels() const { return channels_; }
+    const engine::ChannelSetup& channel(int trace) const;
+    QString traceUnit(int trace) const;
+    // The span, the range, the lanes and the hidden traces, as a settings file keeps them.
+    engine::ChartSetup setup() const;
+    void applySetup(const engine::ChartSetup& setup);
+    engine::ChartRange rangeMode() const { return range_mode_; }
+    void setRangeMode(engine::ChartRange mode);
+    // Ranges by hand, in the traces' unit: finite, low below high, within kMaxChartValue and
+    // at least kMinChartRange wide; any other is ignored. Chosen, the range is set by hand.
+    void setManualRange(std::pair<double, double> range);
+    void setLaneRange(int trace, std::pair<double, double> range);
+    bool lanes() const { return lanes_; }
+    void setLanes(bool on);
+    // Each trace's vertical range drawn now (all the same on one axis), and the part of the
+    // plot it is drawn in: its lane, or the whole plot.
+    std::vector<std::pair<double, double>> shownRanges() const;
+    QRectF laneArea(int trace) const;
     // Statistics of the shown span, per visible trace, drawn over the plot when on:
-    // "CH1  min 0.2500  max 2.2500  mean 1.2500  p-p 2.0000 V".
+    // "CH1  min 0.2500  max 2.2500  mean 1.2500  sd 0.0100  p-p 2.0000 V", in each trace's
+    // unit (sd: the standard deviation).
     bool statisticsShown() const { return statistics_shown_; }
     void setStatisticsShown(bool on);
     std::vector<std::pair<int, QString>> statisticsLines() const;
     // What pointing at a legend entry tells: that trace's statistics of the span.
     QString legendToolTip(int trace) const;
-    // The vertical range drawn now.
+    // The vertical range drawn now: the one axis's, in lanes the first shown lane's.
     std::pair<double, double> shownRange() const;
+
+    // The level trigger on one channel (chart_trigger.cpp); a setup CheckTrigger refuses is
+    // ignored. Each scan feeds it, unless it is off. A firing at tf is shown once the scans
+    // reach tf + (1 - position) * span, with the firing at `position` of the width: single
+    // freezes the picture there and disarms (rearmTrigger() resumes and arms again); normal
+    // holds that window until the next firing's is complete (firings meanwhile are ignored),
+    // while the data and any recording go on.
+    void setTrigger(const engine::TriggerSetup& setup);
+    engine::TriggerSetup trigger() const { return trigger_.setup(); }
+    void rearmTrigger();
+    bool triggerArmed() const { return trigger_.armed(); }
+    // The firing whose window is shown; none before the first.
+    std::optional<double> shownFiring() const { return shown_firing_; }
+    // The badge near the FROZEN banner: "TRIG armed", "TRIG single", "TRIG normal"; empty
+    // when off.
+    QString triggerBadge() const;
+    // The code statistics of each trace over the statistics' span (the window, or between the
+    // cursors), for the statistics window; worked out when asked.
+    std::vector<engine::CodeStatistics> spanCodeStatistics() const;
 
     // Where things are, for the operator's clicks and for tests.
     QRectF plotArea() const;
@@ -183,6 +249,13 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void recordRequested();
     // The pacing timer's rate changed, in scans a second.
     void rateChanged(double scansPerSecond);
+    // The operator chose "Set range by hand..." in the menu: a dialog asks for the range
+    // (setManualRange, setLaneRange).
+    void rangeByHandRequested();
+    // The trigger fired at `seconds` (the chart's clock): "CH1 rising through 1.25 V".
+    void triggerFired(double seconds, QString what);
+    // The setup, the channels or the trigger changed, by the operator's hand or a setter.
+    void setupChanged();
 
   protected:
     void paintEvent(QPaintEvent*) override;
@@ -202,11 +275,33 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
   private:
     // Painting, in layers: what changes only with the size and range, the legend, the traces,
     // and what lies over them.
-    void paintBackground(const std::pair<double, double>& range);
+    // What the background and the traces are drawn to: each trace's range, and its lane
+    // (0 on one axis; -1 hidden in lanes) of `bands`.
+    struct Scales {
+        std::vector<std::pair<double, double>> ranges;
+        std::vector<int> lane;
+        int bands = 1;
+        QString unit;  // the one axis's, when the traces shown share it
+        bool operator==(const Scales& o) const {
+            return ranges == o.ranges && lane == o.lane && bands == o.bands && unit == o.unit;
+        }
+        bool operator!=(const Scales& o) const { return !(*this == o); }
+    };
+    Scales scales() const;
+    QRectF band(const Scales& scales, int trace) const;
+    void paintValueAxis(QPainter& p, const std::pair<double, double>& range, const QRectF& area,
+                        const QString& unit, bool sparse);
+    void paintBackground(const Scales& scales);
     void paintLegend(QPainter& p);
-    void paintTraces(QPainter& p, const std::pair<double, double>& range);
+    void paintTraces(QPainter& p, const Scales& scales);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
+    void paintNotes(QPainter& p, const QRectF& plot);
+    void paintTrigger(QPainter& p, const QRectF& plot);
+    void feedTrigger(double seconds);
+    void triggerWindowComplete();
+    void configureTrigger(const engine::TriggerSetup& setup);
+    double xOfTime(double seconds) const;
     // Frozen: the time axis counting from timeOrigin(), and the overview strip
     // (chart_view_painting.cpp).
     void paintFrozenTimeAxis(QPainter& p, const QRectF& plot, const QColor& grid);
@@ -261,9 +356,34 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     double y_min_ = 0, y_max_ = 2.5;
     QStringList colors_, names_;
     QString unit_ = "V";
-    bool frozen_ = false, autoscale_ = false, statistics_shown_ = false, viewing_ = false;
+    bool frozen_ = false, statistics_shown_ = false, viewing_ = false, lanes_ = false;
+    engine::ChartRange range_mode_ = engine::ChartRange::fixed;
+    std::pair<double, double> manual_{0, 2.5};
+    std::vector<std::pair<double, double>> lane_ranges_;
+    // As given (nothing: the trace's default), and as used, one per trace.
+    std::vector<std::optional<engine::ChannelSetup>> given_channels_;
+    std::vector<engine::ChannelSetup> channels_;
+    QStringList channel_names_, channel_units_;
+    void resolveChannels();
+    // A trace's value in its unit from the volts kept, and the lowest and highest of two.
+    double valueOf(int trace, double volts) const { return channel(trace).value(volts); }
+    std::pair<double, double> valuesOf(int trace, double a, double b) const;
+    // The fixed range of a trace: the resource's, through its calibration.
+    std::pair<double, double> fixedRange(int trace) const;
+    void changedSetup(const engine::ChartSetup& before);
     double hover_x_ = -1;
     std::vector<std::pair<double, double>> suspect_;
+    std::vector<Note> notes_;
+    engine::LevelTrigger trigger_;
+    bool triggering_ = false;  // not off: each scan feeds the trigger
+    // A firing at trigger_at_ waits for the scans to reach trigger_wait_ (NaN: none waits).
+    double trigger_at_ = 0, trigger_wait_ = std::numeric_limits<double>::quiet_NaN();
+    std::optional<double> shown_firing_;
+    // Normal mode: the window of the last firing, held while the live data goes on (the live
+    // columns as they stood then); let go when the plot's columns change.
+    mutable bool held_ = false;
+    double held_end_ = 0;
+    ColumnSummary held_columns_;
     long paints_ = 0;
     QToolButton* freeze_ = nullptr;
     QToolButton* record_ = nullptr;
@@ -273,7 +393,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     std::function<QString()> badge_;
     std::function<engine::RecordingFacts()> facts_;
     QImage background_;
-    std::pair<double, double> background_range_{0, 0};
+    Scales background_scales_;
     double background_span_ = 0;
     QRect background_plot_;  // the plot's pixels it was drawn around
     long backgrounds_ = 0;   // backgrounds drawn: the traces over an older one are drawn anew
@@ -296,7 +416,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
         long origin = 0, first = LONG_MIN, newest = LONG_MIN;
         bool joined = false;  // lines join columns: they may cross columns without points
         // What its pixels were drawn for: when any of it changes, all are drawn afresh.
-        std::pair<double, double> range{0, 0};
+        Scales scales;
         const ColumnSummary* summary = nullptr;
         long refits = -1, backgrounds = -1;
         std::vector<QRgb> colors;  // each trace's, 0 when hidden
@@ -324,7 +444,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // Fills bars_ and joins_ with columns `from` to `to` of the summary; false when a join
     // (a line over columns without points) reaches into them.
     bool collectBars(const ColumnSummary& summary, long from, long to, long first,
-                     const std::pair<double, double>& range, const std::vector<QRgb>& colors);
+                     const Scales& scales, const std::vector<QRgb>& colors);
     void paintAroundPlot(QPainter& p, const QRegion& asked);
     void findTimeColumns();
 };

@@ -25,6 +25,7 @@ void TraceHistory::reset(int traces, int capacity, double resolution) {
     lows_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
     highs_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
     sums_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
+    squares_.assign(blocks_.size() * static_cast<std::size_t>(traces_), 0);
 }
 
 void TraceHistory::append(const double* scan, double seconds, Before before) {
@@ -54,6 +55,8 @@ void TraceHistory::append(const double* scan, double seconds, Before before) {
         high = starts ? c : std::max(high, c);
         std::int32_t& sum = sums_[b * traces_ + static_cast<std::size_t>(t)];
         sum = starts ? c : sum + c;
+        std::int64_t& square = squares_[b * traces_ + static_cast<std::size_t>(t)];
+        square = (starts ? 0 : square) + std::int64_t{c} * c;
     }
     ++block.count;
     block.lastTime = seconds;
@@ -84,24 +87,28 @@ std::size_t TraceHistory::bytes() const {
     return codes_.capacity() * sizeof(std::int16_t) + times_.capacity() * sizeof(double) +
            marks_.capacity() * sizeof(Before) + blocks_.size() * sizeof(Block) +
            (lows_.size() + highs_.size()) * sizeof(std::int16_t) +
-           sums_.size() * sizeof(std::int32_t) + older_.bytes();
+           sums_.size() * sizeof(std::int32_t) + squares_.size() * sizeof(std::int64_t) +
+           older_.bytes();
 }
 
 std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, double span) const {
     const auto n = static_cast<std::size_t>(traces_);
     std::vector<Statistics> result(n);
     std::vector<std::int16_t> low(n), high(n);
-    std::vector<long long> sum(n, 0);
+    std::vector<long long> sum(n, 0), squares(n, 0);
     long count = 0;
     const std::size_t cap = static_cast<std::size_t>(capacity_);
     int i = firstAtOrAfter(end - span);
     std::size_t s = i < size_ ? slot(i) : 0;
     long sequence = total_ - size_ + i;
-    auto take = [&](const std::int16_t* lo, const std::int16_t* hi, const auto* sums, long k) {
+    // A block's sums and squares, or one point's codes (squared here).
+    auto take = [&](const std::int16_t* lo, const std::int16_t* hi, const auto* sums,
+                    const std::int64_t* sq, long k) {
         for (std::size_t t = 0; t < n; ++t) {
             low[t] = count ? std::min(low[t], lo[t]) : lo[t];
             high[t] = count ? std::max(high[t], hi[t]) : hi[t];
             sum[t] += sums[t];
+            squares[t] += sq ? sq[t] : static_cast<long long>(sums[t]) * sums[t];
         }
         count += k;
     };
@@ -110,21 +117,24 @@ std::vector<TraceHistory::Statistics> TraceHistory::statistics(double end, doubl
         const Block& block = blocks_[b];
         if (s % kBlock == 0 && block.first == sequence && i + block.count <= size_ &&
             block.lastTime <= end) {
-            take(&lows_[b * n], &highs_[b * n], &sums_[b * n], block.count);
+            take(&lows_[b * n], &highs_[b * n], &sums_[b * n], &squares_[b * n], block.count);
             i += block.count;
             sequence += block.count;
             s = (s + static_cast<std::size_t>(block.count)) % cap;
             continue;
         }
         const std::int16_t* codes = &codes_[s * n];
-        take(codes, codes, codes, 1);
+        take(codes, codes, codes, nullptr, 1);
         ++i;
         ++sequence;
         if (++s == cap) s = 0;
     }
-    for (std::size_t t = 0; t < n && count; ++t)
-        result[t] = {low[t] * resolution_, high[t] * resolution_,
-                     static_cast<double>(sum[t]) / count * resolution_, count};
+    for (std::size_t t = 0; t < n && count; ++t) {
+        const double mean = static_cast<double>(sum[t]) / count;
+        const double variance = static_cast<double>(squares[t]) / count - mean * mean;
+        result[t] = {low[t] * resolution_, high[t] * resolution_, mean * resolution_,
+                     std::sqrt(std::max(0.0, variance)) * resolution_, count};
+    }
     return result;
 }
 

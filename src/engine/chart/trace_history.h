@@ -3,8 +3,8 @@
 // chart's resolution (a 12-bit converter's step: every value it gives is kept exactly; others
 // to the nearest step, within +-32767 steps), so ten minutes at 1000 scans a second of eight
 // traces take under 16 MB. Every 64 points also keep each trace's lowest, highest and sum and
-// their time range, so the statistics of a long span need not visit every point. A point
-// that came after a hole in the scans (none for more than 1.5 periods) carries a mark, with
+// their squares and time range, so the statistics of a long span need not visit every point. A
+// point that came after a hole in the scans (none for more than 1.5 periods) carries a mark, with
 // the hole's cause when it is known: the chart draws nothing across it, and its exports say so.
 // The points let go when the ring is full are kept as each trace's lowest and highest per
 // 10 ms, for ten minutes: faster than the ring holds ten minutes of (above 1000 scans a second
@@ -51,10 +51,10 @@ class TraceHistory {
     void summarise(ColumnSummary& columns) const;
     // Bytes held for the points and their summaries.
     std::size_t bytes() const;
-    // Lowest, highest and mean of each trace over the span of `span` seconds ending at `end`;
-    // count 0 when no point lies there.
+    // Lowest, highest, mean and standard deviation (of the population) of each trace over the
+    // span of `span` seconds ending at `end`; count 0 when no point lies there.
     struct Statistics {
-        double low = 0, high = 0, mean = 0;
+        double low = 0, high = 0, mean = 0, deviation = 0;
         long count = 0;
     };
     std::vector<Statistics> statistics(double end, double span) const;
@@ -82,5 +82,6 @@ class TraceHistory {
     std::vector<Block> blocks_;
     std::vector<std::int16_t> lows_, highs_;  // per block, traces_ each
     std::vector<std::int32_t> sums_;          // per block, traces_ each
+    std::vector<std::int64_t> squares_;       // per block, traces_ each: the codes squared
     ColumnSummary older_;
 };

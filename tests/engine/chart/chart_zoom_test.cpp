@@ -96,8 +96,10 @@ TEST(ChartCursors, PlacedWithTheMouseAndKeysTheyReadTheValuesAndBoundTheStatisti
     chart.setStatisticsShown(true);  // of scans 200 to 299 only
     const auto between = chart.statisticsLines();
     ASSERT_EQ(between.size(), 2u);
-    EXPECT_EQ(between[0].second, "CH0  min 1.7500  max 1.7500  mean 1.7500  p-p 0.0000 V");
-    EXPECT_EQ(between[1].second, "CH1  min -0.9900  max 0.0000  mean -0.4950  p-p 0.9900 V");
+    EXPECT_EQ(between[0].second,
+              "CH0  min 1.7500  max 1.7500  mean 1.7500  sd 0.0000  p-p 0.0000 V");
+    EXPECT_EQ(between[1].second,
+              "CH1  min -0.9900  max 0.0000  mean -0.4950  sd 0.2887  p-p 0.9900 V");
     chart.setTraceVisible(1, false);  // a hidden trace has no reading
     EXPECT_EQ(chart.cursorLines().size(), 2);
 
@@ -107,6 +109,7 @@ TEST(ChartCursors, PlacedWithTheMouseAndKeysTheyReadTheValuesAndBoundTheStatisti
     EXPECT_NEAR(chart.cursors().first().value_or(0), 1.99 + 4 / plot.width(), 1e-9);
     QTest::keyClick(&chart, Qt::Key_Escape);
     EXPECT_TRUE(chart.cursorLines().isEmpty());
-    EXPECT_EQ(chart.statisticsLines()[0].second,
-              "CH0  min 0.5000  max 1.7500  mean 1.1250  p-p 1.2500 V");  // the window's again
+    EXPECT_EQ(
+        chart.statisticsLines()[0].second,
+        "CH0  min 0.5000  max 1.7500  mean 1.1250  sd 0.6250  p-p 1.2500 V");  // the window's again
 }

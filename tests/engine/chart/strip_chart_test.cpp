@@ -109,7 +109,7 @@ TEST_F(Chart, FrozenThePictureKeepsItsDataAndRefitsItToANewSpanOrSize) {
     EXPECT_EQ(chart.pointAt(plot.left() - 2), -1);
     const auto lines = chart.statisticsLines();  // over 10 s: every frozen point
     ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3190  mean 0.3095  p-p 0.0190 V");
+    EXPECT_EQ(lines[3].second, "CH3  min 0.3000  max 0.3190  mean 0.3095  sd 0.0058  p-p 0.0190 V");
     EXPECT_TRUE(chart.legendToolTip(3).startsWith(lines[3].second));
     chart.setSpan(0.1);  // a quarter of the way in, 0.075 s before the newest: point 11
     EXPECT_EQ(chart.readoutAt(plot.left() + 0.25 * plot.width() + 1).time, "0.110 s");
@@ -209,11 +209,13 @@ TEST(ChartFrames, FrameByFrameThePictureIsTheOneDrawnWhole) {
         int hideAt;  // frame at which trace 2 is hidden (-1: never)
         int holeAt;  // frame after which a second passes without scans (-1: none)
         double scale;
+        bool lanes = false;
     } cases[] = {
         {1000, 17, 700, -1, -1, 1},   // dense, past the span: the oldest shown column moves on
         {1000, 17, 200, 120, 60, 2},  // at twice the pixels, a trace hidden, a hole
         {20, 1, 300, -1, 100, 1},     // sparse: lines join the columns
         {60, 3, 400, 10, -1, 1},      // about a scan a column
+        {1000, 17, 300, 120, 60, 2, true},  // a lane per trace
     };
     for (const auto& c : cases) {
         StripChart framed, whole;
@@ -221,6 +223,7 @@ TEST(ChartFrames, FrameByFrameThePictureIsTheOneDrawnWhole) {
             chart->setTraceCount(8);
             chart->setHistory(100000);
             chart->resize(600, 300);
+            chart->setLanes(c.lanes);
         }
         QImage picture(framed.size() * c.scale, QImage::Format_ARGB32_Premultiplied);
         picture.setDevicePixelRatio(c.scale);
