@@ -33,7 +33,7 @@ std::optional<std::string> CheckText(const std::string& text, const char* what, 
 
 ChannelSetup DefaultChannel(int index) {
     ChannelSetup c;
-    c.name = "CH" + std::to_string(index + 1);
+    c.name = "CH" + std::to_string(index);
     return c;
 }
 

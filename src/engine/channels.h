@@ -11,7 +11,7 @@
 namespace engine {
 
 struct ChannelSetup {
-    std::string name;        // "CH1"; 1 to kChannelNameLimit characters
+    std::string name;        // "CH0"; 1 to kChannelNameLimit characters
     std::string unit = "V";  // 0 to kChannelUnitLimit characters: "V", "°C", "kPa"
     double gain = 1, offset = 0;
     // Whether the value differs from the volts: then recordings add a column for it.
@@ -28,7 +28,8 @@ constexpr std::size_t kChannelUnitLimit = 8;
 // Bounds that keep every value finite for any reading of the converter.
 constexpr double kGainLimit = 1e9, kOffsetLimit = 1e12;
 
-// The default for channel `index` (0-based): "CH1", volts, gain 1, offset 0.
+// The default for channel `index` (0-based), named as the program names its inputs: "CH0", volts,
+// gain 1, offset 0.
 ChannelSetup DefaultChannel(int index);
 // Nothing when the setup can be used; else why not, in one line an operator can act on:
 // "Gain must not be 0." Names and units: valid UTF-8, no control characters, no comma, double

@@ -44,6 +44,7 @@ StripChart::StripChart(QWidget* parent) : QWidget(parent) {
     auto* recordKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
     recordKey->setContext(Qt::WindowShortcut);
     connect(recordKey, &QShortcut::activated, this, &StripChart::requestRecording);
+    resolveChannels();  // a chart made in code has its traces' channels as one from a resource
 }
 
 void StripChart::setTraceCount(int n) {

@@ -100,7 +100,7 @@ TEST(ChannelDialog, TwoPointHelperFitsLiteralScansAndPutsTheLineInTheRow) {
         helper->useButton()->click();
     });
     dialog.calibrate(2);
-    EXPECT_EQ(seen, QStringList({"Calibrate CH3",
+    EXPECT_EQ(seen, QStringList({"Calibrate CH2",
                                  "The two known values are the same: apply two different inputs.",
                                  "0", "0.5 V, mean of 4 scans", "1.5 V, mean of 4 scans",
                                  "Gain 100, offset -50, residual 17.6777 kPa"}));
