@@ -37,7 +37,7 @@ std::optional<double> ParseNumber(const QString& text) {
     return value;
 }
 
-QString NumberText(double value) {
+QString TypedNumber(double value) {
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
@@ -146,8 +146,8 @@ ChannelDialog::ChannelDialog(QWidget* parent, std::vector<ChannelSetup> current,
         const ChannelSetup& c = current[static_cast<std::size_t>(row)];
         table_->setItem(row, kName, Cell(QString::fromStdString(c.name)));
         table_->setItem(row, kUnit, Cell(QString::fromStdString(c.unit)));
-        table_->setItem(row, kGain, Cell(NumberText(c.gain)));
-        table_->setItem(row, kOffset, Cell(NumberText(c.offset)));
+        table_->setItem(row, kGain, Cell(TypedNumber(c.gain)));
+        table_->setItem(row, kOffset, Cell(TypedNumber(c.offset)));
         auto* calibrate = new QPushButton("Calibrate...", table_);
         calibrate->setEnabled(static_cast<bool>(lastScans_));
         connect(calibrate, &QPushButton::clicked, this, [this, row] { this->calibrate(row); });
@@ -188,8 +188,8 @@ void ChannelDialog::calibrate(int row) {
     CalibrationDialog helper(this, QString::fromStdString(named.name), text(row, kUnit), row,
                              lastScans_, resolution_);
     if (helper.exec() != QDialog::Accepted || !helper.fit()) return;
-    table_->item(row, kGain)->setText(NumberText(helper.fit()->gain));
-    table_->item(row, kOffset)->setText(NumberText(helper.fit()->offset));
+    table_->item(row, kGain)->setText(TypedNumber(helper.fit()->gain));
+    table_->item(row, kOffset)->setText(TypedNumber(helper.fit()->offset));
 }
 
 void ChannelDialog::accept() {

@@ -27,7 +27,7 @@ using LastScans = std::function<std::vector<double>(int trace, int scans)>;
 // A number as the operator types it: the C locale's digits, no group separators, finite.
 std::optional<double> ParseNumber(const QString& text);
 // The shortest text that parses back to exactly `value`.
-QString NumberText(double value);
+QString TypedNumber(double value);
 // The line a dialog says why it refuses in, red; empty until it refuses.
 QLabel* RefusalLine(QWidget* parent);
 

@@ -80,12 +80,18 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     QAction* lanes = menu.addAction(tr("One lane per channel"));
     lanes->setCheckable(true);
     lanes->setChecked(lanes_);
+    QAction* channelsItem = menu.addAction(tr("C&hannels and calibration..."));
+    QAction* triggerItem = menu.addAction(tr("&Trigger..."));
+    triggerItem->setVisible(!viewing_);
     QAction* arm = menu.addAction(tr("Arm trigger"));
     arm->setVisible(trigger_.setup().mode == engine::TriggerMode::single && !viewing_);
     arm->setEnabled(!trigger_.armed());
     QAction* statistics = menu.addAction(tr("&Statistics of the span\tS"));
     statistics->setCheckable(true);
     statistics->setChecked(statistics_shown_);
+    QAction* codes = menu.addAction(tr("Converter statistics of the span..."));
+    QAction* note = menu.addAction(tr("Add a &note to the recording...\tN"));
+    note->setVisible(recordingShown());
     menu.addSeparator();
     QAction* record =
         menu.addAction(recordingShown() ? tr("Stop &recording\tCtrl+R")
@@ -122,7 +128,11 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
     if (chosen == fixed) setAutoscale(false);
     if (chosen == automatic) setAutoscale(true);
     if (chosen == byHand) setRangeMode(engine::ChartRange::manual);
-    if (chosen == setByHand) emit rangeByHandRequested();
+    if (chosen == setByHand) editRange(mapFromGlobal(at));
+    if (chosen == channelsItem) editChannels();
+    if (chosen == triggerItem) editTrigger();
+    if (chosen == codes) showCodeStatistics();
+    if (chosen == note) emit noteRequested();
     if (chosen == lanes) setLanes(!lanes_);
     if (chosen == arm) rearmTrigger();
     if (chosen == statistics) setStatisticsShown(!statistics_shown_);
@@ -137,7 +147,7 @@ void StripChart::contextMenuEvent(QContextMenuEvent* event) {
 
 void StripChart::keyPressEvent(QKeyEvent* event) {
     // With the chart focused: a digit shows or hides that trace, A switches autoscale, S the
-    // statistics of the span, Ctrl+O opens a recording.
+    // statistics of the span, N writes a note while recording, Ctrl+O opens a recording.
     const int key = event->key();
     if (viewKey(event)) return;
     if (event->modifiers() == Qt::NoModifier && key >= Qt::Key_0 && key <= Qt::Key_9 &&
@@ -151,6 +161,10 @@ void StripChart::keyPressEvent(QKeyEvent* event) {
     }
     if (event->modifiers() == Qt::NoModifier && key == Qt::Key_S) {
         setStatisticsShown(!statistics_shown_);
+        return;
+    }
+    if (event->modifiers() == Qt::NoModifier && key == Qt::Key_N && recordingShown()) {
+        emit noteRequested();
         return;
     }
     if (event->modifiers() == Qt::ControlModifier && key == Qt::Key_O) {

@@ -39,6 +39,13 @@ QWidget* ShowRecordingWindow(RecordedHistory recording) {
     chart->setFileFacts([facts] { return facts; });
     if (facts.requestedRate) chart->bindRate([r = *facts.requestedRate] { return r; });
     chart->viewHistory(std::move(recording.history));
+    // The channels as they were recorded, and the notes and firings as flags where they fell.
+    chart->setChannels(recording.header.channels);
+    for (const RecordedMark& note : recording.notes)
+        chart->addNote(note.seconds, QString::fromStdString(note.text));
+    for (const RecordedMark& firing : recording.triggers)
+        chart->addNote(firing.seconds,
+                       QWidget::tr("trigger: %1").arg(QString::fromStdString(firing.text)));
     layout->addWidget(about);
     layout->addWidget(chart, 1);
     window->resize(900, 420);

@@ -194,6 +194,13 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     // The code statistics of each trace over the statistics' span (the window, or between the
     // cursors), for the statistics window; worked out when asked.
     std::vector<engine::CodeStatistics> spanCodeStatistics() const;
+    // The tools the menu opens (chart_tools.cpp): the channels' names, units and calibrations
+    // (with the two-point helper on the newest scans), the range by hand (on one axis, or of the
+    // lane at `at`), the trigger, and the converter statistics of the statistics' span.
+    void editChannels();
+    void editRange(QPointF at);
+    void editTrigger();
+    void showCodeStatistics();
 
     // Where things are, for the operator's clicks and for tests.
     QRectF plotArea() const;
@@ -249,9 +256,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void recordRequested();
     // The pacing timer's rate changed, in scans a second.
     void rateChanged(double scansPerSecond);
-    // The operator chose "Set range by hand..." in the menu: a dialog asks for the range
-    // (setManualRange, setLaneRange).
-    void rangeByHandRequested();
+    // The operator asked to write a note (N, or the menu) while a recording runs.
+    void noteRequested();
     // The trigger fired at `seconds` (the chart's clock): "CH1 rising through 1.25 V".
     void triggerFired(double seconds, QString what);
     // The setup, the channels or the trigger changed, by the operator's hand or a setter.

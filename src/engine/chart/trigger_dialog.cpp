@@ -59,8 +59,8 @@ RangeDialog::RangeDialog(QWidget* parent, const QString& what, std::pair<double,
                          const QString& unit)
     : QDialog(parent), range_(current) {
     setWindowTitle("Range");
-    minimum_ = new QLineEdit(NumberText(current.first), this);
-    maximum_ = new QLineEdit(NumberText(current.second), this);
+    minimum_ = new QLineEdit(TypedNumber(current.first), this);
+    maximum_ = new QLineEdit(TypedNumber(current.second), this);
     refusal_ = RefusalLine(this);
     QFormLayout* form = Frame(this, refusal_);
     form->addRow(new QLabel(what, this));
@@ -92,7 +92,7 @@ TriggerDialog::TriggerDialog(QWidget* parent, TriggerSetup current,
     edge_ = new QComboBox(this);
     edge_->addItems({"Rising", "Falling"});
     edge_->setCurrentIndex(current.edge == TriggerEdge::falling);
-    level_ = new QLineEdit(NumberText(current.level), this);
+    level_ = new QLineEdit(TypedNumber(current.level), this);
     unit_ = new QLabel(this);
     auto showUnit = [this](int index) {
         unit_->setText(index >= 0 && index < static_cast<int>(channels_.size())
@@ -147,7 +147,7 @@ void TriggerDialog::accept() {
 NoteDialog::NoteDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Note");
     line_ = new QLineEdit(this);
-    line_->setMaxLength(kNoteLimit);
+    line_->setMaxLength(static_cast<int>(kNoteLimit));  // as a recording keeps a note
     // Control characters, line breaks and marks that reorder the text could break the
     // recording's comment line or how it reads: they cannot be typed or pasted.
     line_->setValidator(new QRegularExpressionValidator(

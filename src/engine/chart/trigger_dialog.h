@@ -12,6 +12,7 @@
 
 #include "engine/channels.h"
 #include "engine/chart/level_trigger.h"
+#include "engine/recording/recording_lines.h"  // kNoteLimit: what a recording keeps of a note
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -64,8 +65,6 @@ class TriggerDialog : public QDialog {
     TriggerSetup setup_;
 };
 
-// One line for the recording: at most kNoteLimit characters, no control characters.
-constexpr int kNoteLimit = 200;
 class NoteDialog : public QDialog {
   public:
     explicit NoteDialog(QWidget* parent);

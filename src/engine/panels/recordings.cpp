@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "engine/chart/trigger_dialog.h"
 #include "engine/escape.h"
 #include "engine/panels/dispatch.h"
 #include "engine/panels/settings.h"
@@ -42,6 +43,12 @@ ChartFeed::ChartFeed(StripChart* chart)
       chart_(chart),
       session_(ScanStartSeconds, [this](const QString& why) { stoppedOnItsOwn(why); }) {
     connect(chart, &StripChart::recordRequested, this, &ChartFeed::chooseAndRecord);
+    connect(chart, &StripChart::noteRequested, this, &ChartFeed::addNote);
+    connect(chart, &StripChart::triggerFired, this, [this](double seconds, const QString& what) {
+        if (recording()) session_.triggerFired(seconds, what.toStdString());
+    });
+    applySettings();
+    connect(chart, &StripChart::setupChanged, this, &ChartFeed::saveSettings);
     connect(chart, &StripChart::rateChanged, this, [this](double scansPerSecond) {
         session_.rateChanged(scansPerSecond);
         if (scansPerSecond > 0) longest_ = std::max(longest_, kGapPeriods / scansPerSecond);
@@ -62,6 +69,8 @@ ChartFeed::ChartFeed(StripChart* chart)
 }
 
 void ChartFeed::scan(const double* values, double seconds) {
+    // Each board keeps its own channels: the port is known once the link has written to it.
+    if (LastPortWritten() != channels_base_) applyChannels(LastPortWritten());
     auto before = TraceHistory::Before::scans;
     if (scanned_ && longest_ > 0 && seconds - last_ > longest_) {
         const bool popup = PopupOpenSince(last_);
@@ -74,6 +83,51 @@ void ChartFeed::scan(const double* values, double seconds) {
     scanned_ = true;
     const auto rate = chart_->requestedRate();
     longest_ = rate && *rate > 0 ? kGapPeriods / *rate : 0;
+}
+
+void ChartFeed::applySettings() {
+    const StoredSettings& stored = CurrentSettings();
+    applying_ = true;
+    // What the file does not set stays as the panel's resource has it.
+    if (!(stored.chart == ChartSetup{})) chart_->applySetup(stored.chart);
+    if (stored.trigger.mode != TriggerMode::off) chart_->setTrigger(stored.trigger);
+    applying_ = false;
+}
+
+void ChartFeed::applyChannels(unsigned base) {
+    channels_base_ = base;
+    const StoredSettings& stored = CurrentSettings();
+    const auto kept = stored.channels.find(base);
+    applying_ = true;
+    chart_->setChannels(kept != stored.channels.end() ? kept->second : std::vector<ChannelSetup>{});
+    applying_ = false;
+}
+
+void ChartFeed::saveSettings() {
+    if (applying_) return;
+    const bool saved = ChangeSettings([this](StoredSettings& s) {
+        s.chart = chart_->setup();
+        s.trigger = chart_->trigger();
+        if (channels_base_ != 0) s.channels[channels_base_] = chart_->channels();
+    });
+    if (!saved)
+        if (const QString why = TakeSettingsNotice(); !why.isEmpty()) sayBriefly(why);
+}
+
+void ChartFeed::addNote() {
+    if (!recording()) {
+        sayBriefly(tr("Notes are written into a recording: start one first (Ctrl+R)"));
+        return;
+    }
+    const double at = last_;  // when the operator asked, not when they finished typing
+    const std::optional<QString> text = AskNote(chart_);
+    if (!text) return;
+    chart_->addNote(at, *text);
+    if (!recording()) {
+        sayBriefly(tr("The recording stopped before the note was written"));
+        return;
+    }
+    session_.note(at, text->toStdString());
 }
 
 void ChartFeed::chooseAndRecord() {

@@ -43,6 +43,9 @@ class ChartFeed : public QObject {
     bool recording() const { return session_.running(); }
     StripChart& chart() const { return *chart_; }
     const RecordingSession& session() const { return session_; }
+    // Asks for a one-line note while recording, and writes it into the recording at the time of
+    // asking, drawn on the chart as a flag there.
+    void addNote();
     // A comment line in the running recording, at `seconds` of the scans' clock.
     void noteAt(const std::string& text, double seconds) { session_.noteAt(text, seconds); }
 
@@ -50,6 +53,11 @@ class ChartFeed : public QObject {
     bool toldPartialScans = false;
 
   private:
+    // The chart as the settings left it, each board's channels once its port is known, and
+    // every change the operator makes saved (none of the settings' own applying).
+    void applySettings();
+    void applyChannels(unsigned base);
+    void saveSettings();
     void stoppedOnItsOwn(const QString& why);
     void showWarning(const QString& title, const QString& text);
     void showState();
@@ -58,6 +66,8 @@ class ChartFeed : public QObject {
     RecordingSession session_;
     double last_ = 0;  // when the last scan was taken
     bool scanned_ = false;
+    unsigned channels_base_ = 0;  // the port whose channels the chart shows; 0: none yet
+    bool applying_ = false;
     // The longest interval between two scans that is not a hole: 1.5 applied periods, of the
     // longer period for the first interval after the rate changed.
     double longest_ = 0;
