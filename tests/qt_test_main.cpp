@@ -7,6 +7,7 @@
 #include "engine/panels/dispatch.h"
 #include "engine/panels/loader.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/settings.h"
 #include "engine/panels/startup.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     engine::QuietPlatformChatter();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    // No settings kept from one test to the next: a test that wants a file places its own.
+    engine::PlaceSettings("", true);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     engine::DiscardAllPanels();

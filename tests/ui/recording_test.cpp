@@ -4,13 +4,17 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <fstream>
 
+#include "engine/chart/trigger_dialog.h"
 #include "engine/panels/recordings.h"
+#include "engine/panels/settings.h"
 #include "program_fixture.h"
 #include "support/recorded_file.h"
 #include "support/temp_folder.h"
@@ -178,4 +182,56 @@ TEST_F(Program, AFullDiskStopsTheRecordingOnceAndScanningGoesOn) {
         EXPECT_EQ(StatusLine(mainPanel).find("largest size"), std::string::npos);
         feed().stopRecording();
     });
+}
+
+TEST_F(Program, TheOperatorsTermsComeFromTheSettingsGoIntoTheRecordingAndStay) {
+    TempFolder dir;
+    const QString settings = QString::fromStdString(dir.path + "/zelmor.conf");
+    const std::string file = dir.path + "/run.csv";
+    engine::StoredSettings stored;
+    stored.chart.lanes = true;
+    stored.channels[0x278] = {{"Other board", "V", 1, 0}};
+    stored.channels[0x378] = {{"Supply", "V", 2, 0}};
+    std::string error;
+    ASSERT_TRUE(engine::WriteSettings(settings, stored, error)) << error;
+    engine::PlaceSettings(settings.toStdString(), false);
+    converter.setInput(0, [](double t) { return t < 0.5 ? 0.5 : 1.5; });  // one rising edge
+    run([&] {
+        openMainPanel();
+        StripChart& chart = feed().chart();
+        EXPECT_TRUE(chart.lanes());
+        FireTimer(mainPanel, MAIN_TIMER);  // the port is known: LPT1's channels
+        EXPECT_EQ(chart.channel(0).name, "Supply");
+        chart.setTrigger({0, engine::TriggerEdge::rising, 2.0, 0.5, engine::TriggerMode::normal});
+        ASSERT_TRUE(feed().startRecording(QString::fromStdString(file), false));
+        for (int i = 0; i < 10; ++i) {
+            clock.pause(0.1);
+            FireTimer(mainPanel, MAIN_TIMER);
+        }
+        QTimer::singleShot(0, [] {
+            auto* note = dynamic_cast<engine::NoteDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(note, nullptr);
+            note->line()->setText("supply switched on");
+            note->accept();
+        });
+        QTest::keyClick(&chart, Qt::Key_N);
+        ASSERT_EQ(chart.notes().size(), 1u);
+        feed().stopRecording();
+        chart.setLanes(false);  // the operator's change is kept at once
+        QuitUserInterface(0);
+    });
+    const RecordedFile recorded(file);
+    EXPECT_EQ(recorded.columns, "time_s,ch0_V,ch1_V,ch2_V,ch3_V,ch4_V,ch5_V,ch6_V,ch7_V,Supply_V");
+    ASSERT_FALSE(recorded.rows.empty());
+    EXPECT_EQ(std::stod(recorded.rows.back()[9]), 2 * std::stod(recorded.rows.back()[1]));
+    EXPECT_TRUE(recorded.mentions("channel 1: name \"Supply\", unit \"V\", gain 2, offset 0"));
+    EXPECT_TRUE(recorded.mentions("trigger fired at 0."));
+    EXPECT_TRUE(recorded.mentions("Supply rising through 2 V"));
+    EXPECT_TRUE(recorded.mentions(" s: supply switched on"));
+    const engine::SettingsRead again = engine::ReadSettings(settings);
+    EXPECT_FALSE(again.settings.chart.lanes);
+    EXPECT_EQ(again.settings.channels.at(0x378).at(0).name, "Supply");
+    EXPECT_EQ(again.settings.channels.at(0x278).at(0).name, "Other board");
+    EXPECT_EQ(again.settings.trigger.mode, engine::TriggerMode::normal);
+    engine::PlaceSettings("", true);
 }

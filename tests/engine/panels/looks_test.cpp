@@ -15,6 +15,7 @@
 #include "engine/chart/strip_chart.h"
 #include "engine/panels/chart_actions.h"
 #include "engine/panels/looks.h"
+#include "engine/panels/settings.h"
 
 namespace {
 
@@ -30,7 +31,9 @@ double contrast(const QColor& a, const QColor& b) {
 }
 
 TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
-    // In the temporary folder qt_test_main gives XDG_CONFIG_HOME.
+    // The standard file (tests run without settings), in the temporary folder qt_test_main
+    // gives XDG_CONFIG_HOME.
+    engine::PlaceSettings("", false);
     const QString file = qEnvironmentVariable("XDG_CONFIG_HOME") + "/zelmor/zelmor.conf";
     QDir().mkpath(QFileInfo(file).path());
     const struct {
@@ -66,6 +69,7 @@ TEST(Looks, TheSettingsFileGivesALookOrTheDesktopsWithAWordWhy) {
                 engine::SavedLook(problem) == engine::Look::dark);
     EXPECT_TRUE(old.seek(0) && old.readAll() == "[General]\nlook=light\n");
     old.remove();
+    engine::PlaceSettings("", true);
 }
 
 TEST(Looks, EveryColourWeDrawReadsOnItsBackgroundInTheLightAndTheDarkLook) {
