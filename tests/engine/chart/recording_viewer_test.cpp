@@ -102,4 +102,12 @@ TEST(RecordingViewer, ARecordingsChannelsCalibratedColumnsNotesAndTriggersComeBa
     EXPECT_EQ(engine::FactsFromHeader(read.header.comments).channels, expected);
     EXPECT_EQ(read.notes, (std::vector<RecordedMark>{{0.0015, "heater on"}}));
     EXPECT_EQ(read.triggers, (std::vector<RecordedMark>{{0.002, "CH2 rising through 0.6 V"}}));
+    // The viewer shows them: the channels' names and units, the note and the firing as flags.
+    QWidget* window = ShowRecordingWindow(std::move(read));
+    const auto* viewer = window->findChild<StripChart*>("viewerChart");
+    EXPECT_EQ(viewer->traceName(1).toStdString() + viewer->traceUnit(1).toStdString(), "Heat°C");
+    ASSERT_EQ(viewer->notes().size(), 2U);
+    EXPECT_EQ(viewer->notes()[0].text, "heater on");
+    EXPECT_EQ(viewer->notes()[1].text, "trigger: CH2 rising through 0.6 V");
+    delete window;
 }
