@@ -142,6 +142,7 @@ ChannelDialog::ChannelDialog(QWidget* parent, std::vector<ChannelSetup> current,
     const int rows = static_cast<int>(current.size());
     table_ = new QTableWidget(rows, 5, this);
     table_->setHorizontalHeaderLabels({"Name", "Unit", "Gain", "Offset", ""});
+    table_->verticalHeader()->setVisible(false);  // the names say which input: CH0 is row one
     for (int row = 0; row < rows; ++row) {
         const ChannelSetup& c = current[static_cast<std::size_t>(row)];
         table_->setItem(row, kName, Cell(QString::fromStdString(c.name)));
