@@ -224,7 +224,7 @@ TEST_F(Program, TheOperatorsTermsComeFromTheSettingsGoIntoTheRecordingAndStay) {
     EXPECT_EQ(recorded.columns, "time_s,ch0_V,ch1_V,ch2_V,ch3_V,ch4_V,ch5_V,ch6_V,ch7_V,Supply_V");
     ASSERT_FALSE(recorded.rows.empty());
     EXPECT_EQ(std::stod(recorded.rows.back()[9]), 2 * std::stod(recorded.rows.back()[1]));
-    EXPECT_TRUE(recorded.mentions("channel 1: name \"Supply\", unit \"V\", gain 2, offset 0"));
+    EXPECT_TRUE(recorded.mentions("channel 0: name \"Supply\", unit \"V\", gain 2, offset 0"));
     EXPECT_TRUE(recorded.mentions("trigger fired at 0."));
     EXPECT_TRUE(recorded.mentions("Supply rising through 2 V"));
     EXPECT_TRUE(recorded.mentions(" s: supply switched on"));

@@ -147,19 +147,19 @@ void readChart(QSettings& file, Reader& in, ChartSetup& chart) {
         for (const QString& n : hidden->split(' ', Qt::SkipEmptyParts)) {
             bool ok = false;
             const int trace = n.toInt(&ok);
-            if (!ok || trace < 1 || trace > static_cast<int>(flags.size())) {
+            if (!ok || trace < 0 || trace >= static_cast<int>(flags.size())) {
                 flags.assign(flags.size(), false);  // every trace shown
                 in.refuse("hidden");
                 break;
             }
-            flags[static_cast<std::size_t>(trace - 1)] = true;
+            flags[static_cast<std::size_t>(trace)] = true;
         }
         chart.hidden = flags;
     } else if (traces) {
         chart.hidden.assign(static_cast<std::size_t>(*traces), false);
     }
     // Lane by lane from the first; a lane that cannot be used takes the others with it.
-    for (int lane = 1; lane <= kMaxChartTraces; ++lane) {
+    for (int lane = 0; lane < kMaxChartTraces; ++lane) {
         const QString low = QString("lane%1_low").arg(lane),
                       high = QString("lane%1_high").arg(lane);
         const std::size_t before = in.bad.size();
@@ -174,35 +174,36 @@ void readChart(QSettings& file, Reader& in, ChartSetup& chart) {
 void readTrigger(QSettings& file, Reader& in, TriggerSetup& trigger) {
     file.beginGroup("trigger");
     if (auto v = in.choice("mode", kModeWords)) trigger.mode = *v;
-    if (auto v = in.whole("channel", 1, kMaxChartTraces)) trigger.channel = *v - 1;
+    if (auto v = in.whole("channel", 0, kMaxChartTraces - 1)) trigger.channel = *v;
     if (auto v = in.choice("edge", kEdgeWords)) trigger.edge = *v;
     if (auto v = in.number("level", -kMostLevel, kMostLevel)) trigger.level = *v;
     if (auto v = in.number("position", 0, 1)) trigger.position = *v;
     file.endGroup();
 }
 
-// One board's channels: "ch1_name" to "ch16_offset", from the first to the last given.
+// One board's channels: "ch0_name" to "ch15_offset" (counted as the program counts its
+// inputs), from the first to the last given.
 std::vector<ChannelSetup> readChannels(QSettings& file, Reader& in) {
     int count = 0;
     for (const QString& key : file.childKeys()) {
         bool ok = false;
         const int n = key.startsWith("ch") ? key.mid(2).section('_', 0, 0).toInt(&ok) : 0;
-        if (ok && n >= 1 && n <= kMaxChartTraces)
-            count = std::max(count, n);
+        if (ok && n >= 0 && n < kMaxChartTraces)
+            count = std::max(count, n + 1);
         else
             in.refuse(key.left(40));
     }
     std::vector<ChannelSetup> channels;
     for (int i = 0; i < count; ++i) {
         ChannelSetup c = DefaultChannel(i);
-        const QString ch = QString("ch%1_").arg(i + 1);
+        const QString ch = QString("ch%1_").arg(i);
         const std::size_t before = in.bad.size();
         if (auto v = in.text(ch + "name")) c.name = v->toStdString();
         if (auto v = in.text(ch + "unit")) c.unit = v->toStdString();
         if (auto v = in.number(ch + "gain", -kGainLimit, kGainLimit)) c.gain = *v;
         if (auto v = in.number(ch + "offset", -kOffsetLimit, kOffsetLimit)) c.offset = *v;
         if (in.bad.size() != before || CheckChannel(c)) {
-            if (in.bad.size() == before) in.refuse(QString("ch%1").arg(i + 1));
+            if (in.bad.size() == before) in.refuse(QString("ch%1").arg(i));
             c = DefaultChannel(i);
         }
         channels.push_back(c);
@@ -346,17 +347,17 @@ bool WriteSettings(const QString& path, const StoredSettings& s, std::string& er
             out.setValue("traces", static_cast<int>(s.chart.hidden.size()));
             QStringList hidden;
             for (std::size_t i = 0; i < s.chart.hidden.size(); ++i)
-                if (s.chart.hidden[i]) hidden << QString::number(i + 1);
+                if (s.chart.hidden[i]) hidden << QString::number(i);
             out.setValue("hidden", hidden.join(' '));
         }
         for (std::size_t i = 0; i < s.chart.laneRanges.size(); ++i) {
-            out.setValue(QString("lane%1_low").arg(i + 1), number(s.chart.laneRanges[i].first));
-            out.setValue(QString("lane%1_high").arg(i + 1), number(s.chart.laneRanges[i].second));
+            out.setValue(QString("lane%1_low").arg(i), number(s.chart.laneRanges[i].first));
+            out.setValue(QString("lane%1_high").arg(i), number(s.chart.laneRanges[i].second));
         }
         out.endGroup();
         out.beginGroup("trigger");
         out.setValue("mode", wordOf(kModeWords, s.trigger.mode));
-        out.setValue("channel", s.trigger.channel + 1);
+        out.setValue("channel", s.trigger.channel);
         out.setValue("edge", wordOf(kEdgeWords, s.trigger.edge));
         out.setValue("level", number(s.trigger.level));
         out.setValue("position", number(s.trigger.position));
@@ -364,7 +365,7 @@ bool WriteSettings(const QString& path, const StoredSettings& s, std::string& er
         for (const auto& [base, channels] : s.channels) {
             out.beginGroup("channels_0x" + QString::number(base, 16));
             for (std::size_t i = 0; i < channels.size(); ++i) {
-                const QString ch = QString("ch%1_").arg(i + 1);
+                const QString ch = QString("ch%1_").arg(i);
                 out.setValue(ch + "name", QString::fromStdString(channels[i].name));
                 out.setValue(ch + "unit", QString::fromStdString(channels[i].unit));
                 out.setValue(ch + "gain", number(channels[i].gain));

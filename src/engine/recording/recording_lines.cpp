@@ -73,7 +73,7 @@ std::optional<TimedComment> ParseTimed(std::string_view comment, std::string_vie
 }  // namespace
 
 std::string ChannelLine(int index, const ChannelSetup& channel) {
-    std::string line = "channel " + std::to_string(index + 1) + ": name \"" + channel.name +
+    std::string line = "channel " + std::to_string(index) + ": name \"" + channel.name +
                        "\", unit \"" + channel.unit + "\", gain ";
     ScanRecorder::formatValue(line, channel.gain);
     line += ", offset ";

@@ -1,7 +1,7 @@
 // The comment lines of a recording that carry facts, written and read in one place: a channel's
 // name, unit and calibration in the header, and the notes and trigger firings among the scans.
 // The recorder writes them, the reader and the viewer take them back; nothing here needs Qt.
-//   # channel 1: name "Supply rail", unit "V", gain 2, offset 0.5
+//   # channel 0: name "Supply rail", unit "V", gain 2, offset 0.5
 //   # note at 12.345678 s: heater switched on
 //   # trigger fired at 12.345678 s: CH1 rising through 1.25 V
 #pragma once
@@ -20,7 +20,7 @@ std::string ChannelLine(int index, const ChannelSetup& channel);
 
 // A header comment read as a channel line. Not one (`refusal` and `channel` empty) unless it
 // starts "channel "; then either the channel, every field checked with CheckChannel, or why it
-// cannot be used, without a closing full stop: "channel 2 cannot be used: Gain must not be 0".
+// cannot be used, without a closing full stop: "channel 1 cannot be used: Gain must not be 0".
 struct ChannelLineRead {
     int number = 0;  // as written: 1 for the first
     std::optional<ChannelSetup> channel;

@@ -58,13 +58,13 @@ class Lines {
         return "\"" + Printable(field.substr(0, 40)) + (field.size() > 40 ? "...\"" : "\"");
     }
 
-    // "channel 2: name ...": the header's channels, 1, 2, ... in order.
+    // "channel 2: name ...": the header's channels, 0, 1, ... in order, as the columns count.
     std::optional<std::string> channelLine(std::string_view text) {
         ChannelLineRead read = ReadChannelLine(text);
         if (read.refusal) return refuse(*read.refusal);
         if (!read.channel) return std::nullopt;
-        const int expected = static_cast<int>(header_.channels.size()) + 1;
-        if (expected > kRecordingTraceLimit)
+        const int expected = static_cast<int>(header_.channels.size());
+        if (expected >= kRecordingTraceLimit)
             return refuse("more than " + std::to_string(kRecordingTraceLimit) + " channels");
         if (read.number != expected)
             return refuse("channel " + std::to_string(read.number) + " where channel " +

@@ -78,7 +78,7 @@ RecordingFacts FactsFromHeader(const std::vector<std::string>& comments, std::st
             if (number) facts.requestedRate = rate;
         }
         if (const ChannelLineRead read = ReadChannelLine(c);
-            read.channel && read.number == static_cast<int>(facts.channels.size()) + 1)
+            read.channel && read.number == static_cast<int>(facts.channels.size()))
             facts.channels.push_back(*read.channel);
     }
     return facts;

@@ -41,7 +41,7 @@ std::string PortLine(const RecordingFacts& facts);
 // What the comments of a header FileHeader wrote say again: the program, the port and back end
 // (base 0 and no back end when the file names none), the requested rate; and in `started`, when
 // given, the time of its "started" line, empty when it has none; the channels of its channel
-// lines (the reader refuses a file whose lines are not channel 1, 2, ... each passing
+// lines (the reader refuses a file whose lines are not channel 0, 1, ... each passing
 // CheckChannel; here such lines are left out).
 RecordingFacts FactsFromHeader(const std::vector<std::string>& comments,
                                std::string* started = nullptr);

@@ -85,7 +85,7 @@ TEST(RecordingViewer, ARecordingsChannelsCalibratedColumnsNotesAndTriggersComeBa
     session.stop();
 
     const RecordedFile f(file);
-    EXPECT_TRUE(f.mentions("channel 1: name \"Supply rail\", unit \"V\", gain 2, offset 0.5"));
+    EXPECT_TRUE(f.mentions("channel 0: name \"Supply rail\", unit \"V\", gain 2, offset 0.5"));
     EXPECT_EQ(f.columns,
               "time_s,ch0_V,ch1_V,ch2_V,ch3_V,ch4_V,ch5_V,ch6_V,ch7_V,Supply_rail_V,Heat_°C");
     ASSERT_EQ(f.rows.size(), 2U);

@@ -55,24 +55,24 @@ TEST(Settings, EachBadValueFallsBackAloneAndTheFileIsSaidToBeDamagedOnce) {
         {"[chart]\nspan=nan\nlanes=true\n", "chart/span",
          [](StoredSettings& s) { s.chart.lanes = true; }},
         {"[chart]\nmanual_low=2\nmanual_high=1\n", "chart/manual", nullptr},
-        {"[chart]\nrange=sideways\ntraces=4\nhidden=2\n", "chart/range",
+        {"[chart]\nrange=sideways\ntraces=4\nhidden=1\n", "chart/range",
          [](StoredSettings& s) {
              s.chart.hidden = {false, true, false, false};
          }},
-        {"[chart]\ntraces=4\nhidden=2 5\n", "chart/hidden",
+        {"[chart]\ntraces=4\nhidden=2 4\n", "chart/hidden",
          [](StoredSettings& s) { s.chart.hidden.assign(4, false); }},
-        {"[chart]\nlane1_low=0\nlane1_high=1\nlane2_low=3\n", "chart/lane2", nullptr},
-        {"[chart]\ntraces=4\n[trigger]\nchannel=5\n", "trigger",
+        {"[chart]\nlane0_low=0\nlane0_high=1\nlane1_low=3\n", "chart/lane1", nullptr},
+        {"[chart]\ntraces=4\n[trigger]\nchannel=4\n", "trigger",
          [](StoredSettings& s) { s.chart.hidden.assign(4, false); }},
         {"[trigger]\nposition=1.5\nmode=single\n", "trigger/position",
          [](StoredSettings& s) { s.trigger.mode = engine::TriggerMode::single; }},
-        {"[channels_0x378]\nch1_name=Oven\nch2_gain=0\n", "channels_0x378/ch2",
+        {"[channels_0x378]\nch0_name=Oven\nch1_gain=0\n", "channels_0x378/ch1",
          [](StoredSettings& s) {
              s.channels[0x378] = {{"Oven", "V", 1, 0}, engine::DefaultChannel(1)};
          }},
-        {"[channels_0x378]\nch1_name=\"a,b\"\nch1_unit=\xe2\x80\xae\n", "channels_0x378/ch1",
+        {"[channels_0x378]\nch0_name=\"a,b\"\nch0_unit=\xe2\x80\xae\n", "channels_0x378/ch0",
          [](StoredSettings& s) { s.channels[0x378] = {engine::DefaultChannel(0)}; }},
-        {"[channels_0x10000]\nch1_name=x\n", "channels_0x10000", nullptr},
+        {"[channels_0x10000]\nch0_name=x\n", "channels_0x10000", nullptr},
         {"[recording]\nfolder=relative/path\n", "recording/folder", nullptr},
         {"[recording]\nfolder=/no/such/folder\n", "", nullptr},  // removed since: no damage
     };

@@ -61,8 +61,8 @@ TEST(RecordingReader, ReadsBackWhatTheRecorderWroteScanForScanGapsIncluded) {
 TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
     const std::string head = "# Zelmor recording\ntime_s,ch0_V,ch1_V\n";
     const std::string cal =
-        "# channel 1: name \"a\", unit \"V\", gain 1, offset 0\n"
-        "# channel 2: name \"Heat\", unit \"°C\", gain 100, offset -50\n";
+        "# channel 0: name \"a\", unit \"V\", gain 1, offset 0\n"
+        "# channel 1: name \"Heat\", unit \"°C\", gain 100, offset -50\n";
     const struct {
         std::string text;
         const char* refusal;
@@ -91,11 +91,11 @@ TEST(RecordingReader, RefusesAnythingElseNamingTheLine) {
          "line 3: the header describes 2 channels, the column line only 1."},
         {cal + "time_s,ch0_V,ch1_V,Heat_°C\n0.5,1,1,y\n", "line 4: \"y\" is not a number"},
         {cal + "time_s,ch0_V,ch1_V,Heat_°C\n0.5,1,1\n", "line 4: 3 fields where the column"},
-        {"# channel 2: name \"a\", unit \"\", gain 1, offset 0\n",
-         "line 1: channel 2 where channel 1"},
-        {"# channel 1: name \"a\", unit \"V\", gain 0, offset 0\n",
-         "channel 1 cannot be used: Gain must not be 0."},
-        {"# channel 1: name \"a\", gain 1, offset 0\n", "channel 1 does not read name"},
+        {"# channel 1: name \"a\", unit \"\", gain 1, offset 0\n",
+         "line 1: channel 1 where channel 0"},
+        {"# channel 0: name \"a\", unit \"V\", gain 0, offset 0\n",
+         "channel 0 cannot be used: Gain must not be 0."},
+        {"# channel 0: name \"a\", gain 1, offset 0\n", "channel 0 does not read name"},
         {"# channel one: name\n", "line 1: expected channel N: name"},
     };
     for (const auto& f : files) {
