@@ -80,6 +80,7 @@ void StripChart::saveFromMenu(bool csv) {
             .dir()
             .filePath(csv ? "zelmor-span.csv" : "zelmor-chart.png"),
         csv ? tr("CSV files (*.csv)") : kPictureChoices.join(";;"), &chosen);
+    engine::RecordingPathChosen(path);
     QString error;
     const bool fixed = chosen == kPictureChoices[1] || chosen == kPictureChoices[3];
     if (!path.isEmpty() && !(csv ? exportShown(path, error) : savePicture(path, error, fixed)))

@@ -65,6 +65,7 @@ void OpenRecordingFromDialog(QWidget* parent) {
         QFileInfo(engine::DefaultRecordingPath()).dir().path(),
         QWidget::tr("Recordings and saved spans (*.csv);;All files (*)"));
     if (path.isEmpty()) return;
+    engine::RecordingPathChosen(path);
     RecordedHistory read;
     if (auto refused =
             LoadRecordedHistory(QFile::encodeName(path).toStdString(), kViewerResolution, read)) {

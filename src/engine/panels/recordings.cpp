@@ -22,13 +22,6 @@ constexpr double kGapPeriods = 1.5;
 // How long a passing word stays on the status line.
 constexpr int kSayingSeconds = 6;
 
-// Where a file dialog starts: `name` in the folder the last recording or save went to, while
-// it is still there; else `otherwise`.
-QString startingPath(const QString& name, const QString& otherwise) {
-    const QString folder = CurrentSettings().recordingFolder;
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? QDir(folder).filePath(name) : otherwise;
-}
-
 // The folder of the file chosen, for the next dialog (and the next run).
 void rememberFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
@@ -43,6 +36,9 @@ ChartFeed::ChartFeed(StripChart* chart)
       chart_(chart),
       session_(ScanStartSeconds, [this](const QString& why) { stoppedOnItsOwn(why); }) {
     connect(chart, &StripChart::recordRequested, this, &ChartFeed::chooseAndRecord);
+    // Every file dialog, the chart's own and the viewer's too, starts in the folder the last
+    // file went to, and the next run's do as well.
+    SetRecordingFolderKeeping([] { return CurrentSettings().recordingFolder; }, rememberFolder);
     connect(chart, &StripChart::noteRequested, this, &ChartFeed::addNote);
     connect(chart, &StripChart::triggerFired, this, [this](double seconds, const QString& what) {
         if (recording()) session_.triggerFired(seconds, what.toStdString());
@@ -136,12 +132,10 @@ void ChartFeed::chooseAndRecord() {
         return;
     }
     // The dialog asks before an existing file is replaced.
-    const QString offered = DefaultRecordingPath();
     const QString path = QFileDialog::getSaveFileName(
-        chart_, tr("Record every scan to"), startingPath(QFileInfo(offered).fileName(), offered),
-        tr("CSV files (*.csv)"));
+        chart_, tr("Record every scan to"), DefaultRecordingPath(), tr("CSV files (*.csv)"));
     if (path.isEmpty()) return;
-    rememberFolder(path);
+    RecordingPathChosen(path);
     startRecording(path, QFileInfo::exists(path));
 }
 
@@ -169,13 +163,13 @@ void ChartFeed::stopRecording() {
 }
 
 void ChartFeed::chooseAndSave(bool csv) {
-    const QString start = startingPath(QString(), QString());
+    const QString start = QFileInfo(DefaultRecordingPath()).dir().path();
     const QString path = csv ? QFileDialog::getSaveFileName(chart_, tr("Save the shown span as"),
                                                             start, tr("CSV files (*.csv)"))
                              : QFileDialog::getSaveFileName(chart_, tr("Save the picture as"),
                                                             start, tr("Pictures (*.png *.svg)"));
     if (path.isEmpty()) return;
-    rememberFolder(path);
+    RecordingPathChosen(path);
     QString error;
     if (!(csv ? chart_->exportShown(path, error) : chart_->savePicture(path, error))) {
         showWarning(tr("Not saved"), error);

@@ -91,8 +91,25 @@ std::string GapComment(double length, double after, bool popupOpen) {
     return text;
 }
 
+namespace {
+std::function<QString()> lastFolder;
+std::function<void(const QString&)> pathChosen;
+}  // namespace
+
+void SetRecordingFolderKeeping(std::function<QString()> last,
+                               std::function<void(const QString&)> chosen) {
+    lastFolder = std::move(last);
+    pathChosen = std::move(chosen);
+}
+
+void RecordingPathChosen(const QString& path) {
+    if (pathChosen && !path.isEmpty()) pathChosen(path);
+}
+
 QString DefaultRecordingPath() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString folder = lastFolder ? lastFolder() : QString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir().mkpath(folder)) folder = QDir::homePath();
     const QString stem = "zelmor-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmmss");
     QString path = QDir(folder).filePath(stem + ".csv");

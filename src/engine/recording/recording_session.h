@@ -51,8 +51,15 @@ RecordingFacts FactsFromHeader(const std::vector<std::string>& comments,
 // "gap of 3.180 s after 17.990000 s (a popup was open)".
 std::string GapComment(double length, double after, bool popupOpen);
 
-// A new, dated file name in the user's documents folder, not taken yet.
+// A new, dated file name, not taken yet, in the folder the last recording or save went to while
+// it is there, else in the user's documents folder.
 QString DefaultRecordingPath();
+// The folder file dialogs start in (what the engine's settings keep; empty: none), and what to
+// do with the path the operator chose in one (remember its folder). Set once by the engine.
+void SetRecordingFolderKeeping(std::function<QString()> last,
+                               std::function<void(const QString&)> chosen);
+// A dialog gave this path: its folder is the one the next starts in.
+void RecordingPathChosen(const QString& path);
 
 class RecordingSession {
   public:
