@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -218,6 +219,8 @@ TEST_F(Program, TheOperatorsTermsComeFromTheSettingsGoIntoTheRecordingAndStay) {
         ASSERT_EQ(chart.notes().size(), 1u);
         feed().stopRecording();
         chart.setLanes(false);  // the operator's change is kept at once
+        engine::RecordingPathChosen(QString::fromStdString(file));  // as a file dialog does
+        EXPECT_EQ(QFileInfo(engine::DefaultRecordingPath()).path().toStdString(), dir.path);
         QuitUserInterface(0);
     });
     const RecordedFile recorded(file);
@@ -233,5 +236,6 @@ TEST_F(Program, TheOperatorsTermsComeFromTheSettingsGoIntoTheRecordingAndStay) {
     EXPECT_EQ(again.settings.channels.at(0x378).at(0).name, "Supply");
     EXPECT_EQ(again.settings.channels.at(0x278).at(0).name, "Other board");
     EXPECT_EQ(again.settings.trigger.mode, engine::TriggerMode::normal);
+    EXPECT_EQ(again.settings.recordingFolder.toStdString(), dir.path);
     engine::PlaceSettings("", true);
 }
