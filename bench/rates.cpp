@@ -13,8 +13,13 @@
 //   grid    - the program recording at 1000 scans/s: the intervals between the recorded
 //             stamps (least, 1st percentile, median, 99th, largest), the gaps the file marks
 //             beside the intervals over 1.5 periods, and the scans made against those asked for
-// rates [engine|program|floor|all|soak|record|grid] [seconds per rate, in all for soak and
-//        grid, per part for record] [program, soak: one rate]
+//   terms   - the program at 1000 scans/s, shown and recording, plain (A: volts on one fixed
+//             axis, no trigger) and in the operator's terms (B: eight calibrated channels, a
+//             lane each, a normal trigger on a 5 Hz sine on channel 0), A B A B A B: scans,
+//             CPU, paints, firings, bytes recorded a second, the column line's fields; each
+//             pair's B - A in % of a core, and last their median
+// rates [engine|program|floor|all|soak|record|grid|terms] [seconds per rate, in all for soak
+//        and grid, per part for record and terms] [program, soak: one rate; terms: the span]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -40,43 +45,14 @@
 
 namespace {
 
+using support::cpuSeconds;
+using support::Measured;
+using support::measureFor;
+using support::residentKiB;
+using support::runFor;
 using support::ticks;
 const int kRates[] = {1, 10, 100, 500, 1000};
 std::vector<int> programRateList = {10, 100, 1000};
-void runFor(double seconds) {
-    QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
-}
-
-long residentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Runs the event loop for `seconds`: what it cost and what the converter did meanwhile.
-struct Measured {
-    double elapsed, cpu, scansPerSecond;
-};
-Measured measureFor(double seconds, const engine::SimulatedConverter& converter) {
-    const double cpu0 = cpuSeconds();
-    const auto conv0 = converter.conversions();
-    const auto t0 = std::chrono::steady_clock::now();
-    runFor(seconds);
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    return {elapsed, 100 * (cpuSeconds() - cpu0) / elapsed,
-            (converter.conversions() - conv0) / 8.0 / elapsed};
-}
-
 void engineRates(double seconds) {
     engine::testing::ResetEngine(support::kTestPanelCallbacks);
     engine::SetResourceFolder(ZELMOR_TEST_PANELS);
@@ -338,6 +314,89 @@ void recordBench(double seconds) {
     rmdir(folder);
 }
 
+// The fields of a recording's column line ("time_s,ch0_V,..."), and the line itself.
+std::pair<int, std::string> columnLine(const std::string& file) {
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("time_s", 0) == 0)
+            return {static_cast<int>(std::count(line.begin(), line.end(), ',')) + 1, line};
+    return {0, ""};
+}
+
+// The plain program (A) and the operator's terms (B) in turn in one run at 1000 scans/s, each
+// recording every scan: B with all eight channels calibrated, a lane each and a normal trigger
+// on a 5 Hz sine on channel 0. A normal trigger holds each firing's window until it is complete,
+// half a span later, and takes no firing meanwhile: about one firing per half span is seen.
+// Returns the median of the pairs' B - A, in % of one core.
+double termsBench(double seconds, double span) {
+    char folder[] = "/tmp/zelmor-terms-XXXXXX";
+    if (!mkdtemp(folder)) return 0;
+    const std::string file = std::string(folder) + "/scans.csv";
+    std::vector<double> costs;
+    support::RunProgramOnSimulator([&](engine::SimulatedConverter& converter) {
+        converter.setInput(0, [](double t) { return 1.25 + std::sin(6.283185307179586 * 5 * t); });
+        engine::testing::ChooseItem(zelmor::lptPanel, PORTS_SELECT, 0);
+        const int panel = zelmor::mainPanel;
+        engine::FindPanel(panel)->window->show();
+        engine::testing::TypeInto(panel, MAIN_SAMPLES, "1000");
+        engine::testing::PressEnter(panel, MAIN_SAMPLES);
+        auto* chart = qobject_cast<StripChart*>(engine::FindControl(panel, MAIN_CHART)->widget);
+        engine::ChartFeed& feed = engine::FeedOf(chart);
+        if (span > 0) chart->setSpan(span);
+        long firings = 0;
+        QObject::connect(chart, &StripChart::triggerFired, [&] { ++firings; });
+        const char* units[] = {"V", "°C", "kPa", "mA"};
+        std::vector<engine::ChannelSetup> calibrated;
+        for (int c = 0; c < 8; ++c)
+            calibrated.push_back(
+                {"Sensor " + std::to_string(c), units[c % 4], 1.5 + c, 0.25 * (c + 1)});
+        engine::TriggerSetup trigger;  // rising through the sine's middle, in the channel's unit
+        trigger.level = calibrated[0].value(1.25);
+        trigger.mode = engine::TriggerMode::normal;
+        char title[64];
+        std::snprintf(title, sizeof title, "1000/s, span %.0f s, %.0f s a part", chart->span(),
+                      seconds);
+        std::printf("%-34s  scans/s   CPU %%  paints/s  firings  bytes/s  columns\n", title);
+        std::string columnsB;
+        for (int pair = 1; pair <= 3; ++pair) {
+            double cpu[2] = {0, 0};
+            for (bool terms : {false, true}) {
+                chart->setTrigger({});  // off
+                chart->setChannels(terms ? calibrated : std::vector<engine::ChannelSetup>{});
+                chart->setLanes(terms);
+                chart->setRangeMode(engine::ChartRange::fixed);
+                if (terms) chart->setTrigger(trigger);
+                feed.startRecording(QString::fromStdString(file), true);
+                const long firingsAtStart = firings;
+                runFor(1.5);
+                const long paints0 = chart->paints(), firings0 = firings;
+                const long long bytes0 = feed.session().bytesWritten();
+                const Measured m = measureFor(seconds, converter);
+                const double bytes = (feed.session().bytesWritten() - bytes0) / m.elapsed;
+                feed.stopRecording();
+                const auto [fields, line] = columnLine(file);
+                if (terms) columnsB = line;
+                // B must fire and record the calibrated columns, A neither.
+                const bool right =
+                    fields == (terms ? 17 : 9) && (firings > firingsAtStart) == terms;
+                std::printf("pair %d %-27s%9.1f%8.1f%10.1f%9ld%9.0f%9d%s\n", pair,
+                            terms ? "B operator's terms" : "A plain", m.scansPerSecond, m.cpu,
+                            (chart->paints() - paints0) / m.elapsed, firings - firings0, bytes,
+                            fields, right ? "" : "  WRONG SETUP");
+                cpu[terms] = m.cpu;
+            }
+            costs.push_back(cpu[1] - cpu[0]);
+            std::printf("pair %d: B - A = %+.1f%% of a core\n", pair, costs.back());
+            std::fflush(stdout);
+        }
+        std::printf("B's column line: %s\n", columnsB.c_str());
+        QuitUserInterface(0);
+    });
+    std::remove(file.c_str());
+    rmdir(folder);
+    std::sort(costs.begin(), costs.end());
+    return costs.size() == 3 ? costs[1] : 0;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -364,6 +423,11 @@ int main(int argc, char** argv) {
                     ratios[1]);
     }
     if (!std::strcmp(what, "floor")) floorCpu(seconds);
+    if (!std::strcmp(what, "terms"))
+        std::printf(
+            "with lanes, a normal trigger and calibrated columns at 1000 scans/s the program "
+            "costs %+.1f%% of a core (median of three pairs)\n",
+            termsBench(seconds, argc > 3 ? std::clamp(std::atof(argv[3]), 1.0, 600.0) : 0));
     if (!std::strcmp(what, "record")) recordBench(argc > 2 ? seconds : 60);
     if (!std::strcmp(what, "grid")) gridBench(argc > 2 ? seconds : 60);
     if (!std::strcmp(what, "soak"))
