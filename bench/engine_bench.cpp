@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "engine/controls/controls.h"
+#include "engine/panels/settings.h"
 
 #include "bench_support.h"
 #include "engine/panels/dispatch.h"
@@ -219,6 +220,7 @@ BENCHMARK(BM_PanelLoad)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    engine::PlaceSettings("", true);  // the user's settings neither read nor written
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

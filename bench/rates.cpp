@@ -39,6 +39,7 @@
 #include "bench_support.h"
 #include "engine/chart/strip_chart.h"
 #include "engine/panels/recordings.h"
+#include "engine/panels/settings.h"
 #include "link/basicIO.h"
 #include "ui/panel_ids.h"
 #include "ui/zelmor.h"
@@ -402,6 +403,7 @@ double termsBench(double seconds, double span) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    engine::PlaceSettings("", true);  // the user's settings neither read nor written
     const char* what = argc > 1 ? argv[1] : "all";
     const double seconds = argc > 2 ? std::atof(argv[2]) : 10;
     if (argc > 3) programRateList = {std::clamp(std::atoi(argv[3]), 1, 100'000)};

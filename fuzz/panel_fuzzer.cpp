@@ -18,6 +18,7 @@
 
 #include "engine/controls/control_kinds.h"
 #include "engine/panels/registry.h"
+#include "engine/panels/settings.h"
 #include "engine/panels/startup.h"
 #include "engine/panels/test_interface.h"
 
@@ -51,6 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    engine::PlaceSettings("", true);  // the user's settings neither read nor written
     // A run that ends on a hang never reaches atexit: scripts/fuzz.sh gives TMPDIR a folder of
     // its own, emptied on each run.
     const char* tmp = std::getenv("TMPDIR");

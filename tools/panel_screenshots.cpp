@@ -9,12 +9,14 @@
 #include <cstdio>
 
 #include "engine/panels/looks.h"
+#include "engine/panels/settings.h"
 #include "support/program_on_simulator.h"
 #include "ui/panel_ids.h"
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    engine::PlaceSettings("", true);  // the user's settings neither read nor written
     const QDir out(argc > 1 ? argv[1] : ".");
     const bool dark = argc > 2 && QString(argv[2]) == "dark";
     // Light unless told: the pictures do not follow the desktop they were taken on.
