@@ -33,6 +33,8 @@ bool isEngineOption(const std::string& arg) {
         return arg.find_first_not_of("0123456789.", 10) == std::string::npos &&
                arg.find('.', arg.find('.') + 1) == std::string::npos;
     if (startsWith(arg, "--open=")) return arg.size() > std::string("--open=").size();
+    if (startsWith(arg, "--settings=")) return arg.size() > std::string("--settings=").size();
+    if (arg == "--no-settings") return true;
     for (const engine::SimFaultName& f : engine::kSimFaults)
         if (arg == std::string("--sim-fault=") + f.name) return true;
     return false;
