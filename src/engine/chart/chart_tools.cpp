@@ -25,7 +25,10 @@ void StripChart::editRange(QPointF at) {
     if (!lanes_) {
         const auto now = range_mode_ == engine::ChartRange::manual ? manual_ : shownRange();
         const QString unit = scales().unit;
-        if (auto chosen = engine::EditRange(this, tr("Y axis"), now, unit)) setManualRange(*chosen);
+        if (auto chosen = engine::EditRange(this, tr("Y axis"), now, unit)) {
+            setManualRange(*chosen);
+            setRangeMode(engine::ChartRange::manual);  // what was just set is what is shown
+        }
         return;
     }
     // In lanes, the lane the menu was opened over; else the first one shown.
@@ -36,9 +39,11 @@ void StripChart::editRange(QPointF at) {
         if (traceVisible(t)) trace = t;
     if (trace < 0) return;
     const auto now = shownRanges()[static_cast<std::size_t>(trace)];
-    if (auto chosen =
-            engine::EditRange(this, tr("Lane of %1").arg(traceName(trace)), now, traceUnit(trace)))
+    if (auto chosen = engine::EditRange(this, tr("Lane of %1").arg(traceName(trace)), now,
+                                        traceUnit(trace))) {
         setLaneRange(trace, *chosen);
+        setRangeMode(engine::ChartRange::manual);
+    }
 }
 
 void StripChart::editTrigger() {

@@ -156,7 +156,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     engine::ChartRange rangeMode() const { return range_mode_; }
     void setRangeMode(engine::ChartRange mode);
     // Ranges by hand, in the traces' unit: finite, low below high, within kMaxChartValue and
-    // at least kMinChartRange wide; any other is ignored. Chosen, the range is set by hand.
+    // at least kMinChartRange wide; any other is ignored. Drawn while the range is by hand.
     void setManualRange(std::pair<double, double> range);
     void setLaneRange(int trace, std::pair<double, double> range);
     bool lanes() const { return lanes_; }

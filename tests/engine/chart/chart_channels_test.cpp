@@ -2,12 +2,16 @@
 // lanes, ranges by hand, notes and the level trigger.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QSignalSpy>
+#include <QTimer>
 #include <array>
 #include <cmath>
 
 #include "engine/chart/strip_chart.h"
+#include "engine/chart/trigger_dialog.h"
 
 namespace {
 
@@ -98,6 +102,19 @@ TEST_F(Channels, RangesByHandAreCheckedAndEachLaneHoldsItsTrace) {
     other.setTraceCount(2);
     other.applySetup(kept);
     EXPECT_EQ(other.setup(), kept);
+    // From the menu's dialog, the range typed is the one drawn at once.
+    chart.setLanes(false);
+    chart.setRangeMode(engine::ChartRange::fixed);
+    QTimer::singleShot(0, [] {
+        auto* dialog = dynamic_cast<engine::RangeDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->minimum()->setText("0.5");
+        dialog->maximum()->setText("2");
+        dialog->accept();
+    });
+    chart.editRange({});
+    EXPECT_EQ(chart.rangeMode(), engine::ChartRange::manual);
+    EXPECT_EQ(chart.shownRange(), (std::pair<double, double>{0.5, 2}));
 }
 
 TEST_F(Channels, ANoteIsAFlagAtItsTimeLiveFrozenAndInAPicture) {
