@@ -9,17 +9,6 @@
 #include "engine/chart/chart_scale.h"
 #include "engine/chart/strip_chart.h"
 
-namespace {
-
-bool acceptedRange(std::pair<double, double> r) {
-    return std::isfinite(r.first) && std::isfinite(r.second) && r.first < r.second &&
-           std::fabs(r.first) <= engine::kMaxChartValue &&
-           std::fabs(r.second) <= engine::kMaxChartValue &&
-           r.second - r.first >= engine::kMinChartRange;
-}
-
-}  // namespace
-
 void StripChart::setAutoscale(bool on) {
     setRangeMode(on ? engine::ChartRange::autoscale : engine::ChartRange::fixed);
 }
@@ -40,14 +29,14 @@ void StripChart::setLanes(bool on) {
 }
 
 void StripChart::setManualRange(std::pair<double, double> range) {
-    if (!acceptedRange(range)) return;
+    if (engine::CheckChartRange(range)) return;
     const engine::ChartSetup before = setup();
     manual_ = range;
     changedSetup(before);
 }
 
 void StripChart::setLaneRange(int trace, std::pair<double, double> range) {
-    if (trace < 0 || trace >= engine::kMaxChartTraces || !acceptedRange(range)) return;
+    if (trace < 0 || trace >= engine::kMaxChartTraces || engine::CheckChartRange(range)) return;
     const engine::ChartSetup before = setup();
     // The lanes not set keep their fixed range.
     for (int t = static_cast<int>(lane_ranges_.size()); t <= trace; ++t)

@@ -2,10 +2,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "engine/chart/chart_limits.h"
 
 namespace engine {
+
+std::optional<std::string> CheckChartRange(std::pair<double, double> range) {
+    const auto [low, high] = range;
+    if (!std::isfinite(low) || !std::isfinite(high)) return "Minimum and maximum must be numbers.";
+    if (low >= high) return "The minimum must be below the maximum.";
+    if (std::fabs(low) > kMaxChartValue || std::fabs(high) > kMaxChartValue)
+        return "Minimum and maximum must be within -1e6 to 1e6.";
+    if (high - low < kMinChartRange) {
+        char least[32];
+        std::snprintf(least, sizeof least, "%.3g", kMinChartRange);
+        return "The range must span at least " + std::string(least) + ".";
+    }
+    return std::nullopt;
+}
 
 ChartScale NiceScale(double low, double high) {
     if (!std::isfinite(low) || !std::isfinite(high)) return {};

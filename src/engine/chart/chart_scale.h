@@ -2,6 +2,8 @@
 // reading a plot expects, and a range widened to whole steps.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace engine {
@@ -19,5 +21,10 @@ ChartScale NiceScale(double low, double high);
 // The range a chart draws for the one it is given: finite, the lower end first, both ends
 // within kMaxChartValue, and at least kMinChartRange wide (widened about its middle).
 std::pair<double, double> HeldRange(double low, double high);
+
+// Whether a range can be drawn as given (by hand, or from a settings file): nothing when it
+// can, else why not in one line for the operator: both ends numbers, the minimum below the
+// maximum, within kMaxChartValue, at least kMinChartRange apart.
+std::optional<std::string> CheckChartRange(std::pair<double, double> range);
 
 }  // namespace engine

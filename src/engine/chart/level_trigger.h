@@ -62,7 +62,6 @@ class LevelTrigger {
         }
         return false;
     }
-    std::int16_t levelCode() const { return static_cast<std::int16_t>(level_); }
 
   private:
     bool fire();

@@ -13,6 +13,7 @@
 
 #include "engine/chart/channel_dialog.h"
 #include "engine/chart/chart_limits.h"
+#include "engine/chart/chart_scale.h"
 
 namespace engine {
 namespace {
@@ -43,18 +44,6 @@ QWidget* WithUnit(QWidget* field, QLabel* unit) {
 
 }  // namespace
 
-std::optional<std::string> CheckRange(std::pair<double, double> range) {
-    const auto [low, high] = range;
-    if (!std::isfinite(low) || !std::isfinite(high)) return "Minimum and maximum must be numbers.";
-    if (low >= high) return "The minimum must be below the maximum.";
-    if (std::fabs(low) > kMaxChartValue || std::fabs(high) > kMaxChartValue)
-        return "Minimum and maximum must be within -1e6 to 1e6.";
-    if (high - low < kMinChartRange)
-        return "The range must span at least " +
-               QString::number(kMinChartRange, 'g', 3).toStdString() + ".";
-    return std::nullopt;
-}
-
 RangeDialog::RangeDialog(QWidget* parent, const QString& what, std::pair<double, double> current,
                          const QString& unit)
     : QDialog(parent), range_(current) {
@@ -71,7 +60,7 @@ RangeDialog::RangeDialog(QWidget* parent, const QString& what, std::pair<double,
 void RangeDialog::accept() {
     const auto low = ParseNumber(minimum_->text()), high = ParseNumber(maximum_->text());
     const auto why = low && high
-                         ? CheckRange({*low, *high})
+                         ? CheckChartRange({*low, *high})
                          : std::optional<std::string>("Minimum and maximum must be numbers.");
     if (why) {
         refusal_->setText(QString::fromStdString(*why));

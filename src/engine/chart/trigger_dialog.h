@@ -21,10 +21,6 @@ class QLineEdit;
 
 namespace engine {
 
-// Nothing when the chart can draw `range` (minimum, maximum) as given; else why not: both
-// finite, minimum below maximum, within the chart's bounds and at least a few converter steps.
-std::optional<std::string> CheckRange(std::pair<double, double> range);
-
 // Minimum and maximum for one axis or lane (`what`: "Y axis", "Lane of CH2").
 class RangeDialog : public QDialog {
   public:

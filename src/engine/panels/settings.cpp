@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "engine/chart/chart_limits.h"
+#include "engine/chart/chart_scale.h"
 #include "engine/escape.h"
 
 namespace engine {
@@ -55,12 +56,6 @@ QString number(double v) {
 
 QString quoted(const QString& path) {
     return "\"" + QString::fromStdString(Printable(QFile::encodeName(path).toStdString())) + "\"";
-}
-
-bool usableRange(std::pair<double, double> r) {
-    return std::isfinite(r.first) && std::isfinite(r.second) &&
-           std::fabs(r.first) <= kMaxChartValue && std::fabs(r.second) <= kMaxChartValue &&
-           r.second - r.first >= kMinChartRange;
 }
 
 // Reads values from the file, each checked; the keys of those that cannot be used are kept
@@ -113,7 +108,7 @@ class Reader {
         if (!low && !high) return std::nullopt;
         bool lowOk = false, highOk = false;
         const std::pair r(low ? low->toDouble(&lowOk) : 0, high ? high->toDouble(&highOk) : 0);
-        if (lowOk && highOk && usableRange(r)) return r;
+        if (lowOk && highOk && !CheckChartRange(r)) return r;
         return refuse(lowKey.section('_', 0, 0));
     }
     std::nullopt_t refuse(const QString& key) {
