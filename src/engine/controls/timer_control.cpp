@@ -1,5 +1,6 @@
 #include "engine/controls/timer_control.h"
 
+#include <QPointer>
 #include <algorithm>
 
 #include "engine/display/alarm.h"
@@ -43,13 +44,13 @@ void TimerControl::restart() {
 }
 
 void TimerControl::arm() {
-    if (running_) alarm_->set(std::max(next_, earliest_));
+    if (running_) alarm_->set(nextDeadline());
 }
 
-engine::TickTime TimerControl::gridAtOrAfter(engine::TickTime t) const {
-    if (t <= next_) return next_;
+engine::TickTime TimerControl::gridAfter(engine::TickTime t) const {
+    if (t < next_) return next_;
     const auto period = this->period();
-    return next_ + period * ((t - next_ + period - TickClock::duration(1)) / period);
+    return next_ + period * ((t - next_) / period + 1);
 }
 
 void TimerControl::ring() {
@@ -63,18 +64,23 @@ void TimerControl::ring() {
         arm();
         return;
     }
-    // This one tick stands for every deadline passed up to now: the next is on the grid,
-    // half a period on at the least.
+    // This one tick stands for every deadline passed up to now; the next is the first still to
+    // come, though no sooner than half a period on.
     const auto deadline = next_;
-    next_ = gridAtOrAfter(std::max(deadline + period, now + period / 2));
+    next_ = gridAfter(std::max(deadline, now));
     earliest_ = now + period / 2;
-    arm();
+    // The alarm is set once, after the callback has said when it began (delivered).
+    QPointer<TimerControl> alive(this);
+    ringing_ = true;
     emit due(deadline);
+    if (!alive) return;
+    ringing_ = false;
+    arm();
 }
 
 void TimerControl::delivered(engine::TickTime at) {
     if (at == engine::TickTime::min()) return;
     earliest_ = std::max(earliest_, at + period() / 2);
-    next_ = gridAtOrAfter(earliest_);
-    arm();
+    if (next_ <= at) next_ = gridAfter(at);  // this late tick stands for those passed meanwhile
+    if (!ringing_) arm();
 }

@@ -4,13 +4,15 @@
 // due(deadline). A deadline that passed while the loop was busy (a slow callback, the window
 // painting, a stalled machine) is reported once, late, as soon as the loop comes round; the
 // deadlines missed beyond it are skipped, never made up in a burst, and the next tick comes
-// on the same grid. Two ticks are never less than half a period apart: whoever delivers a
-// tick later than the timer reported it says when (delivered), and the grid resumes no sooner
-// than half a period after that. The scans then sit on a steady grid with holes where they
+// on the same grid. Two ticks are never less than half a period apart: a deadline that falls
+// sooner than that after a late tick is delivered half a period after it, not skipped, as it
+// was not missed; whoever delivers a tick later than the timer reported it says when
+// (delivered). The scans then sit on a steady grid with holes where they
 // were missed, and the rate achieved says honestly what was made.
 #pragma once
 
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 
 #include "engine/display/tick_clock.h"
@@ -33,14 +35,15 @@ class TimerControl : public QWidget {
     // Intervals are held to this range: one microsecond to one day.
     static constexpr double kShortestInterval = 1e-6, kLongestInterval = 86400.0;
 
-    // The next deadline; while the timer runs its alarm is set for it.
-    engine::TickTime nextDeadline() const { return next_; }
+    // When the next tick is due: its deadline, or half a period after a late tick when that
+    // is later. While the timer runs its alarm is set for it.
+    engine::TickTime nextDeadline() const { return std::max(next_, earliest_); }
     // The alarm rang: reports the deadline passed, if one has. The event loop calls it when
     // the alarm goes off; tests on a simulated clock (SetTickClock) call it themselves.
     void ring();
     // A tick of this timer reached its callback at `at` (TickTime::min(): it is held back,
-    // and the one who holds it says so when it is delivered): the next deadline is the first
-    // of the grid at least half a period after.
+    // and the one who holds it says so when it is delivered): the deadlines passed by then are
+    // skipped, and the next tick comes no sooner than half a period after.
     void delivered(engine::TickTime at);
   signals:
     void due(engine::TickTime deadline);
@@ -50,10 +53,11 @@ class TimerControl : public QWidget {
     engine::TickClock::duration period() const;
     void restart();  // the next tick one period from now
     void arm();
-    // The first deadline of the grid at or after `t` (next_ when that is later).
-    engine::TickTime gridAtOrAfter(engine::TickTime t) const;
+    // The first deadline of the grid after `t` (next_ when that is later).
+    engine::TickTime gridAfter(engine::TickTime t) const;
     double interval_ = 1.0;
     bool running_ = true;
+    bool ringing_ = false;  // inside ring(): it sets the alarm once the tick is delivered
     engine::TickTime next_;
     engine::TickTime earliest_ = engine::TickTime::min();  // no tick before: half a period on
     engine::Alarm* alarm_;  // set to each deadline: re-arming allocates nothing

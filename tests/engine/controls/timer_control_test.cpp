@@ -28,11 +28,15 @@ class SimulatedTime : public EngineTest {
     std::chrono::microseconds slowEach{};
     std::map<int, int> ticks;          // ticks at each millisecond
     std::function<void()> duringTick;  // once, inside the next tick
+    engine::TickTime lastTick{};
+    std::chrono::nanoseconds closest = std::chrono::hours(1);  // the shortest interval
     void SetUp() override {
         EngineTest::SetUp();
         engine::SetTickClock([this] { return now; });
         onTick = [this] {
             ++ticks[static_cast<int>((now - start) / 1ms)];
+            if (lastTick != engine::TickTime{}) closest = std::min(closest, now - lastTick);
+            lastTick = now;
             if (duringTick) std::exchange(duringTick, nullptr)();
             if (slowTicks-- > 0) now += slowEach;
         };
@@ -65,18 +69,20 @@ TEST_F(SimulatedTime, MissedDeadlinesGiveOneLateTickThenTheGridNeverTwoWithinHal
         std::map<int, int> expected;  // ticks at each millisecond
     } cases[] = {
         {"stall of 20 ms", 20ms, 0, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
-        // Late at 25.7 ms: 26 ms would be closer than half a period, so 27 ms comes next.
-        {"stall of 20.7 ms", 20700us, 0, oneEach(1, 5, oneEach(27, 30, {{25, 1}}))},
+        // Late at 25.7 ms: the 26 ms deadline comes half a period on, at 26.2 ms.
+        {"stall of 20.7 ms", 20700us, 0, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
         {"callback of 20 ms", 20ms, 1, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
         {"two callbacks of 20 ms", 20ms, 2, oneEach(1, 5, oneEach(46, 50, {{25, 1}, {45, 1}}))},
         // A popup of the 5 ms tick, closed at 25.7 ms: the tick held back meanwhile comes
-        // once it has closed, and the grid resumes half a period after that one.
-        {"popup until 25.7 ms", 20700us, -1, oneEach(1, 5, oneEach(27, 30, {{25, 1}}))},
+        // once it has closed, and the next no sooner than half a period after that one.
+        {"popup until 25.7 ms", 20700us, -1, oneEach(1, 5, oneEach(26, 30, {{25, 1}}))},
     };
     for (const auto& c : cases) {
         SetUp();
         ticks.clear();
         now = start;
+        lastTick = {};
+        closest = std::chrono::hours(1);
         const int h = loadQuiet();
         run(h, 0.001);
         runUntil(h, 5ms - 1us);
@@ -97,6 +103,7 @@ TEST_F(SimulatedTime, MissedDeadlinesGiveOneLateTickThenTheGridNeverTwoWithinHal
         if (c.callbacks == 0) now += c.lost;
         runUntil(h, 10ms + c.lost * std::max(1, c.callbacks));
         EXPECT_EQ(ticks, c.expected) << c.what;
+        EXPECT_GE(closest, 500us) << c.what;
         TearDown();
     }
 }
