@@ -36,7 +36,7 @@ void StripChart::paintEvent(QPaintEvent* event) {
     paintAroundPlot(p, event->region());
     // The legend before the traces: drawn after them, a paint of ten minutes' data was
     // measured a quarter slower.
-    paintLegend(p);
+    paintLegend(p, event->region());
     paintTraces(p, scales);
     paintOverlays(p);
     paintOverview(p);
@@ -401,8 +401,18 @@ void StripChart::paintTraces(QPainter& p, const Scales& scales) {
         show(patch_, static_cast<int>(i), 1, timeColumns_[i]);
 }
 
-void StripChart::paintLegend(QPainter& p) {
+QString StripChart::legendLabel(int trace) const {
+    QString label = traceName(trace);
+    if (const int i = legendPoint(); i >= 0)
+        label += QString(" %1 %2")
+                     .arg(valueOf(trace, shown().at(trace, i)), 0, 'f', 4)
+                     .arg(traceUnit(trace));
+    return label;
+}
+
+void StripChart::paintLegend(QPainter& p, const QRegion& asked) {
     // Colour, name and live value of each trace; a hidden one is hollow and greyed.
+    legend_painted_.resize(static_cast<std::size_t>(std::max(0, traceCount())));
     for (int t = 0; t < traceCount(); ++t) {
         const QRect r = legendEntry(t);
         const QRect box(r.left() + kMargin, r.center().y() - 5, 10, 10);
@@ -415,10 +425,10 @@ void StripChart::paintLegend(QPainter& p) {
             p.drawRect(box.adjusted(0, 0, -1, -1));
             textColor.setAlphaF(0.45);
         }
-        QString label = traceName(t);
-        if (const int i = legendPoint(); i >= 0)
-            label +=
-                QString(" %1 %2").arg(valueOf(t, shown().at(t, i)), 0, 'f', 4).arg(traceUnit(t));
+        const QString label = legendLabel(t);
+        // Known to be on the screen only when the whole entry was asked for.
+        legend_painted_[static_cast<std::size_t>(t)] =
+            (QRegion(r) - asked).isEmpty() ? label : QString();
         p.setPen(textColor);
         legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, label);

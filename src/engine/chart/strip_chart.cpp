@@ -165,10 +165,12 @@ void StripChart::appendScan(const double* values, double seconds, TraceHistory::
 }
 
 void StripChart::showNewest() {
-    // The legend's entries and the plot: the labels, the buttons and the margins do not change.
-    QRect legend;
-    for (int t = 0; t < traceCount(); ++t) legend |= legendEntry(t);
-    update(legend);
+    // The legend's entries whose values changed, and the plot: the labels, the buttons and the
+    // margins do not change.
+    for (int t = 0; t < traceCount(); ++t)
+        if (static_cast<std::size_t>(t) >= legend_painted_.size() ||
+            legendLabel(t) != legend_painted_[static_cast<std::size_t>(t)])
+            update(legendEntry(t));
     update(plotArea().toAlignedRect().adjusted(-1, -1, 1, 1));
 }
 

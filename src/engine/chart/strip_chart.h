@@ -298,7 +298,8 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintValueAxis(QPainter& p, const std::pair<double, double>& range, const QRectF& area,
                         const QString& unit, bool sparse);
     void paintBackground(const Scales& scales);
-    void paintLegend(QPainter& p);
+    void paintLegend(QPainter& p, const QRegion& asked);
+    QString legendLabel(int trace) const;  // its name and, live or at the cursor, its value
     void paintTraces(QPainter& p, const Scales& scales);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
@@ -357,6 +358,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     mutable std::vector<QRect> legend_;
     mutable QRectF plot_;
     engine::NumberText legend_text_;
+    std::vector<QString> legend_painted_;  // each entry's text as last painted whole
     double span_ = 10;
     std::vector<bool> hidden_ = std::vector<bool>(8, false);
     double y_min_ = 0, y_max_ = 2.5;

@@ -66,7 +66,10 @@ void LargeDisplay::showText() {
     const QString text = shownText();
     const int cells = static_cast<int>(text.size());  // the point takes a cell of its own
     if (digits_->digitCount() != cells) digits_->setDigitCount(cells);
-    digits_->display(text);
+    if (text != digitsShown_) {
+        digits_->display(text);
+        digitsShown_ = text;
+    }
     const QColor c = digitColor();
     if (palette().color(QPalette::WindowText) != c) {
         QPalette p = palette();

@@ -44,6 +44,7 @@ class LargeDisplay : public QFrame, public engine::ShownPerFrame {
   private:
     void showText();
     QLCDNumber* digits_;
+    QString digitsShown_;  // what the digits show: the same text again repaints nothing
     QLabel* unit_;
     QString selector_, color_source_;
     int decimals_ = 4;

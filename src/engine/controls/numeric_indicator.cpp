@@ -38,7 +38,7 @@ void NumericIndicator::showNewest() {
     // A screen reader reads the spin box's own value: keep it the one shown, once a frame,
     // only while one listens.
     if (QAccessible::isActive()) setValue(value_);
-    update();
+    if (shownText() != painted_) update();
 }
 
 QString NumericIndicator::shownText() const {
@@ -48,5 +48,6 @@ QString NumericIndicator::shownText() const {
 void NumericIndicator::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
-    text_.draw(p, contentsRect().adjusted(2, 0, -2, 0), alignment(), shownText());
+    painted_ = shownText();
+    text_.draw(p, contentsRect().adjusted(2, 0, -2, 0), alignment(), painted_);
 }

@@ -32,4 +32,5 @@ class NumericIndicator : public QDoubleSpinBox, public engine::ShownPerFrame {
     double value_ = 0;
     bool given_ = false;
     engine::NumberText text_;
+    QString painted_;  // the text last painted: a frame that would not change it paints nothing
 };
