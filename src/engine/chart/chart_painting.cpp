@@ -415,6 +415,7 @@ void StripChart::paintLegend(QPainter& p, const QRegion& asked) {
     legend_painted_.resize(static_cast<std::size_t>(std::max(0, traceCount())));
     for (int t = 0; t < traceCount(); ++t) {
         const QRect r = legendEntry(t);
+        if (!asked.intersects(r)) continue;  // a frame asks only for the entries that changed
         const QRect box(r.left() + kMargin, r.center().y() - 5, 10, 10);
         const bool on = traceVisible(t);
         QColor textColor = palette().windowText().color();
@@ -426,9 +427,11 @@ void StripChart::paintLegend(QPainter& p, const QRegion& asked) {
             textColor.setAlphaF(0.45);
         }
         const QString label = legendLabel(t);
-        // Known to be on the screen only when the whole entry was asked for.
-        legend_painted_[static_cast<std::size_t>(t)] =
-            (QRegion(r) - asked).isEmpty() ? label : QString();
+        // On the screen now when the whole entry was asked for, unknown when part of it was;
+        // as before when this is a picture.
+        if (!picture_)
+            legend_painted_[static_cast<std::size_t>(t)] =
+                (QRegion(r) - asked).isEmpty() ? label : QString();
         p.setPen(textColor);
         legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, label);

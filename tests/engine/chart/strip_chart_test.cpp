@@ -250,6 +250,42 @@ TEST(ChartFrames, FrameByFrameThePictureIsTheOneDrawnWhole) {
     }
 }
 
+TEST(ChartFrames, AFrameRepaintsTheLegendEntriesWhoseValuesChangedAndNoOthers) {
+    struct Painted : QObject {
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) region += static_cast<QPaintEvent*>(e)->region();
+            return false;
+        }
+    } painted;
+    StripChart chart;
+    chart.setTraceCount(8);
+    chart.resize(600, 300);
+    chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+    chart.installEventFilter(&painted);
+    double scan[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+    const struct {
+        std::vector<std::pair<int, double>> changes;  // trace, new value
+        std::set<int> repainted;
+    } steps[] = {
+        {{{0, 1.0}}, {0, 1, 2, 3, 4, 5, 6, 7}},  // the first values
+        {{{3, 1.5}}, {3}},
+        {{{3, 1.50001}}, {}},  // shown to four decimals: the same text
+        {{{0, 0.25}, {7, 2.0}}, {0, 7}},
+    };
+    for (const auto& step : steps) {
+        for (const auto& [trace, value] : step.changes) scan[trace] = value;
+        painted.region = {};
+        chart.appendScan(scan, chart.shown().size() * 0.001);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !painted.region.isEmpty(); }, 1000));
+        for (int t = 0; t < 8; ++t)
+            EXPECT_EQ((QRegion(chart.legendEntry(t)) - painted.region).isEmpty(),
+                      step.repainted.count(t) == 1)
+                << "trace " << t << " at step " << &step - steps;
+    }
+}
+
 TEST(NumberText, DrawsLiveValuesAsTheOrdinaryTextPathWould) {
     // The glyphs looked up once must land where shaping the text would put them.
     QFont font;

@@ -2,6 +2,7 @@
 
 #include <QLCDNumber>
 #include <QTest>
+#include <tuple>
 
 #include "recording_callbacks.h"
 
@@ -87,4 +88,14 @@ TEST_F(EngineTest, AThousandValuesBetweenTwoFramesPaintOnceShowingTheNewest) {
     EXPECT_EQ(volts.n, 1);
     EXPECT_EQ(large.n, 1);
     EXPECT_EQ(digits->value(), 2.0);
+    // A value shown with the same text paints nothing; the next that changes it paints.
+    for (const auto& [value, paints, text] :
+         {std::tuple{0.00004, 1, "1.0000 V"}, std::tuple{0.5, 2, "1.5000 V"}}) {
+        SetCtrlVal(h, kVolts, 1 + value);
+        SetCtrlVal(h, kLarge, 2 + value);
+        QTest::qWait(50);
+        EXPECT_EQ(volts.n, paints) << value;
+        EXPECT_EQ(large.n, paints) << value;
+        EXPECT_EQ(ShownText(h, kVolts), text);
+    }
 }
