@@ -401,6 +401,11 @@ void StripChart::paintTraces(QPainter& p, const Scales& scales) {
         show(patch_, static_cast<int>(i), 1, timeColumns_[i]);
 }
 
+int StripChart::legendCode(int trace) const {
+    const int i = legendPoint();
+    return i >= 0 ? shown().code(trace, i) : kNoLegendCode;
+}
+
 QString StripChart::legendLabel(int trace) const {
     QString label = traceName(trace);
     if (const int i = legendPoint(); i >= 0)
@@ -412,7 +417,7 @@ QString StripChart::legendLabel(int trace) const {
 
 void StripChart::paintLegend(QPainter& p, const QRegion& asked) {
     // Colour, name and live value of each trace; a hidden one is hollow and greyed.
-    legend_painted_.resize(static_cast<std::size_t>(std::max(0, traceCount())));
+    legend_painted_.resize(static_cast<std::size_t>(std::max(0, traceCount())), kUnknownLegendCode);
     for (int t = 0; t < traceCount(); ++t) {
         const QRect r = legendEntry(t);
         if (!asked.intersects(r)) continue;  // a frame asks only for the entries that changed
@@ -431,7 +436,7 @@ void StripChart::paintLegend(QPainter& p, const QRegion& asked) {
         // as before when this is a picture.
         if (!picture_)
             legend_painted_[static_cast<std::size_t>(t)] =
-                (QRegion(r) - asked).isEmpty() ? label : QString();
+                (QRegion(r) - asked).isEmpty() ? legendCode(t) : kUnknownLegendCode;
         p.setPen(textColor);
         legend_text_.draw(p, QRect(box.right() + 5, r.top(), r.width() - 20, r.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, label);

@@ -169,7 +169,7 @@ void StripChart::showNewest() {
     // margins do not change.
     for (int t = 0; t < traceCount(); ++t)
         if (static_cast<std::size_t>(t) >= legend_painted_.size() ||
-            legendLabel(t) != legend_painted_[static_cast<std::size_t>(t)])
+            legendCode(t) != legend_painted_[static_cast<std::size_t>(t)])
             update(legendEntry(t));
     update(plotArea().toAlignedRect().adjusted(-1, -1, 1, 1));
 }

@@ -300,6 +300,12 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     void paintBackground(const Scales& scales);
     void paintLegend(QPainter& p, const QRegion& asked);
     QString legendLabel(int trace) const;  // its name and, live or at the cursor, its value
+    // The code of the value an entry shows: between frames only the value changes an entry's
+    // text (a new name, unit, calibration or resolution repaints the whole chart).
+    int legendCode(int trace) const;
+    // Outside every 16-bit code: no value shown yet, and not known to be on the screen.
+    static constexpr int kNoLegendCode = std::numeric_limits<int>::min() + 1;
+    static constexpr int kUnknownLegendCode = std::numeric_limits<int>::min();
     void paintTraces(QPainter& p, const Scales& scales);
     void paintOverlays(QPainter& p);
     void paintSuspect(QPainter& p, const QRectF& plot);
@@ -358,7 +364,7 @@ class StripChart : public QWidget, public engine::ShownPerFrame {
     mutable std::vector<QRect> legend_;
     mutable QRectF plot_;
     engine::NumberText legend_text_;
-    std::vector<QString> legend_painted_;  // each entry's text as last painted whole
+    std::vector<int> legend_painted_;  // each entry's legendCode as last painted whole
     double span_ = 10;
     std::vector<bool> hidden_ = std::vector<bool>(8, false);
     double y_min_ = 0, y_max_ = 2.5;
