@@ -44,7 +44,10 @@ void TimerControl::restart() {
 }
 
 void TimerControl::arm() {
-    if (running_) alarm_->set(nextDeadline());
+    if (!running_) return;
+    // On the grid the alarm repeats by itself; a tick held back half a period rings once.
+    const auto at = nextDeadline();
+    alarm_->set(at, at == next_ ? period() : TickClock::duration::zero());
 }
 
 engine::TickTime TimerControl::gridAfter(engine::TickTime t) const {

@@ -27,14 +27,15 @@ Alarm::Alarm(std::function<void()> ring, QObject* parent, Clock::duration slack)
         notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] {
             std::uint64_t expirations = 0;
-            if (::read(fd_, &expirations, sizeof expirations) == sizeof expirations) rang();
+            if (::read(fd_, &expirations, sizeof expirations) == sizeof expirations)
+                rang(expirations);
         });
         return;
     }
 #endif
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &Alarm::rang);
+    connect(&timer_, &QTimer::timeout, this, [this] { rang(1); });
 }
 
 Alarm::~Alarm() {
@@ -47,12 +48,20 @@ Alarm::~Alarm() {
 #endif
 }
 
-void Alarm::rang() {
-    set_ = false;
+void Alarm::rang(std::uint64_t times) {
+    // Counts beyond a century of periods are no timer's: rather than overflow, it is unset.
+    const auto century = std::chrono::hours(24 * 365 * 100);
+    if (every_ > Clock::duration::zero() && times > 0 &&
+        times <= static_cast<std::uint64_t>(century / every_)) {
+        // Still set: the timer file rings next one period after the last it counted.
+        armed_ += every_ * static_cast<long long>(times);
+    } else {
+        set_ = false;
+    }
     ring_();
 }
 
-void Alarm::set(Clock::time_point when) {
+void Alarm::set(Clock::time_point when, Clock::duration every) {
     set_ = true;
     asked_ = when;
     if (fd_ < 0) {
@@ -72,11 +81,15 @@ void Alarm::set(Clock::time_point when) {
             other->arm(when);  // it rings with this one
         }
     }
-    arm(at);
+    arm(at, at == when ? every : Clock::duration::zero());
 }
 
-void Alarm::arm(Clock::time_point when) {
+void Alarm::arm(Clock::time_point when, Clock::duration every) {
+    if (fd_ >= 0 && every > Clock::duration::zero() && every == every_ && when == armed_)
+        return;  // it rings then, and on from there
     armed_ = when;
+    every_ = fd_ >= 0 ? every : Clock::duration::zero();
+    ++settings_;
 #ifdef __linux__
     if (fd_ >= 0) {
         // The steady clock is the monotonic one; a moment already past rings at once (zero
@@ -84,9 +97,13 @@ void Alarm::arm(Clock::time_point when) {
         const long long ns = std::max<long long>(
             1,
             std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count());
+        const long long period =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(every).count();
         itimerspec at{};
         at.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
         at.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        at.it_interval.tv_sec = static_cast<time_t>(period / 1'000'000'000);
+        at.it_interval.tv_nsec = static_cast<long>(period % 1'000'000'000);
         timerfd_settime(fd_, TFD_TIMER_ABSTIME, &at, nullptr);
         return;
     }
@@ -97,6 +114,7 @@ void Alarm::arm(Clock::time_point when) {
 
 void Alarm::cancel() {
     set_ = false;
+    every_ = Clock::duration::zero();
 #ifdef __linux__
     if (fd_ >= 0) {
         const itimerspec off{};

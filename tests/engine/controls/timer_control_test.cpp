@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <thread>
 #include <utility>
 
 #include "engine/controls/rate_meter.h"
@@ -145,6 +146,34 @@ TEST(Alarm, AFrameWithinAMillisecondBeforeATickRingsWithIt) {
         EXPECT_EQ(frame.ringsAt(), c.together ? at : asked) << c.frameBefore.count();
         EXPECT_EQ(tick.ringsAt(), at);
     }
+}
+
+TEST(Alarm, OnItsGridARepeatingAlarmRingsByItselfAndCostsNoSettingAgain) {
+    using engine::Alarm;
+    int rings = 0;
+    Alarm alarm([&] { ++rings; }, nullptr);
+    const auto start = Alarm::Clock::now() + 1ms;
+    alarm.set(start, 1ms);
+    const long settings = alarm.settings();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rings >= 10; }, 5000));  // never set again
+    EXPECT_EQ((alarm.ringsAt() - start) % 1ms, 0ns);                  // on its grid
+    alarm.set(alarm.ringsAt(), 1ms);                                  // where it rings next anyway
+    EXPECT_EQ(alarm.settings(), settings);
+    alarm.set(alarm.ringsAt() + 500us);  // off the grid: set, once
+    EXPECT_EQ(alarm.settings(), settings + 1);
+    alarm.cancel();
+
+    // A loop held up for several periods: the next ring is still the grid's next, not behind.
+    std::vector<bool> ahead;
+    Alarm held(
+        [&] {
+            ahead.push_back(held.ringsAt() > Alarm::Clock::now());
+            if (ahead.size() == 1) std::this_thread::sleep_for(70ms);
+        },
+        nullptr);
+    held.set(Alarm::Clock::now() + 20ms, 20ms);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ahead.size() >= 2; }, 5000));
+    EXPECT_EQ(ahead, std::vector<bool>(ahead.size(), true));
 }
 
 TEST(RateMeter, WarnsOfTooFewScansAndOfARateBeyondWhatThePortAllows) {
